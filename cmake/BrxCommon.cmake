@@ -1,0 +1,29 @@
+# Settings shared by both builds.
+set(BRX_WARNINGS -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
+
+# brx_library(name SOURCES ... [WIN32_SOURCES ...] [DEPS ...])
+# A subsystem library: portable sources always, Win32-only sources in the Windows build.
+function(brx_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;WIN32_SOURCES;NATIVE_SOURCES;DEPS" ${ARGN})
+  set(srcs ${A_SOURCES})
+  if(WIN32)
+    list(APPEND srcs ${A_WIN32_SOURCES})
+  else()
+    list(APPEND srcs ${A_NATIVE_SOURCES})
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${BRX_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${A_DEPS} brx_build_flags)
+endfunction()
+
+add_library(brx_build_flags INTERFACE)
+if(WIN32)
+  target_compile_definitions(brx_build_flags INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                             _WIN32_WINNT=0x0A00 WINVER=0x0A00 XML_UNICODE_WCHAR_T XML_STATIC)
+endif()
+if(BRX_SANITIZE)
+  target_compile_options(brx_build_flags INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer
+                         -fno-sanitize-recover=undefined)
+  target_link_options(brx_build_flags INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,15 @@
+# Native (Linux) build: Debian's zlib, expat and GoogleTest.
+find_package(ZLIB REQUIRED)
+find_package(EXPAT REQUIRED)
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# brx_test(name SOURCES ... DEPS ...): a native GoogleTest binary, one ctest test per case.
+function(brx_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${BRX_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} GTest::gtest GTest::gtest_main brx_build_flags)
+  gtest_discover_tests(${name} TEST_PREFIX "${BRX_TEST_PREFIX}." DISCOVERY_TIMEOUT 60
+                       PROPERTIES ENVIRONMENT "BRX_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+endfunction()

@@ -1,0 +1,35 @@
+# Windows build: MinGW-w64, zlib from libz-mingw-w64-dev, expat cross-built by
+# scripts/setup.sh (UTF-16 XML_Char), GoogleTest cross-built from Debian's source.
+find_package(ZLIB REQUIRED)
+set(BRX_EXPAT_DIR "${BRX_DEPS}/expat-mingw")
+if(NOT EXISTS "${BRX_EXPAT_DIR}/lib/libexpatw.a")
+  message(FATAL_ERROR "expat for Windows missing: run scripts/setup.sh")
+endif()
+add_library(brx_expat STATIC IMPORTED)
+set_target_properties(brx_expat PROPERTIES
+  IMPORTED_LOCATION "${BRX_EXPAT_DIR}/lib/libexpatw.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${BRX_EXPAT_DIR}/include"
+  INTERFACE_COMPILE_DEFINITIONS "XML_UNICODE_WCHAR_T;XML_STATIC")
+add_library(EXPAT::EXPAT ALIAS brx_expat)
+
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+include(GoogleTest)
+
+# Every Windows test runs in the private Wine prefix prepared by the fixture in tests/wine.
+set(BRX_WINE_RUN "${PROJECT_SOURCE_DIR}/tests/wine/wine-run.sh")
+set(BRX_WINE_STATE "${CMAKE_BINARY_DIR}/wine")
+set(CMAKE_CROSSCOMPILING_EMULATOR "${BRX_WINE_RUN};${BRX_WINE_STATE}")
+
+# brx_test(name SOURCES ... DEPS ...): a GoogleTest binary run under wine64, one ctest test per case.
+function(brx_test name)
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  target_compile_options(${name} PRIVATE ${BRX_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${A_DEPS} gtest gtest_main brx_build_flags)
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
+  gtest_add_tests(TARGET ${name} SOURCES ${A_SOURCES} TEST_PREFIX "win." TEST_LIST added)
+  set_tests_properties(${added} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+endfunction()

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a Debian 12 machine, as root.
+# Idempotent: a second run finds everything in place and costs a few seconds.
+set -euo pipefail
+
+# Where the cross-built expat is cached; outside the repo so a fresh clone reuses it.
+BRX_DEPS=${BRX_DEPS:-/opt/brx-deps}
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  zlib1g-dev libexpat1-dev googletest libgtest-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libz-mingw-w64-dev
+  wine64 xvfb x11-utils imagemagick fonts-wqy-microhei
+  clang libclang-rt-14-dev
+  zip unzip osslsigncode openssl python3 dpkg-dev locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+# expat's source package needs deb-src lines; Debian 12 ships deb822 sources.
+sources=/etc/apt/sources.list.d/debian.sources
+need_update=0
+if [ -f "$sources" ] && grep -q '^Types: deb$' "$sources"; then
+  sed -i 's/^Types: deb$/Types: deb deb-src/' "$sources"
+  need_update=1
+fi
+
+expat_lib="$BRX_DEPS/expat-mingw/lib/libexpatw.a"
+if [ ${#missing[@]} -gt 0 ] || { [ ! -f "$expat_lib" ] && [ $need_update = 1 ]; }; then
+  apt-get update -q
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  apt-get install -y -q "${missing[@]}"
+fi
+
+# A Japanese locale lets the rich edit control show Japanese text under Wine.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || true
+fi
+
+# expat for Windows: a static library that delivers UTF-16 (XML_Char = wchar_t),
+# built from Debian's own source package so Debian's security patches apply.
+if [ ! -f "$expat_lib" ]; then
+  echo "setup: cross-building expat for Windows into $BRX_DEPS/expat-mingw"
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  (
+    cd "$work"
+    if ! apt-get source --download-only expat/bookworm >/dev/null 2>&1; then
+      apt-get update -q
+      apt-get source --download-only expat/bookworm
+    fi
+    dsc=$(ls expat_*.dsc | head -n 1)
+    dpkg-source -x "$dsc" src >/dev/null
+    cfg=src/expat/expat_config.h.cmake
+    [ -f "$cfg" ] || cfg=$(find src -name expat_config.h.cmake | head -n 1)
+    # Debian's patches test XML_DTD == 1, so the two switches need a value.
+    sed -i -e 's/^#cmakedefine XML_DTD$/#define XML_DTD 1/' \
+           -e 's/^#cmakedefine XML_NS$/#define XML_NS 1/' "$cfg"
+    srcdir=$(dirname "$cfg")
+    cmake -S "$srcdir" -B build -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$OLDPWD/cmake/mingw-w64-x86_64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_INSTALL_PREFIX="$BRX_DEPS/expat-mingw" \
+      -DEXPAT_CHAR_TYPE=wchar_t -DEXPAT_SHARED_LIBS=OFF \
+      -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
+      -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_FUZZERS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF \
+      -DEXPAT_WITH_LIBBSD=OFF >/dev/null
+    cmake --build build >/dev/null
+    cmake --install build >/dev/null
+  )
+  rm -rf "$work"
+  trap - EXIT
+  test -f "$expat_lib"
+fi
+echo "setup: ok"

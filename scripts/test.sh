@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Every test: installs what is missing, builds the native, sanitizer, fuzzing and
+# Windows trees, then runs all their tests (the Windows ones under Wine) in one ctest run.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" native asan fuzz win
+cd "$root/build"
+ctest -j "${BRX_JOBS:-$(nproc)}" --output-on-failure --timeout 600

@@ -1,0 +1,1 @@
+// Anchor for the brx_base library; the helpers are mostly header-only.

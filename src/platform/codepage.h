@@ -1,0 +1,25 @@
+// Conversions between the product's wide text and the narrow text of the
+// system's ANSI code page (archive entry names, log files).
+//
+// On Windows this is CP_ACP with no conversion flags: unmappable characters
+// become the code page's default character. The native build stands in
+// Windows-1252's Latin-1 subset: code points below 256 map to themselves and
+// everything else becomes '?'.
+#ifndef BRX_PLATFORM_CODEPAGE_H_
+#define BRX_PLATFORM_CODEPAGE_H_
+
+#include <string>
+
+namespace brx {
+namespace platform {
+
+std::string WideToAnsi(const wchar_t* text, size_t length);
+std::wstring AnsiToWide(const char* text, size_t length);
+
+inline std::string WideToAnsi(const std::wstring& s) { return WideToAnsi(s.data(), s.size()); }
+inline std::wstring AnsiToWide(const std::string& s) { return AnsiToWide(s.data(), s.size()); }
+
+}  // namespace platform
+}  // namespace brx
+
+#endif  // BRX_PLATFORM_CODEPAGE_H_

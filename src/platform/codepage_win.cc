@@ -1,0 +1,29 @@
+#include "platform/codepage.h"
+
+#include <windows.h>
+
+#include <limits.h>
+
+namespace brx {
+namespace platform {
+
+std::string WideToAnsi(const wchar_t* text, size_t length) {
+  if (length == 0 || length > INT_MAX) return std::string();
+  int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &out[0], n, nullptr, nullptr);
+  return out;
+}
+
+std::wstring AnsiToWide(const char* text, size_t length) {
+  if (length == 0 || length > INT_MAX) return std::wstring();
+  int n = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &out[0], n);
+  return out;
+}
+
+}  // namespace platform
+}  // namespace brx
