@@ -1,1 +1,0 @@
-// Anchor for the brx_base library; the helpers are mostly header-only.
