@@ -1,0 +1,21 @@
+// Directory creation used around extraction.
+#ifndef BRX_ARCHIVE_DIRECTORY_PATH_H_
+#define BRX_ARCHIVE_DIRECTORY_PATH_H_
+
+namespace brxzip {
+
+// Creates `path` and every missing directory on the way. Only absolute local
+// paths are accepted ("C:\..." on Windows, "/..." natively): network and
+// relative paths are refused, as are paths over 263 characters. A name that
+// already exists counts as success.
+bool EnsureDirectoryPath(const wchar_t* path);
+
+// Creates `path` with its missing parents, walking up from the deepest one.
+// Non-zero on success (also when it already exists), 0 on failure, including
+// a path whose top component can never be created (a drive that does not
+// exist).
+int CreateDirectoryPath(const wchar_t* path);
+
+}  // namespace brxzip
+
+#endif  // BRX_ARCHIVE_DIRECTORY_PATH_H_

@@ -1,0 +1,214 @@
+// The ZIP archive appended to the stub's own executable.
+//
+// The reader is handed a file path and finds the archive from the end of the
+// file, so anything may precede it (the executable image) or follow it (the
+// code signature). Offsets inside the archive are absolute positions in the
+// whole file; no base offset is ever added.
+//
+// Supported: single-disk archives, methods 0 (stored) and 8 (deflated), no
+// ZIP64, no encryption. Every local header must agree with its central record,
+// otherwise the whole archive is rejected (this also rejects entries written
+// with a trailing data descriptor).
+//
+// All entries share the archive's one file handle. Every data chunk is read
+// after an absolute seek, so reads of different entries may be interleaved.
+// Entries are owned by their archive and are valid until CloseArchive.
+#ifndef BRX_ARCHIVE_ZIP_FILE_H_
+#define BRX_ARCHIVE_ZIP_FILE_H_
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zlib.h>
+
+namespace brx {
+namespace platform {
+class File;
+}  // namespace platform
+}  // namespace brx
+
+namespace brxzip {
+
+// Result of every archive operation: 0 is success, failures are negative.
+// Callers outside the archive only distinguish zero from non-zero.
+enum ZIP_Result : int32_t {
+  ZIP_OK = 0,
+  ZIP_ERR_FAILED = -1,         // no end record; a data read failed; a directory cannot be created
+  ZIP_ERR_END_OF_STREAM = -2,  // the entry's data ended before its size was delivered
+  ZIP_ERR_SEEK = -3,           // positioning in the file failed
+  ZIP_ERR_CREATE = -4,         // an output file cannot be created (or its path is too long)
+  ZIP_ERR_NO_MEMORY = -5,      // an allocation failed
+  ZIP_ERR_CRC = -6,            // CRC-32 of the delivered data differs from the entry's
+  ZIP_ERR_FORMAT = -7,         // bad headers, multi-disk, unsupported method, corrupt data, unsafe name
+  ZIP_ERR_ARGUMENT = -8,       // missing context or buffer, zero length
+  ZIP_ERR_OPEN = -9,           // the archive file cannot be opened
+};
+
+// Handed to the ExtractAll progress callback before each entry is processed.
+struct ExtractProgress {
+  uint64_t index;       // 1 for the first entry
+  uint64_t total;       // number of entries, directories included
+  const wchar_t* path;  // target path of the entry; valid only during the call
+};
+
+// Returns true to go on, false to stop extracting (ExtractAll then returns ZIP_OK).
+typedef bool (*ExtractProgressCallback)(void* argument, const ExtractProgress* progress);
+
+// State of one sequential read of one entry, between BeginRead and EndRead.
+// Lives on the caller's stack; its destructor releases what EndRead would, so a
+// read abandoned on an error path leaks nothing.
+class ZIP_ReadContext {
+ public:
+  ZIP_ReadContext();
+  ~ZIP_ReadContext();
+  ZIP_ReadContext(const ZIP_ReadContext&) = delete;
+  ZIP_ReadContext& operator=(const ZIP_ReadContext&) = delete;
+
+ private:
+  friend class ZIP_FileEntry;
+  void Release();
+
+  std::unique_ptr<unsigned char[]> input_;  // kInputSize bytes while a read is active
+  uint32_t input_available_ = 0;            // bytes of input_ not yet consumed
+  const unsigned char* input_next_ = nullptr;
+  brx::platform::File* file_ = nullptr;     // the archive's handle, shared
+  z_stream stream_;
+  bool stream_active_ = false;
+  uint32_t crc_ = 0;
+  uint32_t compressed_remaining_ = 0;
+  uint32_t uncompressed_remaining_ = 0;
+  uint64_t position_ = 0;                   // file position of the next compressed byte
+};
+
+class ZIP_FileEntry {
+ public:
+  ZIP_FileEntry();
+  virtual ~ZIP_FileEntry();
+  ZIP_FileEntry(const ZIP_FileEntry&) = delete;
+  ZIP_FileEntry& operator=(const ZIP_FileEntry&) = delete;
+
+  // Header values; 16-bit fields are zero-extended. Values marked "local"
+  // come from the local header, which equals the central record for every
+  // accepted entry.
+  uint32_t GetVersionMadeBy() const { return version_made_by_; }
+  uint32_t GetVersionNeeded() const { return version_needed_; }
+  uint32_t GetFlags() const { return flags_; }
+  uint32_t GetMethod() const { return method_; }
+  uint32_t GetDosTime() const { return dos_time_; }
+  uint32_t GetDosDate() const { return dos_date_; }
+  uint32_t GetCrc32() const { return crc32_; }
+  uint32_t GetCompressedSize() const { return compressed_size_; }
+  uint32_t GetUncompressedSize() const { return uncompressed_size_; }
+  uint32_t GetDiskNumberStart() const { return disk_number_start_; }
+  uint32_t GetInternalAttributes() const { return internal_attributes_; }
+  uint32_t GetExternalAttributes() const { return external_attributes_; }
+  uint32_t GetLocalHeaderOffset() const { return local_header_offset_; }
+  uint64_t GetDataOffset() const { return data_offset_; }
+  // Narrow name in the ANSI code page, up to its first zero byte; null when the
+  // entry has no name.
+  const char* GetName() const { return has_name_ ? name_.c_str() : nullptr; }
+
+  // Sequential read: BeginRead, any number of ReadChunk, then EndRead exactly
+  // once whenever BeginRead succeeded. EndRead verifies the CRC-32 only when
+  // the whole entry was delivered.
+  ZIP_Result BeginRead(ZIP_ReadContext* context);
+  // Delivers at most min(length, bytes that remain). Data that ends early or
+  // does not decompress is a failure; *delivered then still counts what this
+  // call produced.
+  ZIP_Result ReadChunk(void* destination, uint64_t length, ZIP_ReadContext* context,
+                       uint32_t* delivered = nullptr);
+  ZIP_Result EndRead(ZIP_ReadContext* context);
+
+  // The first `length` bytes of the entry (normally its uncompressed size) in
+  // one call. ZIP_OK only when all of them were delivered and, for a whole
+  // entry, the CRC-32 matched.
+  ZIP_Result ReadToMemory(void* destination, uint64_t length);
+
+  // Copies the entry's data to a file open for writing. A failed write is
+  // ZIP_ERR_CREATE; a CRC mismatch of a completely written entry ZIP_ERR_CRC.
+  ZIP_Result WriteToFile(brx::platform::File* file);
+
+  // Creates the target file (and its missing directories), replacing an
+  // existing one, writes the data and stamps the entry's time and attributes.
+  ZIP_Result ExtractTo(const wchar_t* target_path);
+
+ private:
+  friend class ZIP_File;
+
+  uint32_t version_made_by_ = 0;
+  uint32_t version_needed_ = 0;
+  uint32_t flags_ = 0;
+  uint32_t method_ = 0;
+  uint32_t dos_time_ = 0;
+  uint32_t dos_date_ = 0;
+  uint32_t crc32_ = 0;
+  uint32_t compressed_size_ = 0;
+  uint32_t uncompressed_size_ = 0;
+  uint32_t disk_number_start_ = 0;
+  uint32_t internal_attributes_ = 0;
+  uint32_t external_attributes_ = 0;
+  uint32_t local_header_offset_ = 0;
+  std::string name_;
+  bool has_name_ = false;
+  brx::platform::File* file_ = nullptr;  // the archive's handle; never closed here
+  uint64_t data_offset_ = 0;
+};
+
+// Caller-owned cursor of BeginEnumeration/NextEntry/EndEnumeration.
+struct ZIP_Enumeration {
+  size_t next = 0;
+};
+
+class ZIP_File {
+ public:
+  ZIP_File();
+  virtual ~ZIP_File();
+  ZIP_File(const ZIP_File&) = delete;
+  ZIP_File& operator=(const ZIP_File&) = delete;
+
+  // Discards any previous content, opens the file (read_only: shared for
+  // reading; otherwise read/write, not shared) and reads the directory. A
+  // failed open leaves the object closed and empty.
+  ZIP_Result OpenArchive(const wchar_t* path, unsigned char read_only);
+  // Destroys all entries and closes the file; safe to repeat.
+  void CloseArchive();
+
+  // First entry whose name equals `name` converted to the ANSI code page,
+  // ignoring letter case; null when there is none.
+  ZIP_FileEntry* FindEntry(const wchar_t* name) const;
+  uint64_t GetEntryCount() const { return entries_.size(); }
+  // Null when index is not below the count.
+  ZIP_FileEntry* GetEntryAt(uint64_t index) const;
+
+  ZIP_Enumeration* BeginEnumeration() const;
+  ZIP_FileEntry* NextEntry(ZIP_Enumeration* cursor) const;
+  void EndEnumeration(ZIP_Enumeration* cursor) const;
+
+  // Archive comment up to its first zero byte, or null when there is none.
+  const char* GetComment() const { return has_comment_ ? comment_.c_str() : nullptr; }
+  uint32_t GetCentralDirectoryOffset() const { return central_directory_offset_; }
+
+  // Extracts every entry in archive order below `destination` (or relative to
+  // the current directory when null). Entry names that would land outside the
+  // destination, target paths over 260 characters and a destination that
+  // cannot be created fail before anything is written. `callback` (optional)
+  // runs before each entry.
+  ZIP_Result ExtractAll(const wchar_t* destination, ExtractProgressCallback callback,
+                        void* callback_argument);
+
+ private:
+  ZIP_Result ReadDirectory();
+
+  std::vector<std::unique_ptr<ZIP_FileEntry>> entries_;
+  std::string comment_;
+  bool has_comment_ = false;
+  std::unique_ptr<brx::platform::File> file_;
+  uint32_t central_directory_offset_ = 0;
+};
+
+}  // namespace brxzip
+
+#endif  // BRX_ARCHIVE_ZIP_FILE_H_
