@@ -1,0 +1,58 @@
+// The stub's command-line options.
+//
+// The stub never rejects an argument: unknown ones are ignored here and still
+// reach the setup program. Values longer than their field are cut at the
+// field's capacity.
+#ifndef BRX_STUB_OPTIONS_H_
+#define BRX_STUB_OPTIONS_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "base/bounded_string.h"
+
+namespace brx {
+
+constexpr size_t kMaxPathChars = 260;
+constexpr size_t kMaxRebootMessageChars = 511;
+
+struct StubOptions {
+  bool silent = false;
+  bool help = false;
+  bool dosRetCode = false;
+  bool noPrompt = false;
+  bool extract = false;
+  BoundedString<kMaxPathChars> extractDir;
+  bool instPath = false;
+  BoundedString<kMaxPathChars> instPathDir;
+  bool dryRun = false;
+  bool tpmBypass = false;
+  bool verboseLog = false;
+  bool reboot = false;
+  BoundedString<kMaxRebootMessageChars> rebootMessage;
+  int32_t rebootTimeout = 0;
+  BoundedString<kMaxPathChars> configFile;
+  bool configFileFound = false;
+};
+
+// Answers whether a file search for the given name finds a match; the stub
+// passes the platform's, tests their own.
+using FileSearch = bool (*)(const wchar_t* name);
+
+// Fills *options from the command line without the program name.
+void ParseCommandLine(const wchar_t* command_line, FileSearch file_search, StubOptions* options);
+
+// The same over arguments already split.
+void ParseArguments(const std::vector<std::wstring>& args, FileSearch file_search,
+                    StubOptions* options);
+
+// The decimal number at the start of text: leading blanks and one sign allowed,
+// reading stops at the first non-digit, no digits give 0, saturating at the
+// 32-bit limits.
+int32_t ParseLeadingInt(const wchar_t* text);
+
+}  // namespace brx
+
+#endif  // BRX_STUB_OPTIONS_H_

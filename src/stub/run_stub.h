@@ -1,0 +1,55 @@
+// The stub's run modes and its exit-code rule, apart from the Win32 details
+// behind them so the order and the codes are tested natively.
+#ifndef BRX_STUB_RUN_STUB_H_
+#define BRX_STUB_RUN_STUB_H_
+
+#include <stdint.h>
+
+#include "stub/options.h"
+
+namespace brx {
+
+// Completion codes of a run.
+enum CompletionCode : int32_t {
+  kCompletionFailed = 0,
+  kCompletionInstalled = 1,
+  kCompletionRebootNeeded = 2,
+  kCompletionNotAttempted = 3,
+};
+
+// What the run modes need from the system. The stub's entry provides the real
+// one; tests record the calls.
+class StubHost {
+ public:
+  virtual ~StubHost() = default;
+  virtual void ShowUsage() = 0;
+  // Opens the process-wide archive on the stub's own file.
+  virtual bool OpenArchive() = 0;
+  // Message 1000, caption 1, no owner, stop icon.
+  virtual void ShowNoPackageMessage() = 0;
+  // The install driver in extract-only mode, no owner, no user interface.
+  virtual int32_t ExtractOnly(const wchar_t* directory) = 0;
+  // Loads the definition named after the stub, else the first qualifying one.
+  virtual bool LoadDefinition() = 0;
+  virtual void LoadIcons() = 0;
+  // The install driver in install mode, no owner; with_ui adds message boxes and progress.
+  virtual int32_t Install(bool with_ui) = 0;
+  // The main dialog, modal; returns the completion code it set.
+  virtual int32_t RunMainDialog() = 0;
+  virtual void Reboot() = 0;
+  virtual bool IsLaunchedByAgent() = 0;
+  // The two critical lines for a package without definition.
+  virtual void LogNoDefinition() = 0;
+};
+
+// Runs the mode the options select and returns the process exit code.
+// options is not const: the reboot prompt of an install may change `reboot`.
+int RunStub(StubHost& host, StubOptions& options);
+
+// The exit code for a completion code: the code itself, or 1 for failure and 0
+// for anything else when the caller reads DOS-style codes.
+int ExitCodeForCompletion(int32_t completion, bool dos_style);
+
+}  // namespace brx
+
+#endif  // BRX_STUB_RUN_STUB_H_

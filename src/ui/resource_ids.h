@@ -1,0 +1,59 @@
+// Resource ids of the stub's own module (string table, templates, icon).
+// Shared by the resource script and the code; plain #defines so windres reads them.
+#ifndef BRX_UI_RESOURCE_IDS_H_
+#define BRX_UI_RESOURCE_IDS_H_
+
+#define IDI_PACKAGE 102
+
+#define IDD_MAIN 101
+#define IDD_CONTENTS 105
+#define IDD_USAGE 108
+#define IDD_PROGRESS 110
+#define IDD_LICENSE 114
+#define IDD_MAIN_LARGE 115
+
+#define IDS_CAPTION 1
+#define IDS_VIEW_CONTENTS 200
+#define IDS_VERSION 201
+#define IDS_LAST_CONFIGURED 202
+#define IDS_BROWSE_PROMPT 300
+#define IDS_PROMPT_INSTALL_EXTRACT 301
+#define IDS_PROMPT_INSTALL 302
+#define IDS_PROMPT_EXTRACT 303
+#define IDS_REBOOT_REQUIRED 701
+#define IDS_REBOOT_CAPTION 706
+#define IDS_REBOOT_QUESTION 707
+#define IDS_REBOOT_NOTICE 708
+#define IDS_LOG_NOT_OPENED 709
+#define IDS_DISKS_FOUND 712
+#define IDS_REMOVE_DISKS 713
+#define IDS_NO_PACKAGE 1000
+#define IDS_BAD_EXTRACT_FOLDER 1002
+#define IDS_NO_DISK_SPACE 1003
+#define IDS_SETUP_NOT_STARTED 1004
+#define IDS_EXTRACT_FAILED 1005
+#define IDS_VIRTUAL_GUEST 1050
+#define IDS_NO_WMI 1051
+#define IDS_COLUMN_DATE 2000
+#define IDS_COLUMN_TIME 2001
+#define IDS_COLUMN_SIZE 2002
+#define IDS_COLUMN_FILENAME 2003
+#define IDS_DESCRIPTION_FONT 3000
+#define IDS_TPM_CAUTION 3050
+#define IDS_TM_CAUTION 3051
+
+// Control ids.
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+#define IDC_PROMPT 1001
+#define IDC_INSTALL 1002
+#define IDC_EXTRACT 1003
+#define IDC_CLOSE 1004
+#define IDC_PACKAGE_ICON 1005
+#define IDC_DESCRIPTION 1006
+#define IDC_CONTENTS_LIST 1008
+#define IDC_PROGRESS_BAR 1011
+#define IDC_LICENSE_TEXT 1012
+
+#endif  // BRX_UI_RESOURCE_IDS_H_
