@@ -1,0 +1,45 @@
+// A file that is only ever appended to, shared with other processes.
+//
+// Open creates a missing file and keeps an existing one (never truncates).
+// Each Append lands at the end of the file as it is at that moment, in one
+// system call: on Windows the handle has append-only data access, so the
+// system itself places every write at the end of the file; natively the file
+// is opened with O_APPEND. Two processes appending at once therefore neither
+// overwrite nor split each other's writes.
+#ifndef BRX_PLATFORM_APPEND_FILE_H_
+#define BRX_PLATFORM_APPEND_FILE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+namespace brx {
+namespace platform {
+
+class AppendFile {
+ public:
+  AppendFile() = default;
+  ~AppendFile() { Close(); }
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Opens (creating if missing) with read and append access, shared for
+  // reading and writing. Closes a file opened before. False on failure.
+  bool Open(const wchar_t* path);
+  bool IsOpen() const;
+  void Close();
+  // Writes all bytes at the end of the file; false when the write failed or
+  // was short (the caller decides whether that matters).
+  bool Append(const char* data, size_t length);
+
+ private:
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+}  // namespace platform
+}  // namespace brx
+
+#endif  // BRX_PLATFORM_APPEND_FILE_H_
