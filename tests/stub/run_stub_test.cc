@@ -1,0 +1,177 @@
+#include "stub/run_stub.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace brx {
+namespace {
+
+// Records the modes the stub reaches and answers as the test sets it up.
+class FakeHost : public StubHost {
+ public:
+  bool archive_opens = true;
+  bool definition_loads = true;
+  bool agent_parent = false;
+  int32_t extract_result = kCompletionInstalled;
+  int32_t install_result = kCompletionInstalled;
+  int32_t dialog_result = kCompletionNotAttempted;
+  bool install_sets_reboot = false;
+  StubOptions* options = nullptr;
+  std::wstring calls;
+
+  void ShowUsage() override { calls += L"usage;"; }
+  bool OpenArchive() override {
+    calls += L"archive;";
+    return archive_opens;
+  }
+  void ShowNoPackageMessage() override { calls += L"msg1000;"; }
+  int32_t ExtractOnly(const wchar_t* dir) override {
+    calls += L"extract:" + std::wstring(dir) + L";";
+    return extract_result;
+  }
+  bool LoadDefinition() override {
+    calls += L"definition;";
+    return definition_loads;
+  }
+  void LoadIcons() override { calls += L"icons;"; }
+  int32_t Install(bool with_ui) override {
+    calls += with_ui ? L"install-ui;" : L"install;";
+    if (install_sets_reboot && options) options->reboot = true;
+    return install_result;
+  }
+  int32_t RunMainDialog() override {
+    calls += L"dialog;";
+    return dialog_result;
+  }
+  void Reboot() override { calls += L"reboot;"; }
+  bool IsLaunchedByAgent() override { return agent_parent; }
+  void LogNoDefinition() override { calls += L"log-nodef;"; }
+};
+
+StubOptions Options(bool silent = false, bool dos = false) {
+  StubOptions o;
+  o.silent = silent;
+  o.dosRetCode = dos;
+  return o;
+}
+
+TEST(RunStubTest, HelpWinsOverEverythingAndExitsWithOne) {
+  FakeHost host;
+  StubOptions o = Options(/*silent=*/true, /*dos=*/true);
+  o.help = true;
+  o.extract = true;
+  EXPECT_EQ(1, RunStub(host, o));
+  EXPECT_EQ(L"usage;", host.calls);
+}
+
+TEST(RunStubTest, UnreadableArchiveShowsMessageInEveryMode) {
+  for (bool silent : {false, true}) {
+    FakeHost host;
+    host.archive_opens = false;
+    StubOptions o = Options(silent);
+    EXPECT_EQ(0, RunStub(host, o));
+    EXPECT_EQ(L"archive;msg1000;", host.calls);
+  }
+  // A caller reading DOS-style codes must see failure, not success.
+  FakeHost dos_host;
+  dos_host.archive_opens = false;
+  StubOptions dos = Options(true, true);
+  EXPECT_EQ(1, RunStub(dos_host, dos));
+  FakeHost agent_host;
+  agent_host.archive_opens = false;
+  agent_host.agent_parent = true;
+  StubOptions plain = Options();
+  EXPECT_EQ(1, RunStub(agent_host, plain));
+}
+
+TEST(RunStubTest, ExtractOnlyRunsBeforeTheDefinitionIsRead) {
+  FakeHost host;
+  StubOptions o = Options(/*silent=*/true);
+  o.extract = true;
+  o.extractDir.Assign(L"C:\\out");
+  EXPECT_EQ(1, RunStub(host, o));
+  EXPECT_EQ(L"archive;extract:C:\\out;", host.calls);
+
+  host.extract_result = kCompletionFailed;
+  EXPECT_EQ(0, RunStub(host, o));
+
+  // DOS-style: 0 for success, 1 for failure.
+  o.dosRetCode = true;
+  EXPECT_EQ(1, RunStub(host, o));
+  host.extract_result = kCompletionInstalled;
+  EXPECT_EQ(0, RunStub(host, o));
+}
+
+TEST(RunStubTest, MissingDefinitionIsSilentUnderSilent) {
+  FakeHost host;
+  host.definition_loads = false;
+  StubOptions interactive = Options();
+  EXPECT_EQ(0, RunStub(host, interactive));
+  EXPECT_EQ(L"archive;definition;log-nodef;msg1000;", host.calls);
+
+  host.calls.clear();
+  StubOptions silent = Options(true);
+  EXPECT_EQ(0, RunStub(host, silent));
+  EXPECT_EQ(L"archive;definition;log-nodef;", host.calls);
+
+  StubOptions silent_dos = Options(true, true);
+  EXPECT_EQ(1, RunStub(host, silent_dos));
+}
+
+TEST(RunStubTest, ModesInOrderAndCompletionCodesMapped) {
+  struct {
+    bool silent, no_prompt;
+    const wchar_t* calls;
+  } modes[] = {
+      {true, true, L"archive;definition;icons;install;"},
+      {false, true, L"archive;definition;icons;install-ui;"},
+      {false, false, L"archive;definition;icons;dialog;"},
+  };
+  for (const auto& mode : modes) {
+    for (int32_t code : {0, 1, 2, 3, 7}) {
+      for (int dos = 0; dos < 3; ++dos) {  // plain, /dosretcode, agent parent
+        FakeHost host;
+        host.install_result = host.dialog_result = code;
+        host.agent_parent = dos == 2;
+        StubOptions o = Options(mode.silent, dos == 1);
+        o.noPrompt = mode.no_prompt;
+        int expected = dos ? (code == 0 ? 1 : 0) : code;
+        EXPECT_EQ(expected, RunStub(host, o)) << mode.calls << " code " << code << " dos " << dos;
+        EXPECT_EQ(mode.calls, host.calls);
+      }
+    }
+  }
+}
+
+TEST(RunStubTest, RebootOnlyAfterInstallNeedingItWhenAllowed) {
+  FakeHost host;
+  host.install_result = kCompletionRebootNeeded;
+  StubOptions no_reboot = Options(true);
+  RunStub(host, no_reboot);
+  EXPECT_EQ(std::wstring::npos, host.calls.find(L"reboot;"));
+
+  host.calls.clear();
+  StubOptions reboot = Options(true);
+  reboot.reboot = true;
+  EXPECT_EQ(2, RunStub(host, reboot));
+  EXPECT_EQ(L"archive;definition;icons;install;reboot;", host.calls);
+
+  // The reboot prompt of the install may switch rebooting on.
+  host.calls.clear();
+  StubOptions prompted = Options(false);
+  prompted.noPrompt = true;
+  host.options = &prompted;
+  host.install_sets_reboot = true;
+  RunStub(host, prompted);
+  EXPECT_EQ(L"archive;definition;icons;install-ui;reboot;", host.calls);
+
+  // Code 1 never reboots, even with /reboot.
+  host.calls.clear();
+  host.install_result = kCompletionInstalled;
+  RunStub(host, reboot);
+  EXPECT_EQ(std::wstring::npos, host.calls.find(L"reboot;"));
+}
+
+}  // namespace
+}  // namespace brx
