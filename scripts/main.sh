@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds the stub and the tools, builds
+# the sample package from sample/component, runs it silently under Wine in a
+# private prefix and prints its log session and exit code.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh" native win
+
+out="$root/build/sample"
+state="$out/wine"
+mkdir -p "$out"
+pkg="$out/brxsample.exe"
+comp="$root/sample/component"
+# The definition first, then the payload; the sample setup program comes from the Windows build.
+files=("$comp/brxsample.xml" "$comp/zt_data.xml" "$comp/sample.cfg" "$comp/readme.txt")
+[ -f "$root/build/win/bin/brxsample_setup.exe" ] && files+=("$root/build/win/bin/brxsample_setup.exe=setup.exe")
+"$root/dist/bin/brxpack" build --stub "$root/dist/bin/brxstub.exe" --out "$pkg" "${files[@]}"
+"$root/dist/bin/brxpack" list "$pkg"
+
+"$root/tests/wine/bench.sh" start "$state"
+trap '"$root/tests/wine/bench.sh" stop "$state"' EXIT
+set +e
+timeout 300 "$root/tests/wine/wine-run.sh" "$state" "$pkg" /silent
+code=$?
+set -e
+log="$state/prefix/drive_c/brxsystem/log/brxsetup.log"
+if [ -f "$log" ]; then
+  echo "----- C:\\brxsystem\\log\\brxsetup.log -----"
+  iconv -f WINDOWS-1252 -t UTF-8 "$log" | tr -d '\r'
+  echo "-------------------------------------------"
+fi
+echo "brxsample.exe /silent exit code: $code"
