@@ -1,0 +1,27 @@
+// The checks' log lines: always LOG_BOTH_TAGGED, under the module name "misc"
+// and the line numbers that identify each statement in the verbose log.
+#ifndef BRX_CHECKS_CHECK_LOG_H_
+#define BRX_CHECKS_CHECK_LOG_H_
+
+#include "log/cmp_log2.h"
+
+namespace brx {
+namespace checks {
+
+constexpr const wchar_t* kLogModule = L"misc";
+
+template <typename... Args>
+void LogLine(CCmpLog2& log, LogLevel level, int line, const wchar_t* fmt, const Args&... args) {
+  log.Write(LOG_BOTH_TAGGED, level, kLogModule, line, fmt, args...);
+}
+
+// A string-table message, logged as "\r\n\r\n%s\r\n\r\n". Some statements
+// name no source file and line 0; `module` is then null.
+inline void LogMessageText(CCmpLog2& log, LogLevel level, const wchar_t* module, int line, const wchar_t* text) {
+  log.Write(LOG_BOTH_TAGGED, level, module, line, L"\r\n\r\n%s\r\n\r\n", text);
+}
+
+}  // namespace checks
+}  // namespace brx
+
+#endif  // BRX_CHECKS_CHECK_LOG_H_

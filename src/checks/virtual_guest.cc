@@ -1,0 +1,66 @@
+#include "checks/virtual_guest.h"
+
+#include "checks/check_log.h"
+#include "checks/text_match.h"
+
+namespace brx {
+namespace checks {
+
+const HypervisorSignature kHypervisorSignatures[3] = {
+    {HypervisorSignature::kSystemManufacturer, L"Microsoft Corporation"},
+    {HypervisorSignature::kSystemManufacturer, L"VMWare"},
+    {HypervisorSignature::kBiosManufacturer, L"Xen"},
+};
+
+namespace {
+
+// Copies at most max characters of source into a terminated buffer of
+// max + 1 characters and trims it.
+template <size_t Max>
+void CopyTrimmed(const wchar_t* source, wchar_t (&out)[Max + 1]) {
+  size_t n = BoundedLength(source, Max);
+  for (size_t i = 0; i < n; ++i) out[i] = source[i];
+  out[n] = L'\0';
+  TrimTrailingSpace(out);
+}
+
+}  // namespace
+
+bool DetectVirtualGuest(const VirtualGuestDetector& detector) {
+  for (const HypervisorSignature& row : kHypervisorSignatures) {
+    const wchar_t* source = row.source == HypervisorSignature::kSystemManufacturer
+                                ? detector.system_manufacturer.get()
+                                : detector.bios_manufacturer.get();
+    wchar_t text[255];
+    wchar_t pattern[255];
+    CopyTrimmed<254>(source, text);
+    CopyTrimmed<254>(row.pattern, pattern);
+    if (FindTextNoCase(text, pattern)) return true;
+  }
+  return false;
+}
+
+bool CheckVirtualGuest(bool install, bool no_ui, bool virtualization_allowed, MessageOwner owner,
+                       CCmpLog2& log, const CheckUi& ui) {
+  // The queries run whatever the package allows; the answer only decides.
+  VirtualGuestDetector detector;
+  FillVirtualGuestDetector(detector);
+  return ReportVirtualGuest(detector, no_ui, virtualization_allowed, owner, log, ui);
+}
+
+bool ReportVirtualGuest(const VirtualGuestDetector& detector, bool no_ui, bool virtualization_allowed,
+                        MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
+  LogLine(log, LEVEL_INFO, 1062, L"Checking for virtualized environment...\r\n\r\n");
+  if (virtualization_allowed || !DetectVirtualGuest(detector)) {
+    LogLine(log, LEVEL_INFO, 1066, L"Virtualized environment not detected.\r\n\r\n");
+    return true;
+  }
+  LogMessageText(log, LEVEL_ERROR, nullptr, 0,
+                 L"Execution currently not supported in Server Virtualized Guest operating systems.");
+  LogLine(log, LEVEL_ERROR, 1074, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
+  ShowMessage(ui, no_ui, owner, kMessageVirtualGuest, kStyleError);
+  return false;
+}
+
+}  // namespace checks
+}  // namespace brx

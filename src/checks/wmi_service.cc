@@ -1,0 +1,37 @@
+#include "checks/wmi_service.h"
+
+#include "checks/check_log.h"
+#include "platform/registry_key.h"
+#include "platform/service_state.h"
+
+namespace brx {
+namespace checks {
+
+bool IsWmiServiceRunning() { return platform::IsServiceRunning(L"winmgmt"); }
+
+bool CheckWmiService(bool install, bool no_ui, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
+  return ReportWmiServiceState(IsWmiServiceRunning(), no_ui, owner, log, ui);
+}
+
+bool ReportWmiServiceState(bool running, bool no_ui, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
+  LogLine(log, LEVEL_INFO, 1021, L"Validating WMI service is available...\r\n\r\n");
+  if (running) {
+    LogLine(log, LEVEL_INFO, 1025, L"WMI service is available.\r\n\r\n");
+    return true;
+  }
+  MessageText text;
+  LoadMessageText(ui, kMessageNoWmi, text);
+  LogMessageText(log, LEVEL_ERROR, kLogModule, 1033, text.get());
+  LogLine(log, LEVEL_ERROR, 1034,
+          L"No WMI Service Available...Installation Software requires WMI Service Availability...FAILURE CODE (0) "
+          L"...\r\n\r\n");
+  ShowMessage(ui, no_ui, owner, kMessageNoWmi, kStyleError);
+  return false;
+}
+
+bool IsPreinstallEnvironment() {
+  return platform::LocalMachineKeyExists32(L"SYSTEM\\CurrentControlSet\\Control\\MiniNT");
+}
+
+}  // namespace checks
+}  // namespace brx
