@@ -2,6 +2,8 @@
 #ifndef BRX_ARCHIVE_DIRECTORY_PATH_H_
 #define BRX_ARCHIVE_DIRECTORY_PATH_H_
 
+#include <stddef.h>
+
 namespace brxzip {
 
 // Creates `path` and every missing directory on the way. Only absolute local
@@ -15,6 +17,12 @@ bool EnsureDirectoryPath(const wchar_t* path);
 // a path whose top component can never be created (a drive that does not
 // exist).
 int CreateDirectoryPath(const wchar_t* path);
+
+// The work behind EnsureDirectoryPath without its checks on the path: creates
+// the whole path at once, or else every prefix ending at a separator from
+// position `start` on. Extraction uses it for paths it has already checked
+// (and for relative paths when no destination was given).
+bool MakeDirectoryChain(const wchar_t* path, size_t start);
 
 }  // namespace brxzip
 

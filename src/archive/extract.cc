@@ -1,0 +1,114 @@
+#include <wchar.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/directory_path.h"
+#include "archive/entry_name.h"
+#include "archive/zip_file.h"
+#include "platform/codepage.h"
+#include "platform/dir.h"
+#include "platform/file.h"
+
+namespace brxzip {
+
+namespace {
+
+const size_t kMaxTargetPath = 260;
+const uint32_t kCopyChunk = 16384;
+
+std::wstring TargetPath(const wchar_t* destination, const char* name) {
+  std::wstring path;
+  if (destination) {
+    path.assign(destination);
+    path.push_back(L'\\');
+  }
+  path += brx::platform::AnsiToWide(std::string(name));
+  return path;
+}
+
+}  // namespace
+
+ZIP_Result ZIP_FileEntry::WriteToFile(brx::platform::File* file) {
+  if (!file || !file->IsOpen()) return ZIP_ERR_ARGUMENT;
+  ZIP_ReadContext context;
+  ZIP_Result result = BeginRead(&context);
+  if (result != ZIP_OK) return result;
+  unsigned char buffer[kCopyChunk];
+  ZIP_Result read = ZIP_OK;
+  bool written = true;
+  for (;;) {
+    uint32_t delivered = 0;
+    read = ReadChunk(buffer, sizeof(buffer), &context, &delivered);
+    if (read != ZIP_OK || delivered == 0) break;
+    if (!file->Write(buffer, delivered)) {
+      written = false;
+      break;
+    }
+  }
+  ZIP_Result end = EndRead(&context);
+  if (read != ZIP_OK) return read;
+  // A file that could not be written in full was not created.
+  if (!written) return ZIP_ERR_CREATE;
+  return end;
+}
+
+ZIP_Result ZIP_FileEntry::ExtractTo(const wchar_t* target_path) {
+  if (!target_path || !*target_path) return ZIP_ERR_CREATE;
+  size_t length = wcslen(target_path);
+  if (length > kMaxTargetPath) return ZIP_ERR_CREATE;
+
+  std::wstring directory(target_path);
+  size_t last = directory.find_last_of(L"\\/");
+  if (last != std::wstring::npos) {
+    // The outcome shows in the file creation below.
+    directory.resize(last + 1);
+    MakeDirectoryChain(directory.c_str(), brx::platform::LocalRootLength(directory.c_str()));
+  }
+
+  brx::platform::File file;
+  if (!file.Open(target_path, brx::platform::FileMode::kCreateAlways)) return ZIP_ERR_CREATE;
+  ZIP_Result result = WriteToFile(&file);
+  // Stamped even after a failed write: the file stays as evidence.
+  file.SetDosTime(dos_date_, dos_time_);
+  file.Close();
+  brx::platform::SetArchiveAttributes(target_path, external_attributes_);
+  return result;
+}
+
+ZIP_Result ZIP_File::ExtractAll(const wchar_t* destination, ExtractProgressCallback callback,
+                                void* callback_argument) {
+  if (destination && !EnsureDirectoryPath(destination)) return ZIP_ERR_FAILED;
+
+  // Every name and path is checked before the first byte is written, so a
+  // hostile entry late in the archive leaves no partial extraction behind.
+  std::vector<std::wstring> targets;
+  targets.reserve(entries_.size());
+  for (const auto& entry : entries_) {
+    if (!IsSafeEntry(*entry)) return ZIP_ERR_FORMAT;
+    targets.push_back(TargetPath(destination, entry->GetName()));
+    if (targets.back().size() > kMaxTargetPath) return ZIP_ERR_CREATE;
+  }
+
+  ExtractProgress progress;
+  progress.total = entries_.size();
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    std::wstring& target = targets[i];
+    progress.index = i + 1;
+    progress.path = target.c_str();
+    if (callback && !callback(callback_argument, &progress)) return ZIP_OK;
+    if (brx::platform::IsPathSeparator(target.back())) {
+      target.pop_back();
+      size_t root = brx::platform::LocalRootLength(target.c_str());
+      if (destination ? !EnsureDirectoryPath(target.c_str()) : !MakeDirectoryChain(target.c_str(), root)) {
+        return ZIP_ERR_FAILED;
+      }
+      continue;
+    }
+    ZIP_Result result = entries_[i]->ExtractTo(target.c_str());
+    if (result != ZIP_OK) return result;
+  }
+  return ZIP_OK;
+}
+
+}  // namespace brxzip

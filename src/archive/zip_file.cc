@@ -1,0 +1,193 @@
+#include "archive/zip_file.h"
+
+#include <new>
+
+#include "archive/end_record.h"
+#include "archive/header_reader.h"
+#include "platform/codepage.h"
+#include "platform/file.h"
+
+namespace brxzip {
+
+namespace {
+
+const uint32_t kEndSignature = 0x06054b50;
+const uint32_t kCentralSignature = 0x02014b50;
+const uint32_t kLocalSignature = 0x04034b50;
+const uint32_t kLocalHeaderSize = 30;
+// Central records are read sequentially; local headers forward with gaps.
+const uint32_t kCentralWindow = 64 * 1024;
+const uint32_t kLocalWindow = 64 * 1024;
+
+// Text up to its first zero byte; an empty field gives no text at all.
+void StoreText(const std::string& bytes, std::string* text, bool* present) {
+  *present = !bytes.empty();
+  text->assign(bytes.c_str());
+}
+
+bool EqualIgnoringCase(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char ca = static_cast<unsigned char>(*a);
+    unsigned char cb = static_cast<unsigned char>(*b);
+    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
+    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
+    if (ca != cb) return false;
+    if (ca == 0) return true;
+  }
+}
+
+}  // namespace
+
+ZIP_File::ZIP_File() = default;
+
+ZIP_File::~ZIP_File() { CloseArchive(); }
+
+void ZIP_File::CloseArchive() {
+  entries_.clear();
+  comment_.clear();
+  has_comment_ = false;
+  file_.reset();
+  central_directory_offset_ = 0;
+}
+
+ZIP_Result ZIP_File::OpenArchive(const wchar_t* path, unsigned char read_only) {
+  CloseArchive();
+  std::unique_ptr<brx::platform::File> file(new (std::nothrow) brx::platform::File);
+  if (!file) return ZIP_ERR_NO_MEMORY;
+  brx::platform::FileMode mode = read_only ? brx::platform::FileMode::kReadShared
+                                           : brx::platform::FileMode::kReadWriteExclusive;
+  if (!path || !file->Open(path, mode)) return ZIP_ERR_OPEN;
+  file_ = std::move(file);
+  ZIP_Result result = ReadDirectory();
+  if (result != ZIP_OK) CloseArchive();
+  return result;
+}
+
+ZIP_Result ZIP_File::ReadDirectory() {
+  uint64_t file_size = 0;
+  if (!file_->GetSize(&file_size)) return ZIP_ERR_SEEK;
+  uint64_t end_position = 0;
+  EndRecordSearch search = LocateEndRecord(file_.get(), file_size, &end_position);
+  if (search == EndRecordSearch::kCannotStart) return ZIP_ERR_SEEK;
+
+  ZIP_Result status = ZIP_ERR_FAILED;
+  uint32_t total = 0;
+  HeaderReader central(file_.get(), file_size, kCentralWindow);
+  if (search == EndRecordSearch::kFound) {
+    central.Seek(end_position);
+    if (central.ReadU32() != kEndSignature) {
+      status = ZIP_ERR_FORMAT;
+    } else {
+      uint32_t this_disk = central.ReadU16();
+      uint32_t directory_disk = central.ReadU16();
+      uint32_t disk_records = central.ReadU16();
+      total = central.ReadU16();
+      central.ReadU32();  // directory size: the records are counted instead
+      central_directory_offset_ = central.ReadU32();
+      uint32_t comment_length = central.ReadU16();
+      if (comment_length != 0) {
+        std::string bytes;
+        central.ReadBytes(comment_length, &bytes);
+        StoreText(bytes, &comment_, &has_comment_);
+      }
+      if (disk_records != total || this_disk != 0 || directory_disk != 0) {
+        central_directory_offset_ = 0;
+        status = ZIP_ERR_FORMAT;
+      } else {
+        status = ZIP_OK;
+      }
+    }
+  }
+  if (central_directory_offset_ == 0) return status;
+
+  HeaderReader local(file_.get(), file_size, kLocalWindow);
+  entries_.reserve(total);
+  central.Seek(central_directory_offset_);
+  std::string central_name, local_name;
+  for (uint32_t i = 0; i < total; ++i) {
+    if (central.ReadU32() != kCentralSignature) return ZIP_ERR_FORMAT;
+    uint32_t made_by = central.ReadU16();
+    uint32_t needed = central.ReadU16();
+    uint32_t flags = central.ReadU16();
+    uint32_t method = central.ReadU16();
+    uint32_t time = central.ReadU16();
+    uint32_t date = central.ReadU16();
+    uint32_t crc = central.ReadU32();
+    uint32_t compressed = central.ReadU32();
+    uint32_t uncompressed = central.ReadU32();
+    uint32_t name_length = central.ReadU16();
+    uint32_t extra_length = central.ReadU16();
+    uint32_t comment_length = central.ReadU16();
+    uint32_t disk_start = central.ReadU16();
+    uint32_t internal = central.ReadU16();
+    uint32_t external = central.ReadU32();
+    uint32_t local_offset = central.ReadU32();
+    central.ReadBytes(name_length, &central_name);
+    central.Skip(extra_length);
+    central.Skip(comment_length);
+
+    std::unique_ptr<ZIP_FileEntry> entry(new (std::nothrow) ZIP_FileEntry);
+    if (!entry) return ZIP_ERR_NO_MEMORY;
+    local.Seek(local_offset);
+    if (local.ReadU32() != kLocalSignature) return ZIP_ERR_FORMAT;
+    entry->version_needed_ = local.ReadU16();
+    entry->flags_ = local.ReadU16();
+    entry->method_ = local.ReadU16();
+    entry->dos_time_ = local.ReadU16();
+    entry->dos_date_ = local.ReadU16();
+    entry->crc32_ = local.ReadU32();
+    entry->compressed_size_ = local.ReadU32();
+    entry->uncompressed_size_ = local.ReadU32();
+    uint32_t local_name_length = local.ReadU16();
+    uint32_t local_extra_length = local.ReadU16();
+    local.ReadBytes(local_name_length, &local_name);
+    StoreText(local_name, &entry->name_, &entry->has_name_);
+
+    entry->version_made_by_ = made_by;
+    entry->disk_number_start_ = disk_start;
+    entry->internal_attributes_ = internal;
+    entry->external_attributes_ = external;
+    entry->local_header_offset_ = local_offset;
+    entry->data_offset_ = static_cast<uint64_t>(local_offset) + kLocalHeaderSize +
+                          local_name_length + local_extra_length;
+    entry->file_ = file_.get();
+
+    // A local header that disagrees with its central record means the archive
+    // was altered or written with a data descriptor: trust neither.
+    if (entry->version_needed_ != needed || entry->flags_ != flags || entry->method_ != method ||
+        entry->dos_time_ != time || entry->dos_date_ != date || entry->crc32_ != crc ||
+        entry->compressed_size_ != compressed || entry->uncompressed_size_ != uncompressed ||
+        entry->name_ != central_name.c_str()) {
+      return ZIP_ERR_FORMAT;
+    }
+    entries_.push_back(std::move(entry));
+  }
+  return status;
+}
+
+ZIP_FileEntry* ZIP_File::FindEntry(const wchar_t* name) const {
+  if (!name) return nullptr;
+  std::string wanted = brx::platform::WideToAnsi(std::wstring(name));
+  for (const auto& entry : entries_) {
+    const char* entry_name = entry->GetName();
+    if (entry_name && EqualIgnoringCase(entry_name, wanted.c_str())) return entry.get();
+  }
+  return nullptr;
+}
+
+ZIP_FileEntry* ZIP_File::GetEntryAt(uint64_t index) const {
+  return index < entries_.size() ? entries_[static_cast<size_t>(index)].get() : nullptr;
+}
+
+ZIP_Enumeration* ZIP_File::BeginEnumeration() const {
+  return new (std::nothrow) ZIP_Enumeration;
+}
+
+ZIP_FileEntry* ZIP_File::NextEntry(ZIP_Enumeration* cursor) const {
+  if (!cursor || cursor->next >= entries_.size()) return nullptr;
+  return entries_[cursor->next++].get();
+}
+
+void ZIP_File::EndEnumeration(ZIP_Enumeration* cursor) const { delete cursor; }
+
+}  // namespace brxzip

@@ -1,0 +1,132 @@
+#include "platform/file.h"
+
+#include <windows.h>
+
+namespace brx {
+namespace platform {
+
+bool File::Open(const wchar_t* path, FileMode mode) {
+  Close();
+  DWORD access = GENERIC_READ;
+  DWORD share = 0;
+  DWORD disposition = OPEN_EXISTING;
+  switch (mode) {
+    case FileMode::kReadShared:
+      share = FILE_SHARE_READ;
+      break;
+    case FileMode::kReadWriteExclusive:
+      access = GENERIC_READ | GENERIC_WRITE;
+      break;
+    case FileMode::kCreateAlways:
+      // Reading the attributes lets SetDosTime keep the last-access time.
+      access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
+      disposition = CREATE_ALWAYS;
+      break;
+  }
+  HANDLE h = CreateFileW(path, access, share, nullptr, disposition,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  handle_ = h;
+  return true;
+}
+
+bool File::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+void File::Close() {
+  if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+bool File::GetSize(uint64_t* size) {
+  LARGE_INTEGER li;
+  if (!GetFileSizeEx(handle_, &li)) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  *size = static_cast<uint64_t>(li.QuadPart);
+  return true;
+}
+
+bool File::Seek(uint64_t position) {
+  LARGE_INTEGER to, at;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  if (to.QuadPart < 0 || !SetFilePointerEx(handle_, to, &at, FILE_BEGIN)) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  return at.QuadPart == to.QuadPart;
+}
+
+bool File::Read(void* buffer, uint32_t length, uint32_t* read_count) {
+  DWORD n = 0;
+  if (!ReadFile(handle_, buffer, length, &n, nullptr)) {
+    last_error_ = GetLastError();
+    *read_count = n;
+    return false;
+  }
+  *read_count = n;
+  return true;
+}
+
+bool File::ReadAt(uint64_t position, void* buffer, uint32_t length, uint32_t* read_count) {
+  *read_count = 0;
+  if (!Seek(position)) return false;
+  return Read(buffer, length, read_count);
+}
+
+bool File::Write(const void* buffer, uint32_t length) {
+  const char* in = static_cast<const char*>(buffer);
+  while (length > 0) {
+    DWORD n = 0;
+    if (!WriteFile(handle_, in, length, &n, nullptr)) {
+      last_error_ = GetLastError();
+      return false;
+    }
+    if (n == 0) {
+      last_error_ = ERROR_DISK_FULL;
+      return false;
+    }
+    in += n;
+    length -= n;
+  }
+  return true;
+}
+
+bool File::SetDosTime(uint32_t dos_date, uint32_t dos_time) {
+  FILETIME created, accessed, written, local, utc;
+  bool have_access = GetFileTime(handle_, &created, &accessed, &written) != 0;
+  if (!DosDateTimeToFileTime(static_cast<WORD>(dos_date), static_cast<WORD>(dos_time), &local) ||
+      !LocalFileTimeToFileTime(&local, &utc)) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  if (!SetFileTime(handle_, &utc, have_access ? &accessed : nullptr, &utc)) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  return true;
+}
+
+bool SetArchiveAttributes(const wchar_t* path, uint32_t external_attributes) {
+  return SetFileAttributesW(path, external_attributes) != 0;
+}
+
+
+bool File::GetDosTime(uint32_t* dos_date, uint32_t* dos_time) {
+  FILETIME written, local;
+  WORD date = 0, time = 0;
+  if (!GetFileTime(handle_, nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
+      !FileTimeToDosDateTime(&local, &date, &time)) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  *dos_date = date;
+  *dos_time = time;
+  return true;
+}
+
+}  // namespace platform
+}  // namespace brx

@@ -1,0 +1,158 @@
+// brxpack: builds, lists and extracts stub packages.
+//
+//   brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME] [--keep-order]
+//                 [--comment TEXT] ENTRY...
+//       ENTRY is PATH (archive name = PATH with '/' separators), NAME=PATH,
+//       or NAME/ for a directory entry. The definition goes first unless
+//       --keep-order is given.
+//   brxpack list PACKAGE
+//   brxpack extract PACKAGE DIR
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/zip_file.h"
+#include "brxpack/package_tool.h"
+#include "brxpack/package_writer.h"
+#include "platform/codepage.h"
+#include "platform/file.h"
+
+namespace {
+
+std::wstring Wide(const char* arg) {
+#ifdef _WIN32
+  return brx::platform::AnsiToWide(std::string(arg));
+#else
+  return brx::platform::WideFromNative(arg);
+#endif
+}
+
+int Usage() {
+  fprintf(stderr,
+          "usage: brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME]\n"
+          "                     [--keep-order] [--comment TEXT] ENTRY...\n"
+          "       brxpack list PACKAGE\n"
+          "       brxpack extract PACKAGE DIR\n"
+          "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n");
+  return 2;
+}
+
+struct Input {
+  std::string name;
+  std::string path;  // empty for a directory entry
+};
+
+std::string ArchiveName(std::string path) {
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  while (path.compare(0, 2, "./") == 0) path.erase(0, 2);
+  while (!path.empty() && path[0] == '/') path.erase(0, 1);
+  return path;
+}
+
+int Build(int argc, char** argv) {
+  std::string stub, output, definition, comment;
+  bool store = false, keep_order = false;
+  std::vector<Input> inputs;
+  for (int i = 0; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string* out) {
+      if (i + 1 >= argc) return false;
+      *out = argv[++i];
+      return true;
+    };
+    if (a == "--stub") {
+      if (!value(&stub)) return Usage();
+    } else if (a == "-o") {
+      if (!value(&output)) return Usage();
+    } else if (a == "--definition") {
+      if (!value(&definition)) return Usage();
+    } else if (a == "--comment") {
+      if (!value(&comment)) return Usage();
+    } else if (a == "--store") {
+      store = true;
+    } else if (a == "--keep-order") {
+      keep_order = true;
+    } else if (!a.empty() && a[0] == '-') {
+      return Usage();
+    } else if (!a.empty() && a.back() == '/' && a.find('=') == std::string::npos) {
+      inputs.push_back({ArchiveName(a), std::string()});
+    } else {
+      size_t eq = a.find('=');
+      if (eq == std::string::npos || eq == 0) {
+        inputs.push_back({ArchiveName(a), a});
+      } else {
+        std::string name = a.substr(0, eq);
+        inputs.push_back({name, name.back() == '/' ? std::string() : a.substr(eq + 1)});
+      }
+    }
+  }
+  if (output.empty() || inputs.empty()) return Usage();
+  if (!definition.empty() && !keep_order) {
+    for (size_t i = 0; i < inputs.size(); ++i) {
+      if (inputs[i].name == definition) {
+        Input d = inputs[i];
+        inputs.erase(inputs.begin() + static_cast<long>(i));
+        inputs.insert(inputs.begin(), d);
+        break;
+      }
+    }
+  }
+  brxpack::PackageWriter writer;
+  std::wstring stub_path = Wide(stub.c_str());
+  if (!writer.Begin(Wide(output.c_str()).c_str(), stub.empty() ? nullptr : stub_path.c_str())) {
+    fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
+    return 1;
+  }
+  brxpack::Method method = store ? brxpack::Method::kStore : brxpack::Method::kDeflate;
+  for (const Input& in : inputs) {
+    bool ok = in.path.empty() ? writer.AddDirectory(in.name)
+                              : writer.AddFile(in.name, Wide(in.path.c_str()).c_str(), method);
+    if (!ok) {
+      fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
+      return 1;
+    }
+  }
+  if (!writer.Finish(comment)) {
+    fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int Open(brxzip::ZIP_File* archive, const char* path) {
+  int result = archive->OpenArchive(Wide(path).c_str(), 1);
+  if (result != brxzip::ZIP_OK) {
+    fprintf(stderr, "brxpack: cannot open %s: %s (%d)\n", path, brxpack::ResultName(result), result);
+  }
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  std::string command = argv[1];
+  if (command == "build") return Build(argc - 2, argv + 2);
+  if (command == "list" && argc == 3) {
+    brxzip::ZIP_File archive;
+    if (Open(&archive, argv[2]) != brxzip::ZIP_OK) return 1;
+    std::string listing = brxpack::ListArchive(archive, argv[2]);
+    fwrite(listing.data(), 1, listing.size(), stdout);
+    return 0;
+  }
+  if (command == "extract" && argc == 4) {
+    brxzip::ZIP_File archive;
+    if (Open(&archive, argv[2]) != brxzip::ZIP_OK) return 1;
+    int result = brxpack::ExtractPackage(&archive, Wide(argv[3]));
+    if (result != brxzip::ZIP_OK) {
+      fprintf(stderr, "brxpack: extraction failed: %s (%d)\n", brxpack::ResultName(result), result);
+      return 1;
+    }
+    return 0;
+  }
+  return Usage();
+}
