@@ -1,0 +1,113 @@
+// The package's reads from the appended archive. Each operation opens an
+// archive object of its own on the package's file, so it never disturbs the
+// process-wide archive's state.
+#include <string.h>
+
+#include <new>
+
+#include "archive/zip_file.h"
+#include "package/entry_source.h"
+#include "package/ppkg.h"
+#include "platform/codepage.h"
+
+namespace {
+
+class ZipEntrySource : public brx::PackageEntrySource {
+ public:
+  explicit ZipEntrySource(brxzip::ZIP_File* archive) : archive_(archive) {}
+
+  bool FindEntry(const wchar_t* name, uint64_t* size) override {
+    brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
+    if (!entry) return false;
+    *size = entry->GetUncompressedSize();
+    return true;
+  }
+  bool ReadEntry(const wchar_t* name, void* destination, uint64_t size) override {
+    brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
+    return entry && entry->ReadToMemory(destination, size) == brxzip::ZIP_OK;
+  }
+
+ private:
+  brxzip::ZIP_File* archive_;
+};
+
+const unsigned char kReadOnly = 1;
+
+// True when the last path component's extension is ".xml", any case.
+bool HasXmlExtension(const char* name) {
+  const char* component = name;
+  for (const char* p = name; *p; ++p) {
+    if (*p == '/' || *p == '\\') component = p + 1;
+  }
+  const char* dot = strrchr(component, '.');
+  if (!dot || strlen(dot) != 4) return false;
+  for (int i = 0; i < 4; ++i) {
+    char c = dot[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != ".xml"[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CPPkg::LoadPackage(const wchar_t* archivePath, const wchar_t* definitionEntryName,
+                        const wchar_t* language) {
+  if (!archivePath || !definitionEntryName) return false;
+  brxzip::ZIP_File archive;
+  if (archive.OpenArchive(archivePath, kReadOnly) != brxzip::ZIP_OK) return false;
+  ZipEntrySource source(&archive);
+  bool loaded = LoadPackageFrom(&source, archivePath, definitionEntryName, language);
+  archive.CloseArchive();
+  return loaded;
+}
+
+bool CPPkg::FindDefinitionEntry(const brxzip::ZIP_File& archive, PackagePath* outName) const {
+  if (!outName) return false;
+  CBrxXMLReader reader;
+  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
+    brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
+    const char* name = entry ? entry->GetName() : nullptr;
+    if (!name || !HasXmlExtension(name)) continue;
+    brx::EntryBuffer buffer;
+    uint32_t size = entry->GetUncompressedSize();
+    if (size == 0) continue;  // nothing to parse
+    buffer.data.reset(new (std::nothrow) uint8_t[size]);
+    if (!buffer.data || entry->ReadToMemory(buffer.data.get(), size) != brxzip::ZIP_OK) continue;
+    if (reader.Load(buffer.data.get(), size) != CBrxXMLReader::kLoadOk) continue;
+    if (!reader.FindChild(nullptr, L"brx_package", L"version", L"2.0.1.0") &&
+        !reader.FindChild(nullptr, L"brx_package", L"version", L"2.0.2.0"))
+      continue;
+    // A name too long to hand back could not be loaded by name either.
+    std::wstring wide = brx::platform::AnsiToWide(name, strlen(name));
+    if (!outName->Assign(wide.c_str(), wide.size())) continue;
+    return true;
+  }
+  return false;
+}
+
+void CPPkg::GetPackageSize(uint64_t* outSize) const {
+  if (!outSize) return;
+  *outSize = 0;
+  brxzip::ZIP_File archive;
+  if (archive_path_.empty() || archive.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK)
+    return;
+  uint64_t total = 0;
+  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
+    brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
+    if (entry) total += entry->GetUncompressedSize();
+  }
+  archive.CloseArchive();
+  *outSize = total;
+}
+
+bool CPPkg::GetLicenseText(void* buffer, size_t* inOutSize) const {
+  if (!package_data_.loaded() || !inOutSize) return false;
+  brxzip::ZIP_File archive;
+  if (archive_path_.empty() || archive.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK)
+    return false;
+  ZipEntrySource source(&archive);
+  bool result = GetLicenseTextFrom(&source, buffer, inOutSize);
+  archive.CloseArchive();
+  return result;
+}
