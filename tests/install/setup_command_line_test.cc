@@ -1,0 +1,126 @@
+#include "install/setup_command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "log/cmp_log2.h"
+#include "package/entry_source.h"
+#include "package/ppkg.h"
+
+namespace brx {
+namespace {
+
+using Args = std::vector<std::wstring>;
+
+class FakeMap : public ArgumentMap {
+ public:
+  std::map<std::wstring, std::wstring> entries;
+  const wchar_t* Map(const wchar_t* argument) const override {
+    auto found = entries.find(argument);
+    return found == entries.end() ? argument : found->second.c_str();
+  }
+};
+
+std::wstring Build(const Args& args, bool mask, const FakeMap& map = FakeMap(),
+                   const wchar_t* dir = L"C:\\Temp\\{X}", const wchar_t* params = L"-q") {
+  SetupCommandLine out;
+  if (!BuildSetupCommandLine(dir, L"setup.exe", params, args, map, mask, &out)) return L"<failed>";
+  return out.get();
+}
+
+TEST(SetupCommandLineTest, ArgumentsFollowTheParametersInOrder) {
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /s /f", Build({L"/s", L"/f"}, false));
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\"", Build({}, false, FakeMap(), L"C:\\Temp\\{X}", L""));
+  // A directory ending in a backslash gets no second one.
+  EXPECT_EQ(L"\"C:\\Out\\setup.exe\" -q", Build({}, false, FakeMap(), L"C:\\Out\\"));
+}
+
+TEST(SetupCommandLineTest, MapDropsTranslatesAndQuotes) {
+  FakeMap map;
+  map.entries[L"/f"] = L"/force";
+  map.entries[L"/drop"] = L" ";
+  map.entries[L"/two"] = L"two words";
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /force \"two words\" \"a b\" say\"a b\"",
+            Build({L"/f", L"/drop", L"/two", L"a b", L"say\"a b\""}, false, map));
+}
+
+TEST(SetupCommandLineTest, CredentialsAreMaskedOnlyInTheMaskedVariant) {
+  Args args = {L"/user", L"bob", L"--password=x", L"/pwx", L"-P:secret", L"//bmcpw", L"pw2", L"/u"};
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /user bob --password=x /pwx -P:secret //bmcpw pw2 /u",
+            Build(args, false));
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /user **** **** /pwx **** //bmcpw **** /u ****",
+            Build(args, true));
+}
+
+TEST(SetupCommandLineTest, MaskedValueIsNeverTranslated) {
+  FakeMap map;
+  map.entries[L"secret"] = L"mapped";
+  map.entries[L"/login"] = L"/username";
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /username ****", Build({L"/login", L"secret"}, true, map));
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /username mapped", Build({L"/login", L"secret"}, false, map));
+}
+
+TEST(SetupCommandLineTest, MissingPartsAndOverlongLinesFail) {
+  SetupCommandLine out;
+  FakeMap map;
+  EXPECT_FALSE(BuildSetupCommandLine(nullptr, L"setup.exe", nullptr, {}, map, false, &out));
+  EXPECT_FALSE(BuildSetupCommandLine(L"C:\\x", nullptr, nullptr, {}, map, false, &out));
+  EXPECT_FALSE(BuildSetupCommandLine(L"C:\\x", L"", nullptr, {}, map, false, &out));
+  // 2,047 characters fit; one more would have to be cut, so the line is refused.
+  std::wstring prefix = L"\"C:\\x\\setup.exe\" ";
+  std::wstring filler(2047 - prefix.size(), L'a');
+  ASSERT_TRUE(BuildSetupCommandLine(L"C:\\x", L"setup.exe", nullptr, {filler}, map, false, &out));
+  EXPECT_EQ(2047u, out.length());
+  EXPECT_FALSE(BuildSetupCommandLine(L"C:\\x", L"setup.exe", nullptr, {filler + L"b"}, map, false, &out));
+  EXPECT_TRUE(out.empty());
+}
+
+// Records the lines instead of writing files.
+class RecordingLog : public CCmpLog2 {
+ public:
+  using CCmpLog2::Write;
+  void Write(unsigned target, int level, const wchar_t* module, int line,
+             const std::wstring& message) override {
+    lines.push_back(std::to_wstring(line) + L":" + std::to_wstring(level) + L":" + message);
+  }
+  std::vector<std::wstring> lines;
+};
+
+TEST(SetupCommandLineTest, PackageMapsAndTheStepLogsTheMaskedLine) {
+  MemoryEntrySource source;
+  source.Add(L"p.xml",
+             "<brx_package><filename>p.exe</filename><installation><install>"
+             "<command>setup.exe</command><command_params>/c 1</command_params>"
+             "</install></installation></brx_package>");
+  source.Add(L"zt_data.xml",
+             "<zt_pkg_data><installation><install><commandline_arg_map>"
+             "<map source=\"/F\" dest=\"/force\"/></commandline_arg_map></install></installation></zt_pkg_data>");
+  CPPkg package;
+  ASSERT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"p.xml", L"en"));
+
+  RecordingLog log;
+  SetupCommandLine plain, masked;
+  ASSERT_TRUE(BuildSetupCommandLines(log, package, L"\"C:\\dl\\p.exe\" /f /user bob", L"C:\\T",
+                                     &plain, &masked));
+  EXPECT_STREQ(L"\"C:\\T\\setup.exe\" /c 1 /force /user bob", plain.get());
+  EXPECT_STREQ(L"\"C:\\T\\setup.exe\" /c 1 /force /user ****", masked.get());
+  ASSERT_EQ(4u, log.lines.size());
+  EXPECT_EQ(L"664:0:Building installation command line...\r\n\r\n", log.lines[0]);
+  EXPECT_EQ(L"687:0:Building installation command line complete. Success.\r\n\r\n", log.lines[1]);
+  EXPECT_EQ(L"694:0:Setup program = [setup.exe]\r\n\r\n", log.lines[2]);
+  EXPECT_EQ(L"700:0:Installation command line = [\"C:\\T\\setup.exe\" /c 1 /force /user ****]\r\n\r\n",
+            log.lines[3]);
+
+  CPPkg empty;
+  log.lines.clear();
+  EXPECT_FALSE(BuildSetupCommandLines(log, empty, L"p.exe", L"C:\\T", &plain, &masked));
+  ASSERT_EQ(3u, log.lines.size());
+  EXPECT_EQ(L"673:2:Installation command line failed to build.\r\n\r\n", log.lines[1]);
+  EXPECT_EQ(L"678:0:Installation Halted...ERROR CODE (0)\r\n\r\n", log.lines[2]);
+}
+
+}  // namespace
+}  // namespace brx
