@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/directory_path.h"
+#include "archive/entry_name.h"
+#include "archive/extract_progress.h"
+#include "archive/zip_file.h"
+#include "zip_builder.h"
+
+namespace brxzip {
+namespace {
+
+using brxtest::BuildZip;
+using brxtest::TestEntry;
+
+struct Seen {
+  std::vector<uint64_t> index;
+  std::vector<uint64_t> total;
+  std::vector<std::wstring> path;
+  std::vector<int> percent;
+  size_t stop_after = 0;
+};
+
+bool Record(void* argument, const ExtractProgress* p) {
+  Seen* seen = static_cast<Seen*>(argument);
+  seen->index.push_back(p->index);
+  seen->total.push_back(p->total);
+  seen->path.push_back(p->path);
+  seen->percent.push_back(ExtractionPercent(*p));
+  return seen->stop_after == 0 || seen->index.size() < seen->stop_after;
+}
+
+class ExtractTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = brxtest::TestDirectory(); }
+  ZIP_Result Open(const std::vector<TestEntry>& entries) {
+    std::wstring path = brxtest::WriteFile(dir_ + L"/package.bin", "stub" + BuildZip(entries, 4).bytes);
+    return zip_.OpenArchive(path.c_str(), 1);
+  }
+  std::string Contents(const std::wstring& path) {
+    std::string s;
+    EXPECT_TRUE(brxtest::ReadFile(path, &s)) << brxtest::Narrow(path);
+    return s;
+  }
+  std::wstring dir_;
+  ZIP_File zip_;
+};
+
+TEST_F(ExtractTest, WritesFilesDirectoriesAndReportsProgress) {
+  ASSERT_EQ(ZIP_OK, Open({{"a.txt", "alpha"}, {"sub/", ""}, {"sub/b.txt", "beta", 0},
+                          {"deep/er/c.txt", "gamma"}}));
+  std::wstring out = dir_ + L"/out";
+  brxtest::WriteFile(dir_ + L"/placeholder", "");
+  Seen seen;
+  ASSERT_EQ(ZIP_OK, zip_.ExtractAll(out.c_str(), Record, &seen));
+  EXPECT_EQ("alpha", Contents(out + L"/a.txt"));
+  EXPECT_TRUE(brxtest::IsDirectory(out + L"/sub"));
+  EXPECT_EQ("beta", Contents(out + L"/sub/b.txt"));
+  EXPECT_EQ("gamma", Contents(out + L"/deep/er/c.txt"));
+  EXPECT_EQ((std::vector<uint64_t>{1, 2, 3, 4}), seen.index);
+  EXPECT_EQ((std::vector<uint64_t>{4, 4, 4, 4}), seen.total);
+  EXPECT_EQ(out + L"\\a.txt", seen.path[0]);
+  EXPECT_EQ(out + L"\\sub/", seen.path[1]);
+  EXPECT_EQ(out + L"\\sub/b.txt", seen.path[2]);
+
+  // A second run replaces what is there; a callback answering false stops
+  // the run without an error.
+  brxtest::WriteFile(out + L"/a.txt", "something much longer than alpha");
+  Seen stop;
+  stop.stop_after = 1;
+  EXPECT_EQ(ZIP_OK, zip_.ExtractAll(out.c_str(), Record, &stop));
+  EXPECT_EQ(1u, stop.index.size());
+  EXPECT_EQ("something much longer than alpha", Contents(out + L"/a.txt"));
+  EXPECT_EQ(ZIP_OK, zip_.ExtractAll(out.c_str(), nullptr, nullptr));
+  EXPECT_EQ("alpha", Contents(out + L"/a.txt"));
+}
+
+TEST_F(ExtractTest, ProgressPercentUsesSinglePrecisionQuotient) {
+  std::vector<int> five, ten;
+  for (uint64_t i = 1; i <= 5; ++i) five.push_back(ExtractionPercent({i, 5, nullptr}));
+  for (uint64_t i = 1; i <= 10; ++i) ten.push_back(ExtractionPercent({i, 10, nullptr}));
+  EXPECT_EQ((std::vector<int>{20, 40, 60, 80, 100}), five);
+  EXPECT_EQ((std::vector<int>{10, 20, 30, 40, 50, 60, 69, 80, 89, 100}), ten);
+  EXPECT_EQ(0, ExtractionPercent({0, 0, nullptr}));
+  ExtractProgress p = {1, 2, nullptr};
+  EXPECT_TRUE(UpdateExtractionProgress(nullptr, &p));
+}
+
+TEST_F(ExtractTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
+  for (const char* name : {"../evil.txt", "sub/../../evil.txt", "..\\evil.txt", "/etc/evil", "\\evil",
+                           "\\\\server\\share\\evil", "C:evil", "C:\\evil", "file.txt:stream",
+                           "sub/.../evil", "sub/. ./evil", ""}) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(IsSafeEntryName(name));
+    ASSERT_EQ(ZIP_OK, Open({{"first.txt", "written?"}, {name, "evil"}}));
+    std::wstring out = dir_ + L"/out";
+    EXPECT_EQ(ZIP_ERR_FORMAT, zip_.ExtractAll(out.c_str(), nullptr, nullptr));
+    EXPECT_FALSE(brxtest::FileExists(out + L"/first.txt"));
+    EXPECT_FALSE(brxtest::FileExists(dir_ + L"/evil.txt"));
+  }
+  for (const char* name : {"a.txt", "sub/b.txt", "sub/", "x..y", "..a/b", "a/./b", "dir.d/file"}) {
+    EXPECT_TRUE(IsSafeEntryName(name)) << name;
+  }
+  // A symbolic link made on Unix: refused whatever its name.
+  TestEntry link = {"link", "/etc/passwd", 0};
+  link.made_by = 0x031E;
+  link.external = 0120777u << 16;
+  ASSERT_EQ(ZIP_OK, Open({link}));
+  EXPECT_EQ(ZIP_ERR_FORMAT, zip_.ExtractAll((dir_ + L"/out").c_str(), nullptr, nullptr));
+  EXPECT_FALSE(brxtest::FileExists(dir_ + L"/out/link"));
+}
+
+TEST_F(ExtractTest, BadDestinationsAndLongPathsFail) {
+  ASSERT_EQ(ZIP_OK, Open({{"a.txt", "alpha"}}));
+  EXPECT_EQ(ZIP_ERR_FAILED, zip_.ExtractAll(L"relative/dir", nullptr, nullptr));
+  EXPECT_EQ(ZIP_ERR_FAILED, zip_.ExtractAll(L"\\\\server\\share", nullptr, nullptr));
+  // A destination below a file cannot be created.
+  brxtest::WriteFile(dir_ + L"/file", "x");
+  EXPECT_EQ(ZIP_ERR_FAILED, zip_.ExtractAll((dir_ + L"/file/below").c_str(), nullptr, nullptr));
+
+  std::string long_name(300 - dir_.size(), 'n');
+  ASSERT_EQ(ZIP_OK, Open({{"short.txt", "s"}, {long_name, "l"}}));
+  EXPECT_EQ(ZIP_ERR_CREATE, zip_.ExtractAll(dir_.c_str(), nullptr, nullptr));
+  EXPECT_FALSE(brxtest::FileExists(dir_ + L"/short.txt"));
+  std::wstring long_path = dir_ + L"/" + std::wstring(long_name.begin(), long_name.end());
+  EXPECT_EQ(ZIP_ERR_CREATE, zip_.GetEntryAt(1)->ExtractTo(long_path.c_str()));
+  EXPECT_FALSE(EnsureDirectoryPath(long_path.c_str()));
+}
+
+TEST_F(ExtractTest, DirectoryHelpersCreateParentsAndRefuseOtherPaths) {
+  std::wstring deep = dir_ + L"/a/b/c";
+  EXPECT_EQ(1, CreateDirectoryPath(deep.c_str()));
+  EXPECT_TRUE(brxtest::IsDirectory(deep));
+  EXPECT_EQ(1, CreateDirectoryPath(deep.c_str()));
+  brxtest::WriteFile(dir_ + L"/plain", "x");
+  EXPECT_EQ(0, CreateDirectoryPath((dir_ + L"/plain/sub/dir").c_str()));
+  EXPECT_EQ(0, CreateDirectoryPath(nullptr));
+
+  EXPECT_TRUE(EnsureDirectoryPath((dir_ + L"\\x\\y/z").c_str()));
+  EXPECT_TRUE(brxtest::IsDirectory(dir_ + L"/x/y/z"));
+  EXPECT_FALSE(EnsureDirectoryPath(L"relative\\path"));
+  EXPECT_FALSE(EnsureDirectoryPath(L"\\\\server\\share\\dir"));
+  EXPECT_FALSE(EnsureDirectoryPath(nullptr));
+}
+
+}  // namespace
+}  // namespace brxzip

@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/zip_file.h"
+#include "brxpack/package_tool.h"
+#include "brxpack/package_writer.h"
+#include "zip_builder.h"
+
+namespace brxpack {
+namespace {
+
+std::vector<unsigned char> Bytes(const std::string& s) { return std::vector<unsigned char>(s.begin(), s.end()); }
+
+TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
+  std::wstring dir = brxtest::TestDirectory();
+  std::wstring pkg = dir + L"/pkg.exe";
+  std::string big(300000, 'q');
+  for (size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>(i);
+
+  PackageWriter writer;
+  ASSERT_TRUE(writer.Begin(pkg.c_str(), Bytes("MZ stub image")));
+  // The configuration hook sees the entry's plain bytes and may replace them.
+  writer.set_transform([](const std::string& name, std::vector<unsigned char>* data) {
+    if (name == "config.ini") *data = Bytes("enciphered");
+    return true;
+  });
+  EntryOptions stored;
+  stored.method = Method::kStore;
+  stored.dos_date = 0x5821;
+  stored.dos_time = 0x6000;
+  ASSERT_TRUE(writer.AddData("package.xml", Bytes("<brx_package/>")));
+  ASSERT_TRUE(writer.AddDirectory("bin"));
+  ASSERT_TRUE(writer.AddData("bin/big.dat", Bytes(big), stored));
+  ASSERT_TRUE(writer.AddData("config.ini", Bytes("plain")));
+  ASSERT_TRUE(writer.Finish("made by brxpack"));
+
+  brxzip::ZIP_File zip;
+  ASSERT_EQ(brxzip::ZIP_OK, zip.OpenArchive(pkg.c_str(), 1));
+  ASSERT_EQ(4u, zip.GetEntryCount());
+  EXPECT_STREQ("package.xml", zip.GetEntryAt(0)->GetName());
+  EXPECT_STREQ("bin/", zip.GetEntryAt(1)->GetName());
+  EXPECT_EQ(13u, zip.GetEntryAt(0)->GetLocalHeaderOffset());
+  EXPECT_EQ(0u, zip.GetEntryAt(2)->GetMethod());
+  EXPECT_EQ(8u, zip.GetEntryAt(3)->GetMethod());
+
+  std::wstring out = dir + L"/out";
+  ASSERT_EQ(brxzip::ZIP_OK, ExtractPackage(&zip, out));
+  std::string got;
+  ASSERT_TRUE(brxtest::ReadFile(out + L"/bin/big.dat", &got));
+  EXPECT_EQ(big, got);
+  ASSERT_TRUE(brxtest::ReadFile(out + L"/config.ini", &got));
+  EXPECT_EQ("enciphered", got);
+
+  std::string listing = ListArchive(zip, "pkg.exe");
+  EXPECT_NE(std::string::npos, listing.find("   300000  01-01-2024 12:00   bin/big.dat\n")) << listing;
+  EXPECT_NE(std::string::npos, listing.find("4 files")) << listing;
+}
+
+TEST(PackageWriterTest, RefusesWhatTheReaderCouldNotRead) {
+  std::wstring dir = brxtest::TestDirectory();
+  PackageWriter writer;
+  EXPECT_FALSE(writer.Begin((dir + L"/missing/dir/pkg.exe").c_str(), Bytes("")));
+  EXPECT_FALSE(writer.AddData("a", Bytes("x")));
+  ASSERT_TRUE(writer.Begin((dir + L"/pkg.exe").c_str(), Bytes("")));
+  EXPECT_FALSE(writer.AddData("", Bytes("x")));
+  EXPECT_FALSE(writer.AddFile("b", (dir + L"/no-such-file").c_str(), Method::kDeflate));
+  EXPECT_FALSE(writer.error().empty());
+}
+
+}  // namespace
+}  // namespace brxpack

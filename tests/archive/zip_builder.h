@@ -1,0 +1,47 @@
+// Archives for the tests, built byte by byte so a test can damage any field.
+#ifndef BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_
+#define BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_
+
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+namespace brxtest {
+
+struct TestEntry {
+  std::string name;
+  std::string data;
+  uint32_t method = 8;           // 0 stored, 8 deflated; anything else is stored raw under that number
+  uint32_t dos_time = 0x6000;    // 12:00:00
+  uint32_t dos_date = 0x5821;    // 2024-01-01
+  uint32_t external = 0x20;
+  uint32_t made_by = 20;
+};
+
+struct BuiltZip {
+  std::string bytes;
+  std::vector<size_t> local_offsets;    // within bytes
+  std::vector<size_t> central_offsets;  // within bytes
+  size_t end_offset = 0;
+};
+
+// Offsets inside the archive count from `base`: the archive is meant to be
+// placed after `base` bytes of other data.
+BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base = 0,
+                  const std::string& comment = std::string());
+
+void Put16(std::string* bytes, size_t at, uint32_t value);
+void Put32(std::string* bytes, size_t at, uint32_t value);
+
+// A fresh directory for the running test (removed first if it exists).
+std::wstring TestDirectory();
+std::wstring WriteFile(const std::wstring& path, const std::string& bytes);
+bool ReadFile(const std::wstring& path, std::string* bytes);
+bool FileExists(const std::wstring& path);
+bool IsDirectory(const std::wstring& path);
+std::string Narrow(const std::wstring& path);
+
+}  // namespace brxtest
+
+#endif  // BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_

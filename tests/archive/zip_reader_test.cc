@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/zip_file.h"
+#include "zip_builder.h"
+
+namespace brxzip {
+namespace {
+
+using brxtest::BuildZip;
+using brxtest::BuiltZip;
+using brxtest::TestEntry;
+
+std::string Read(ZIP_FileEntry* e) {
+  std::string out(e->GetUncompressedSize(), '\0');
+  EXPECT_EQ(ZIP_OK, e->ReadToMemory(out.empty() ? nullptr : &out[0], out.size())) << e->GetName();
+  return out;
+}
+
+std::string Text(size_t n, unsigned seed) {
+  std::string s;
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 1103515245 + 12345;
+    s.push_back(static_cast<char>(i % 7 == 0 ? (seed >> 16) & 0xFF : 'a' + (i % 23)));
+  }
+  return s;
+}
+
+class ZipReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = brxtest::TestDirectory(); }
+  ZIP_Result Open(const std::string& bytes) {
+    path_ = brxtest::WriteFile(dir_ + L"/archive.bin", bytes);
+    return zip_.OpenArchive(path_.c_str(), 1);
+  }
+  std::wstring dir_;
+  std::wstring path_;
+  ZIP_File zip_;
+};
+
+TEST_F(ZipReaderTest, FindsArchiveWithDataBeforeAndAfterOrAtOffsetZero) {
+  std::vector<TestEntry> entries = {{"zt_data.xml", "<zt_pkg_data/>"},
+                                    {"setup.exe", Text(70000, 1), 0},
+                                    {"sub/", ""},
+                                    {"sub/big.bin", Text(200000, 2)},
+                                    {"empty.txt", ""}};
+  const std::string stub = "MZ" + Text(5000, 3);
+  const std::string signature = Text(3000, 4);  // what a code signature leaves after the archive
+  for (bool embedded : {true, false}) {
+    SCOPED_TRACE(embedded ? "embedded" : "offset 0");
+    BuiltZip zip = BuildZip(entries, embedded ? stub.size() : 0, "package comment");
+    ASSERT_EQ(ZIP_OK, Open(embedded ? stub + zip.bytes + signature : zip.bytes));
+    ASSERT_EQ(5u, zip_.GetEntryCount());
+    EXPECT_STREQ("package comment", zip_.GetComment());
+    for (size_t i = 0; i < entries.size(); ++i) {
+      ZIP_FileEntry* e = zip_.GetEntryAt(i);
+      EXPECT_STREQ(entries[i].name.c_str(), e->GetName());
+      EXPECT_EQ(entries[i].data, Read(e));
+      EXPECT_EQ((embedded ? stub.size() : 0) + zip.local_offsets[i], e->GetLocalHeaderOffset());
+    }
+    EXPECT_EQ(nullptr, zip_.GetEntryAt(5));
+    EXPECT_EQ(zip_.GetEntryAt(0), zip_.FindEntry(L"ZT_DATA.XML"));
+    EXPECT_EQ(zip_.GetEntryAt(3), zip_.FindEntry(L"Sub/Big.BIN"));
+    EXPECT_EQ(nullptr, zip_.FindEntry(L"missing"));
+    EXPECT_EQ(nullptr, zip_.FindEntry(nullptr));
+
+    ZIP_Enumeration* cursor = zip_.BeginEnumeration();
+    int n = 0;
+    while (zip_.NextEntry(cursor)) ++n;
+    EXPECT_EQ(5, n);
+    EXPECT_EQ(nullptr, zip_.NextEntry(cursor));
+    zip_.EndEnumeration(cursor);
+  }
+}
+
+TEST_F(ZipReaderTest, NoEndRecordFailsAndLeavesTheObjectClosed) {
+  EXPECT_EQ(ZIP_ERR_OPEN, zip_.OpenArchive((dir_ + L"/missing.zip").c_str(), 1));
+  EXPECT_EQ(ZIP_ERR_FAILED, Open(""));
+  EXPECT_EQ(ZIP_ERR_FAILED, Open("PK\x05"));
+  EXPECT_EQ(ZIP_ERR_FAILED, Open(Text(100000, 5)));
+  // An empty archive's end record alone sits at position 0, which counts as none.
+  EXPECT_EQ(ZIP_ERR_FAILED, Open(BuildZip({}).bytes));
+  // A signature further back than the largest comment is out of reach.
+  BuiltZip zip = BuildZip({{"a", "x"}});
+  EXPECT_EQ(ZIP_ERR_FAILED, Open(zip.bytes + std::string(65536, 'z')));
+  EXPECT_EQ(0u, zip_.GetEntryCount());
+  // An earlier good open is discarded by a failing one.
+  ASSERT_EQ(ZIP_OK, Open(zip.bytes));
+  EXPECT_EQ(ZIP_ERR_FAILED, Open("none"));
+  EXPECT_EQ(0u, zip_.GetEntryCount());
+  EXPECT_EQ(0u, zip_.GetCentralDirectoryOffset());
+}
+
+TEST_F(ZipReaderTest, LastEndRecordWinsAndTruncatedFieldsReadAsZero) {
+  const std::string first_part = "stub";
+  BuiltZip first = BuildZip({{"first", "1"}}, first_part.size());
+  std::string file = first_part + first.bytes;
+  BuiltZip second = BuildZip({{"second", "2"}}, file.size());
+  ASSERT_EQ(ZIP_OK, Open(file + second.bytes));
+  ASSERT_EQ(1u, zip_.GetEntryCount());
+  EXPECT_STREQ("second", zip_.GetEntryAt(0)->GetName());
+
+  // A signature in the last four bytes: every field after it is past the end
+  // of the file, reads as 0, and describes a valid empty archive.
+  ASSERT_EQ(ZIP_OK, Open(first_part + first.bytes + "PK\x05\x06"));
+  EXPECT_EQ(0u, zip_.GetEntryCount());
+}
+
+TEST_F(ZipReaderTest, MultiDiskArchiveIsRejected) {
+  BuiltZip zip = BuildZip({{"a", "x"}});
+  std::string disk = zip.bytes;
+  brxtest::Put16(&disk, zip.end_offset + 4, 1);
+  EXPECT_EQ(ZIP_ERR_FORMAT, Open("stub" + disk));
+  std::string counts = zip.bytes;
+  brxtest::Put16(&counts, zip.end_offset + 8, 2);
+  EXPECT_EQ(ZIP_ERR_FORMAT, Open("stub" + counts));
+  EXPECT_EQ(0u, zip_.GetEntryCount());
+}
+
+TEST_F(ZipReaderTest, LocalHeaderDisagreeingWithCentralRecordRejectsArchive) {
+  std::vector<TestEntry> entries = {{"good.txt", "fine"}, {"name.txt", "payload"}};
+  // version needed, flags, method, time, date, CRC, sizes, first name byte
+  for (size_t field : {4u, 6u, 8u, 10u, 12u, 14u, 18u, 22u, 30u}) {
+    SCOPED_TRACE(field);
+    BuiltZip zip = BuildZip(entries);
+    std::string bytes = zip.bytes;
+    bytes[zip.local_offsets[1] + field] ^= 0x01;
+    EXPECT_EQ(ZIP_ERR_FORMAT, Open(bytes));
+    EXPECT_EQ(0u, zip_.GetEntryCount());
+  }
+  BuiltZip zip = BuildZip(entries);
+  std::string bad_signature = zip.bytes;
+  bad_signature[zip.central_offsets[1]] = 'Q';
+  EXPECT_EQ(ZIP_ERR_FORMAT, Open(bad_signature));
+  std::string bad_local = zip.bytes;
+  brxtest::Put32(&bad_local, zip.central_offsets[1] + 42, static_cast<uint32_t>(zip.local_offsets[1] + 1));
+  EXPECT_EQ(ZIP_ERR_FORMAT, Open(bad_local));
+}
+
+TEST_F(ZipReaderTest, UnsupportedMethodIsListedButUnreadable) {
+  ASSERT_EQ(ZIP_OK, Open(BuildZip({{"bzip2.bin", "BZh9", 12}, {"ok.txt", "ok"}}).bytes));
+  ZIP_FileEntry* e = zip_.FindEntry(L"bzip2.bin");
+  ASSERT_NE(nullptr, e);
+  EXPECT_EQ(12u, e->GetMethod());
+  char buffer[16];
+  ZIP_ReadContext context;
+  ASSERT_EQ(ZIP_OK, e->BeginRead(&context));
+  EXPECT_EQ(ZIP_ERR_FORMAT, e->ReadChunk(buffer, sizeof(buffer), &context));
+  e->EndRead(&context);
+  EXPECT_EQ(ZIP_ERR_FORMAT, e->ReadToMemory(buffer, 4));
+  EXPECT_EQ(ZIP_ERR_FORMAT, e->ExtractTo((dir_ + L"/bzip2.bin").c_str()));
+  EXPECT_EQ("ok", Read(zip_.FindEntry(L"ok.txt")));
+}
+
+TEST_F(ZipReaderTest, ChunkedReadsMatchWholeReadsAndCrcIsCheckedOnlyAtTheEnd) {
+  const std::string data = Text(40000, 6);
+  ASSERT_EQ(ZIP_OK, Open(BuildZip({{"stored", data, 0}, {"deflated", data, 8}}).bytes));
+  ZIP_FileEntry* stored = zip_.GetEntryAt(0);
+  ZIP_FileEntry* deflated = zip_.GetEntryAt(1);
+
+  // Byte by byte, the two entries interleaved on the one shared handle.
+  ZIP_ReadContext a, b;
+  ASSERT_EQ(ZIP_OK, stored->BeginRead(&a));
+  ASSERT_EQ(ZIP_OK, deflated->BeginRead(&b));
+  std::string got_a, got_b;
+  for (size_t i = 0; i < data.size(); ++i) {
+    char c;
+    uint32_t n = 0;
+    ASSERT_EQ(ZIP_OK, stored->ReadChunk(&c, 1, &a, &n));
+    ASSERT_EQ(1u, n);
+    got_a.push_back(c);
+    ASSERT_EQ(ZIP_OK, deflated->ReadChunk(&c, 1, &b, &n));
+    ASSERT_EQ(1u, n);
+    got_b.push_back(c);
+  }
+  uint32_t n = 99;
+  char c;
+  EXPECT_EQ(ZIP_OK, stored->ReadChunk(&c, 1, &a, &n));
+  EXPECT_EQ(0u, n);
+  EXPECT_EQ(ZIP_OK, stored->EndRead(&a));
+  EXPECT_EQ(ZIP_OK, deflated->EndRead(&b));
+  EXPECT_EQ(data, got_a);
+  EXPECT_EQ(data, got_b);
+  EXPECT_EQ(ZIP_ERR_ARGUMENT, stored->ReadChunk(&c, 0, &a));
+  EXPECT_EQ(ZIP_ERR_ARGUMENT, stored->ReadChunk(nullptr, 1, &a));
+  EXPECT_EQ(ZIP_ERR_ARGUMENT, stored->EndRead(nullptr));
+
+  // A flipped bit in the data: caught after the whole entry, not after half.
+  for (uint32_t method : {0u, 8u}) {
+    SCOPED_TRACE(method);
+    BuiltZip zip = BuildZip({{"x", data, method}});
+    std::string bytes = zip.bytes;
+    bytes[zip.local_offsets[0] + 30 + 1 + 4 + 100] ^= 0x10;
+    ASSERT_EQ(ZIP_OK, Open(bytes));
+    ZIP_FileEntry* e = zip_.GetEntryAt(0);
+    std::string out(data.size(), '\0');
+    ZIP_ReadContext half;
+    ASSERT_EQ(ZIP_OK, e->BeginRead(&half));
+    EXPECT_EQ(ZIP_OK, e->ReadChunk(&out[0], data.size() / 2, &half));
+    EXPECT_EQ(ZIP_OK, e->EndRead(&half));
+    ZIP_Result whole = e->ReadToMemory(&out[0], out.size());
+    // A flipped bit may also break the deflate stream itself.
+    EXPECT_TRUE(whole == ZIP_ERR_CRC || (method == 8 && whole == ZIP_ERR_FORMAT)) << whole;
+  }
+}
+
+TEST_F(ZipReaderTest, DamagedOrShortDataIsNeverReportedAsSuccess) {
+  const std::string data = Text(100000, 7);
+  BuiltZip zip = BuildZip({{"x", data, 8}});
+  size_t payload = zip.local_offsets[0] + 30 + 1 + 4;
+  uint32_t compressed = static_cast<uint32_t>(zip.central_offsets[0] - payload);
+  std::string out(data.size(), '\0');
+
+  // Truncated deflate stream: both headers claim fewer compressed bytes.
+  std::string truncated = zip.bytes;
+  brxtest::Put32(&truncated, zip.local_offsets[0] + 18, compressed / 2);
+  brxtest::Put32(&truncated, zip.central_offsets[0] + 20, compressed / 2);
+  ASSERT_EQ(ZIP_OK, Open(truncated));
+  EXPECT_EQ(ZIP_ERR_END_OF_STREAM, zip_.GetEntryAt(0)->ReadToMemory(&out[0], out.size()));
+  EXPECT_EQ(ZIP_ERR_END_OF_STREAM, zip_.GetEntryAt(0)->ExtractTo((dir_ + L"/t").c_str()));
+
+  // Garbage where the deflate stream begins.
+  std::string corrupt = zip.bytes;
+  for (size_t i = 0; i < 64; ++i) corrupt[payload + i] = static_cast<char>(0xFF);
+  ASSERT_EQ(ZIP_OK, Open(corrupt));
+  EXPECT_EQ(ZIP_ERR_FORMAT, zip_.GetEntryAt(0)->ReadToMemory(&out[0], out.size()));
+
+  // The stream ends before the size the headers promise.
+  std::string longer = zip.bytes;
+  brxtest::Put32(&longer, zip.local_offsets[0] + 22, static_cast<uint32_t>(data.size() + 10));
+  brxtest::Put32(&longer, zip.central_offsets[0] + 24, static_cast<uint32_t>(data.size() + 10));
+  ASSERT_EQ(ZIP_OK, Open(longer));
+  out.resize(data.size() + 10);
+  EXPECT_NE(ZIP_OK, zip_.GetEntryAt(0)->ReadToMemory(&out[0], out.size()));
+  EXPECT_NE(ZIP_OK, zip_.GetEntryAt(0)->ExtractTo((dir_ + L"/l").c_str()));
+
+  // A stored entry whose compressed size is below its size ends, and fails.
+  BuiltZip stored = BuildZip({{"s", "0123456789", 0}});
+  brxtest::Put32(&stored.bytes, stored.local_offsets[0] + 18, 4);
+  brxtest::Put32(&stored.bytes, stored.central_offsets[0] + 20, 4);
+  ASSERT_EQ(ZIP_OK, Open(stored.bytes));
+  char ten[10];
+  EXPECT_EQ(ZIP_ERR_END_OF_STREAM, zip_.GetEntryAt(0)->ReadToMemory(ten, sizeof(ten)));
+
+}
+
+TEST_F(ZipReaderTest, EmptyEntryReadsWithZeroLength) {
+  ASSERT_EQ(ZIP_OK, Open(BuildZip({{"empty", "", 8}, {"empty0", "", 0}}).bytes));
+  EXPECT_EQ(ZIP_OK, zip_.GetEntryAt(0)->ReadToMemory(nullptr, 0));
+  EXPECT_EQ(ZIP_OK, zip_.GetEntryAt(1)->ReadToMemory(nullptr, 0));
+}
+
+}  // namespace
+}  // namespace brxzip
