@@ -1,0 +1,89 @@
+// The one routine behind every extraction and installation: command-line
+// extraction, silent and unprompted installs, and the dialog's buttons.
+//
+// The sequence and its log lines live here, portable; everything it does to
+// the system goes through InstallActions, which the stub implements with
+// Win32 and tests replace.
+#ifndef BRX_INSTALL_INSTALL_DRIVER_H_
+#define BRX_INSTALL_INSTALL_DRIVER_H_
+
+#include <stdint.h>
+
+#include "base/bounded_string.h"
+
+class CCmpLog2;
+class CPPkg;
+
+namespace brx {
+
+struct StubOptions;
+
+using DriverPath = BoundedString<260>;
+
+// An opaque owner window (HWND on Windows); null for none.
+using OwnerWindow = void*;
+
+class InstallActions {
+ public:
+  virtual ~InstallActions() = default;
+
+  virtual bool IsPreinstallEnvironment() = 0;
+  // A string-table message with caption 1; returns the box's answer.
+  virtual int ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) = 0;
+
+  // Each answers true to go on; false after it has logged and, unless no_ui, told the user.
+  virtual bool CheckWmiService(bool install, bool no_ui) = 0;
+  virtual bool CheckVirtualGuest(bool install, bool no_ui) = 0;
+  virtual bool CheckTpmState(bool install, bool no_ui) = 0;
+  virtual bool CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) = 0;
+
+  virtual bool GetCurrentDir(DriverPath* out) = 0;
+  virtual bool SetCurrentDir(const wchar_t* path) = 0;
+  virtual bool DirectoryExists(const wchar_t* path) = 0;
+  // The folder browser; false when the user cancels or picks no usable folder.
+  virtual bool BrowseForFolder(OwnerWindow owner, DriverPath* out) = 0;
+  virtual bool CreateDirectoryPath(const wchar_t* path) = 0;
+  // A new GUID-named directory in the temporary directory, readable only by
+  // SYSTEM, Administrators and the running user.
+  virtual bool CreateTempExtractionDirectory(DriverPath* out) = 0;
+
+  virtual void CreateProgressWindow(OwnerWindow owner) = 0;
+  // Extracts the whole archive into directory, moving the progress bar if any.
+  virtual bool ExtractAll(const wchar_t* directory) = 0;
+  // Destroys the progress window and the owner window.
+  virtual void DestroyWindows(OwnerWindow owner) = 0;
+  // Bar to 100, 2 s pause, progress window destroyed; with hide_owner the
+  // owner is minimised and hidden.
+  virtual void FinishProgress(OwnerWindow owner, bool hide_owner) = 0;
+
+  virtual bool CopyFileOver(const wchar_t* source, const wchar_t* destination) = 0;
+  virtual bool WriteConfigurationFile(const wchar_t* directory) = 0;
+
+  virtual void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) = 0;
+  // The launcher: builds the command line, runs the setup program, records
+  // the component; returns the completion code.
+  virtual int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) = 0;
+
+  virtual void Sleep(unsigned milliseconds) = 0;
+  virtual void DeleteDirectoryTree(const wchar_t* path) = 0;
+};
+
+struct InstallContext {
+  CCmpLog2* log = nullptr;
+  const CPPkg* package = nullptr;
+  const StubOptions* options = nullptr;
+  InstallActions* actions = nullptr;
+  // The archive entry that holds the definition, and the stub's own file name.
+  const wchar_t* definition_file_name = nullptr;
+  const wchar_t* stub_file_name = nullptr;
+};
+
+// install: install mode, else extract only. target_directory: extract-only
+// mode's directory, or null to ask the user. Returns the completion code in
+// install mode, 1 or 0 when only extracting.
+int32_t ExtractAndInstall(const InstallContext& context, OwnerWindow owner,
+                          const wchar_t* target_directory, bool install, bool no_ui);
+
+}  // namespace brx
+
+#endif  // BRX_INSTALL_INSTALL_DRIVER_H_

@@ -1,0 +1,256 @@
+#include "install/install_driver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log/cmp_log2.h"
+#include "package/entry_source.h"
+#include "package/ppkg.h"
+#include "stub/options.h"
+
+namespace brx {
+namespace {
+
+// Keeps the log lines as "line:text" (header and footer lines as they come).
+class RecordingLog : public CCmpLog2 {
+ public:
+  using CCmpLog2::Write;
+  unsigned Open() override { return open_result; }
+  void Close() override { closed = true; }
+  void Write(unsigned target, int level, const wchar_t* module, int line,
+             const std::wstring& message) override {
+    lines.push_back(std::to_wstring(line) + L":" + message);
+  }
+  bool Contains(const std::wstring& fragment) const {
+    for (const auto& l : lines) {
+      if (l.find(fragment) != std::wstring::npos) return true;
+    }
+    return false;
+  }
+  unsigned open_result = 0;
+  bool closed = false;
+  std::vector<std::wstring> lines;
+};
+
+class FakeActions : public InstallActions {
+ public:
+  bool preinstall = false;
+  bool wmi = true, guest = true, tpm = true, disk = true;
+  bool set_dir_ok = true, create_dir_ok = true, temp_dir_ok = true, extract_ok = true, config_ok = true;
+  bool browse_ok = true, dir_exists = false;
+  int32_t setup_result = 1;
+  std::wstring calls;
+
+  bool IsPreinstallEnvironment() override { return preinstall; }
+  int ShowMessage(OwnerWindow, unsigned text_id, unsigned) override {
+    calls += L"msg" + std::to_wstring(text_id) + L";";
+    return 1;
+  }
+  bool CheckWmiService(bool, bool) override { return Note(L"wmi", wmi); }
+  bool CheckVirtualGuest(bool, bool) override { return Note(L"guest", guest); }
+  bool CheckTpmState(bool, bool) override { return Note(L"tpm", tpm); }
+  bool CheckDiskSpace(OwnerWindow, bool, bool) override { return Note(L"disk", disk); }
+  bool GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
+  bool SetCurrentDir(const wchar_t* path) override { return Note(L"cd " + std::wstring(path), set_dir_ok); }
+  bool DirectoryExists(const wchar_t*) override { return dir_exists; }
+  bool BrowseForFolder(OwnerWindow, DriverPath* out) override {
+    out->Assign(L"C:\\picked");
+    return Note(L"browse", browse_ok);
+  }
+  bool CreateDirectoryPath(const wchar_t* path) override { return Note(L"mkdirs " + std::wstring(path), create_dir_ok); }
+  bool CreateTempExtractionDirectory(DriverPath* out) override {
+    out->Assign(L"C:\\TEMP\\{GUID}");
+    return Note(L"tempdir", temp_dir_ok);
+  }
+  void CreateProgressWindow(OwnerWindow) override { calls += L"progress;"; }
+  bool ExtractAll(const wchar_t* dir) override { return Note(L"extract " + std::wstring(dir), extract_ok); }
+  void DestroyWindows(OwnerWindow) override { calls += L"destroy;"; }
+  void FinishProgress(OwnerWindow, bool) override { calls += L"finish;"; }
+  bool CopyFileOver(const wchar_t* from, const wchar_t* to) override {
+    return Note(L"copy " + std::wstring(from) + L">" + to, true);
+  }
+  bool WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
+  void AddTrayIcon(OwnerWindow, const wchar_t* tip) override { calls += L"tray " + std::wstring(tip) + L";"; }
+  int32_t RunSetupProgram(OwnerWindow, bool, const wchar_t*) override {
+    calls += L"setup;";
+    return setup_result;
+  }
+  void Sleep(unsigned) override { calls += L"sleep;"; }
+  void DeleteDirectoryTree(const wchar_t* path) override { calls += L"rmtree " + std::wstring(path) + L";"; }
+
+ private:
+  bool Note(const std::wstring& what, bool result) {
+    calls += what + (result ? L";" : L"!;");
+    return result;
+  }
+};
+
+class InstallDriverTest : public ::testing::Test {
+ protected:
+  void Load(const char* package_data = nullptr, const char* name = "<name><name_xlate lang=\"en\">Widget</name_xlate></name>") {
+    MemoryEntrySource source;
+    source.Add(L"pkg.xml", std::string("<brx_package><filename>pkg.exe</filename>") + name +
+                               "<installation><install><command>setup.exe</command></install>"
+                               "</installation></brx_package>");
+    if (package_data) source.Add(L"zt_data.xml", package_data);
+    ASSERT_TRUE(package_.LoadPackageFrom(&source, L"pkg.exe", L"pkg.xml", L"en"));
+  }
+  int32_t Run(const wchar_t* target, bool install, bool no_ui) {
+    InstallContext context;
+    context.log = &log_;
+    context.package = &package_;
+    context.options = &options_;
+    context.actions = &actions_;
+    context.definition_file_name = L"pkg.xml";
+    context.stub_file_name = L"pkg.exe";
+    return ExtractAndInstall(context, nullptr, target, install, no_ui);
+  }
+  std::vector<int> LineNumbers() const {
+    std::vector<int> numbers;
+    for (const auto& l : log_.lines) numbers.push_back(std::stoi(l));
+    return numbers;
+  }
+
+  RecordingLog log_;
+  CPPkg package_;
+  StubOptions options_;
+  FakeActions actions_;
+};
+
+TEST_F(InstallDriverTest, SilentInstallRunsTheWholeSequence) {
+  Load();
+  actions_.setup_result = 2;
+  EXPECT_EQ(2, Run(nullptr, true, true));
+  EXPECT_EQ(L"wmi;guest;tpm;tempdir;cd C:\\TEMP\\{GUID};disk;extract C:\\TEMP\\{GUID};config;"
+            L"tray Widget;setup;cd C:\\start;sleep;rmtree C:\\TEMP\\{GUID};",
+            actions_.calls);
+  std::vector<int> numbers = LineNumbers();
+  std::vector<int> driver_lines(numbers.begin(), numbers.end());
+  // The driver's own lines, in order, between the header and the footer.
+  std::vector<int> expected = {156, 193, 240, 269, 304, 311, 359, 423, 463, 521, 533};
+  std::vector<int> found;
+  for (int n : numbers) {
+    for (int e : expected) {
+      if (n == e) found.push_back(n);
+    }
+  }
+  EXPECT_EQ(expected, found);
+  EXPECT_TRUE(log_.Contains(L"Creating extraction directory for Quellin Component [pkg.exe]..."));
+  EXPECT_TRUE(log_.Contains(L"Component XML file = [pkg.xml]"));
+  EXPECT_TRUE(log_.closed);
+}
+
+TEST_F(InstallDriverTest, DisabledInstallOrNoCommandStopsBeforeAnyCheck) {
+  Load("<zt_pkg_data><settings><value name=\"DISABLE_INSTALL_BUTTON\" value=\"1\"/></settings></zt_pkg_data>");
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  EXPECT_EQ(L"", actions_.calls);
+  EXPECT_TRUE(log_.closed);
+  EXPECT_FALSE(log_.Contains(L"Quellin"));
+}
+
+TEST_F(InstallDriverTest, UnopenableLog) {
+  Load();
+  log_.open_result = 103;
+  EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/true));
+  EXPECT_EQ(L"", actions_.calls);
+  EXPECT_TRUE(log_.lines.empty());
+  EXPECT_FALSE(log_.closed);
+
+  // With a user interface the user is warned and the install goes on.
+  EXPECT_EQ(1, Run(nullptr, true, /*no_ui=*/false));
+  EXPECT_EQ(0u, actions_.calls.find(L"msg709;wmi;"));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"setup;"));
+
+  // In the preinstallation environment it goes on without a word.
+  actions_.calls.clear();
+  actions_.preinstall = true;
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_EQ(0u, actions_.calls.find(L"wmi;"));
+}
+
+TEST_F(InstallDriverTest, FailedCheckStopsWithZeroAndFooter) {
+  Load();
+  actions_.guest = false;
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  EXPECT_EQ(L"wmi;guest!;", actions_.calls);
+  EXPECT_TRUE(log_.closed);
+}
+
+TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {
+  Load();
+  actions_.extract_ok = false;
+  EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/false));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"extract C:\\TEMP\\{GUID}!;msg1005;destroy;rmtree C:\\TEMP\\{GUID};"));
+  EXPECT_TRUE(log_.Contains(L"338:Package Setup was unable to extract the package properly.  Installation will not continue.\r\n"));
+  EXPECT_TRUE(log_.Contains(L"344:Installation Halted...ERROR CODE (0)...\r\n\r\n"));
+  EXPECT_EQ(std::wstring::npos, actions_.calls.find(L"setup;"));
+}
+
+TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
+  Load();
+  actions_.config_ok = false;
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"config!;rmtree C:\\TEMP\\{GUID};"));
+  EXPECT_TRUE(log_.Contains(L"444:OV Package Setup was unable to extract the configuration file properly.  "
+                            L"Installation will not continue.\r\n\r\n"));
+}
+
+TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
+  Load();
+  options_.configFile.Assign(L"D:\\cfg\\site.cfg");
+  options_.configFileFound = true;
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"copy D:\\cfg\\site.cfg>C:\\TEMP\\{GUID}\\site.cfg;"));
+  EXPECT_EQ(std::wstring::npos, actions_.calls.find(L"config;"));
+  EXPECT_TRUE(log_.Contains(
+      L"408:Copy CFG file returncode[1] copyFileName[D:\\cfg\\site.cfg] newPath[C:\\TEMP\\{GUID}\\site.cfg]\r\n\r\n"));
+}
+
+TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
+  Load();
+  options_.instPath = true;
+  options_.instPathDir.Assign(L"D:\\Keep");
+  actions_.dir_exists = true;
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"mkdirs D:\\Keep;"));
+  EXPECT_EQ(std::wstring::npos, actions_.calls.find(L"rmtree"));
+
+  // One the run created is removed like a temporary one.
+  actions_.calls.clear();
+  actions_.dir_exists = false;
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"rmtree D:\\Keep;"));
+
+  actions_.create_dir_ok = false;
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  EXPECT_TRUE(log_.Contains(L"170:Unable to create extraction directory for Quellin Component [pkg.exe]..."));
+}
+
+TEST_F(InstallDriverTest, TooltipFallsBackToThePackageFileName) {
+  Load(nullptr, "");
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"tray pkg.exe;"));
+}
+
+TEST_F(InstallDriverTest, ExtractOnlyMode) {
+  Load();
+  EXPECT_EQ(1, Run(L"C:\\out", false, true));
+  EXPECT_EQ(L"cd C:\\out;disk;extract C:\\out;config;cd C:\\start;", actions_.calls);
+  EXPECT_TRUE(log_.lines.empty());
+
+  actions_.calls.clear();
+  actions_.set_dir_ok = false;  // a directory that does not exist
+  EXPECT_EQ(0, Run(L"C:\\missing", false, true));
+  EXPECT_EQ(L"cd C:\\missing!;", actions_.calls);
+
+  actions_.calls.clear();
+  actions_.set_dir_ok = true;
+  actions_.browse_ok = false;
+  EXPECT_EQ(0, Run(nullptr, false, false));
+  EXPECT_EQ(L"browse!;", actions_.calls);
+}
+
+}  // namespace
+}  // namespace brx
