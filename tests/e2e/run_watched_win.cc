@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "screenshot.h"
@@ -197,6 +198,12 @@ RunResult RunWatched(const RunOptions& options) {
   result.elapsed_ms = GetTickCount() - start;
   GetExitCodeProcess(process.h, &result.exit_code);
   result.dialogs = watcher.records();
+  // One line per run in the test output: where the time of a slow test goes.
+  printf("[run] %lu ms, %s, %u dialog(s): %s\n", static_cast<unsigned long>(result.elapsed_ms),
+         result.timed_out ? "killed at the time limit"
+                          : ("exit " + std::to_string(result.exit_code)).c_str(),
+         static_cast<unsigned>(result.dialogs.size()), brxwatch::ToUtf8(line).c_str());
+  fflush(stdout);
   return result;
 }
 

@@ -23,12 +23,17 @@ start_xvfb() {
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    echo $! >"$state/xvfb.pid"
+    local pid=$!
+    echo $pid >"$state/xvfb.pid"
     for _ in $(seq 1 50); do
+      # Another bench may have taken the same number a moment earlier: then its
+      # socket appears and our server has died on the lock; try the next one.
+      kill -0 $pid 2>/dev/null || break
       [ -e "/tmp/.X11-unix/X$n" ] && { echo ":$n" >"$state/display"; return 0; }
       sleep 0.1
     done
-    kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+    kill $pid 2>/dev/null
+    rm -f "$state/xvfb.pid"
   done
   echo "bench: no display could be started" >&2
   return 1
@@ -41,7 +46,7 @@ case "$cmd" in
     # Everything the bench starts outlives this script; none of it may hold
     # ctest's output pipe (fd 3 here), or ctest waits for it until the time-out.
     exec 3>&1 >"$state/bench.log" 2>&1 </dev/null
-    fail() { cat "$state/bench.log" >&3; echo "bench: $*" >&3; exit 1; }
+    fail() { cat "$state/bench.log" >&3; echo "bench: $*" >&3; stop; exit 1; }
     start_xvfb 3>&- || fail "no display"
     source "$here/wine-env.sh" "$state"
     rm -rf "$WINEPREFIX"
@@ -56,6 +61,17 @@ case "$cmd" in
     # winmgmt is stopped in a new prefix; the service checks look at the service itself.
     $wine sc start winmgmt 3>&- || true
     if [ -x "$here/bench-extra.sh" ]; then "$here/bench-extra.sh" "$state" 3>&- || fail "bench-extra failed"; fi
+    # Started by ctest: if that run is killed before its cleanup fixture, take
+    # the bench down with it. The Xvfb pid identifies this bench, so a watchdog
+    # of an earlier run never stops a later bench in the same state directory.
+    if [ "$(ps -o comm= -p "$PPID" 2>/dev/null)" = ctest ]; then
+      owner=$PPID token=$(cat "$state/xvfb.pid")
+      ( while kill -0 "$owner" 2>/dev/null && [ "$(cat "$state/xvfb.pid" 2>/dev/null)" = "$token" ]; do
+          sleep 5
+        done
+        [ "$(cat "$state/xvfb.pid" 2>/dev/null)" = "$token" ] && "$here/bench.sh" stop "$state"
+      ) 3>&- >/dev/null 2>&1 </dev/null &
+    fi
     echo "bench: prefix $WINEPREFIX on $DISPLAY ready" >&3
     ;;
   *) echo "usage: bench.sh start|stop STATE_DIR" >&2; exit 2 ;;

@@ -40,8 +40,10 @@ struct WatchOptions {
   // A window is recorded and answered once it has been visible this long, so
   // texts set after WM_INITDIALOG are in the record.
   DWORD settle_ms = 60;
-  // A window still there this long after its answer is answered again.
-  DWORD repeat_ms = 1500;
+  // A window still there this long after its answer is answered again; 0 never.
+  // Off by default: a dialog may rightly stay open after a button (e.g. one that
+  // starts work), and a second press would be a second command.
+  DWORD repeat_ms = 0;
   // Called with each new record before it is answered (e.g. for a screenshot).
   std::function<void(const DialogRecord&)> on_record;
 };

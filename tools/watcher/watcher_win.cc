@@ -107,7 +107,8 @@ void Watcher::Visit(HWND window, DWORD now) {
     return;
   }
   DialogRecord& record = records_[t.record];
-  if (record.answered_id != 0 && now - t.answered_at >= options_.repeat_ms) {
+  if (record.answered_id != 0 && options_.repeat_ms != 0 &&
+      now - t.answered_at >= options_.repeat_ms) {
     Answer(window, record, record.answered_id, now);
   }
 }

@@ -1,0 +1,50 @@
+// Running the stub in end-to-end tests: a package in a scratch folder, started
+// directly or under the agent launcher, and checks of what it showed.
+//
+// A new test is a few lines:
+//   StubRun run;                                  // scratch folder
+//   std::wstring pkg = run.Package(archive);      // brxstub.exe + appended bytes
+//   RunResult r = run.Start(pkg, {L"/silent"}, Parent::kAgent);
+//   EXPECT_EQ(r.exit_code, 0u) << r.Describe();
+#ifndef BRX_TESTS_E2E_STUB_RUNS_H_
+#define BRX_TESTS_E2E_STUB_RUNS_H_
+
+#include <string>
+#include <vector>
+
+#include "run_watched.h"
+
+namespace brxe2e {
+
+enum class Parent { kTest, kAgent };
+
+// Product texts the tests look for.
+extern const wchar_t kPackageCaption[];   // string 1
+extern const wchar_t kNoPackageText[];    // string 1000
+constexpr int kUsageDialogId = 108;
+
+class StubRun {
+ public:
+  // A stub named `name` with `appended` after its image (empty: no archive).
+  std::wstring Package(const std::string& appended = std::string(),
+                       const std::wstring& name = L"package.exe");
+
+  // Runs `package` with `args`; under Parent::kAgent it is started by a copy of
+  // kelagent.exe named `agent_name`, so that is its parent process.
+  RunResult Start(const std::wstring& package, const std::vector<std::wstring>& args,
+                  Parent parent = Parent::kTest, std::vector<brxwatch::Rule> rules = {},
+                  const std::wstring& agent_name = L"kelagent.exe");
+
+  const ScratchDir& dir() const { return dir_; }
+
+ private:
+  ScratchDir dir_;
+};
+
+// gtest checks: the run ended by itself and showed exactly this one window.
+void ExpectOnlyNoPackageMessage(const RunResult& r);
+void ExpectOnlyUsageDialog(const RunResult& r, const std::wstring& package);
+
+}  // namespace brxe2e
+
+#endif  // BRX_TESTS_E2E_STUB_RUNS_H_

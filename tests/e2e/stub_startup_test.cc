@@ -1,0 +1,89 @@
+// Start-up of the real stub under Wine: help, a stub without payload, and the
+// exit codes seen by callers that read DOS-style codes.
+#include <gtest/gtest.h>
+
+#include "stub_runs.h"
+
+namespace brxe2e {
+namespace {
+
+struct Case {
+  std::vector<std::wstring> args;
+  Parent parent;
+  DWORD exit_code;
+};
+
+std::string Name(const Case& c) {
+  std::wstring s = c.parent == Parent::kAgent ? L"[agent]" : L"[test]";
+  for (const std::wstring& a : c.args) s += L" " + a;
+  return brxwatch::ToUtf8(s);
+}
+
+// Help comes before everything else, even /silent, and is not remapped for
+// DOS-style callers.
+TEST(E2eStartup, HelpShowsUsageDialogAndExitsWithOne) {
+  StubRun run;
+  std::wstring pkg = run.Package();
+  const Case cases[] = {
+      {{L"/?"}, Parent::kTest, 1},
+      {{L"/?", L"/silent"}, Parent::kTest, 1},
+      {{L"/s", L"/h"}, Parent::kTest, 1},
+      {{L"/help", L"/dosretcode"}, Parent::kTest, 1},
+      {{L"/?"}, Parent::kAgent, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Name(c));
+    RunResult r = run.Start(pkg, c.args, c.parent);
+    ExpectOnlyUsageDialog(r, pkg);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
+  }
+}
+
+// Without a payload every mode ends at the same message, /silent included.
+TEST(E2eStartup, StubWithoutArchiveShowsMessage1000AndExitsWithZero) {
+  StubRun run;
+  std::wstring pkg = run.Package();
+  const Case cases[] = {
+      {{}, Parent::kTest, 0},
+      {{L"/silent"}, Parent::kTest, 0},
+      {{L"/noprompt"}, Parent::kTest, 0},
+      {{L"/extract:" + run.dir().File(L"out")}, Parent::kTest, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Name(c));
+    RunResult r = run.Start(pkg, c.args, c.parent);
+    ExpectOnlyNoPackageMessage(r);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
+  }
+}
+
+// /dosretcode and a parent named kelagent.exe (any letter case) both mean 1 is
+// failure: a stub that cannot open its payload must not report success (0).
+TEST(E2eStartup, DosStyleCallersSeeMissingArchiveAsFailure) {
+  StubRun run;
+  std::wstring pkg = run.Package();
+  struct AgentCase {
+    std::vector<std::wstring> args;
+    Parent parent;
+    const wchar_t* agent_name;
+    DWORD exit_code;
+  };
+  const AgentCase cases[] = {
+      {{L"/dosretcode"}, Parent::kTest, L"", 1},
+      {{L"/silent", L"/dosretcode"}, Parent::kTest, L"", 1},
+      {{}, Parent::kAgent, L"kelagent.exe", 1},
+      {{L"/silent"}, Parent::kAgent, L"KelAgent.EXE", 1},
+      // Only that name counts: another launcher leaves the codes alone.
+      {{}, Parent::kAgent, L"kelagent2.exe", 0},
+  };
+  for (const AgentCase& c : cases) {
+    SCOPED_TRACE(Name({c.args, c.parent, c.exit_code}) + " " + brxwatch::ToUtf8(c.agent_name));
+    RunResult r = c.parent == Parent::kAgent ? run.Start(pkg, c.args, c.parent, {}, c.agent_name)
+                                             : run.Start(pkg, c.args);
+    ExpectOnlyNoPackageMessage(r);
+    EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
+  }
+}
+
+}  // namespace
+}  // namespace brxe2e
