@@ -1,5 +1,6 @@
 #include "ui/usage_dialog_win.h"
 
+#include "ui/main_dialog_command_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
 
@@ -11,15 +12,13 @@ INT_PTR CALLBACK UsageDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
     case WM_INITDIALOG:
       SetWindowLongPtrW(dialog, DWLP_USER, lparam);
       return TRUE;
-    case WM_COMMAND:
-      // Close, Esc and the close box all arrive as IDCANCEL.
-      if (LOWORD(wparam) == IDCANCEL) {
-        auto* completion_code = reinterpret_cast<int32_t*>(GetWindowLongPtrW(dialog, DWLP_USER));
-        if (completion_code) *completion_code = 3;
-        EndDialog(dialog, 3);
-        return TRUE;
-      }
-      return FALSE;
+    case WM_COMMAND: {
+      // Close, Esc and the close box all arrive as IDCANCEL; nothing else may
+      // reach the shared handler from this dialog.
+      auto* context = reinterpret_cast<const MainDialogContext*>(GetWindowLongPtrW(dialog, DWLP_USER));
+      if (LOWORD(wparam) != IDCANCEL || !context) return FALSE;
+      return MainDialogCommand(dialog, IDCANCEL, *context) ? TRUE : FALSE;
+    }
     default:
       return FALSE;
   }
@@ -28,7 +27,9 @@ INT_PTR CALLBACK UsageDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
 }  // namespace
 
 void UsageDialog(HWND owner, int32_t* completion_code) {
-  ui::ShowModalDialog(IDD_USAGE, owner, UsageDialogProc, reinterpret_cast<LPARAM>(completion_code));
+  MainDialogContext context;
+  context.completion_code = completion_code;
+  ui::ShowModalDialog(IDD_USAGE, owner, UsageDialogProc, reinterpret_cast<LPARAM>(&context));
 }
 
 }  // namespace brx
