@@ -36,6 +36,7 @@ class ExtractTest : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = brxtest::TestDirectory(); }
   ZIP_Result Open(const std::vector<TestEntry>& entries) {
+    zip_.CloseArchive();  // Windows does not let a file open for reading be rewritten
     std::wstring path = brxtest::WriteFile(dir_ + L"/package.bin", "stub" + BuildZip(entries, 4).bytes);
     return zip_.OpenArchive(path.c_str(), 1);
   }

@@ -32,6 +32,7 @@ class ZipReaderTest : public ::testing::Test {
  protected:
   void SetUp() override { dir_ = brxtest::TestDirectory(); }
   ZIP_Result Open(const std::string& bytes) {
+    zip_.CloseArchive();  // Windows does not let a file open for reading be rewritten
     path_ = brxtest::WriteFile(dir_ + L"/archive.bin", bytes);
     return zip_.OpenArchive(path_.c_str(), 1);
   }
