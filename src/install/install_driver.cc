@@ -31,7 +31,7 @@ class Driver {
       : log_(*context.log),
         package_(*context.package),
         options_(*context.options),
-        actions_(*context.actions),
+        env_(*context.environment),
         context_(context),
         owner_(owner),
         install_(install),
@@ -62,8 +62,8 @@ class Driver {
   void FailAfterExtractionStarted(int error_line, const wchar_t* error_format, const wchar_t* error_text,
                                   int halt_line) {
     if (!no_ui_) {
-      actions_.ShowMessage(owner_, IDS_EXTRACT_FAILED, kStopIcon);
-      actions_.DestroyWindows(owner_);
+      env_.ShowMessage(owner_, IDS_EXTRACT_FAILED, kStopIcon);
+      env_.DestroyWindows(owner_);
     }
     if (!install_) return;
     log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, error_line, error_format, error_text);
@@ -74,13 +74,13 @@ class Driver {
     // A /instpath: directory that held files before the run is the user's:
     // the extraction is left in it rather than deleting what was there.
     if (target_existed_before_) return;
-    actions_.DeleteDirectoryTree(target_.get());
+    env_.DeleteDirectoryTree(target_.get());
   }
 
   CCmpLog2& log_;
   const CPPkg& package_;
   const StubOptions& options_;
-  InstallActions& actions_;
+  InstallEnvironment& env_;
   const InstallContext& context_;
   OwnerWindow owner_;
   bool install_;
@@ -107,8 +107,8 @@ bool Driver::PrepareInstall() {
   if (disable_install && wcscmp(disable_install, L"1") == 0) return false;
   const wchar_t* command = package_.GetInstallCommand();
   if (!command || !*command) return false;
-  return actions_.CheckWmiService(install_, no_ui_) && actions_.CheckVirtualGuest(install_, no_ui_) &&
-         actions_.CheckTpmState(install_, no_ui_);
+  return env_.CheckWmiService(install_, no_ui_) && env_.CheckVirtualGuest(install_, no_ui_) &&
+         env_.CheckTpmState(install_, no_ui_);
 }
 
 // Install mode: the extraction directory. False to stop with 0.
@@ -116,14 +116,14 @@ bool Driver::CreateTarget() {
   Line(156, LEVEL_INFO, L"Creating extraction directory for Quellin Component [%s]...\r\n\r\n", StubName());
   if (options_.instPath) {
     target_.AssignCut(options_.instPathDir.get());
-    target_existed_before_ = !target_.empty() && actions_.DirectoryExists(target_.get());
-    if (!actions_.CreateDirectoryPath(target_.get())) {
+    target_existed_before_ = !target_.empty() && env_.DirectoryExists(target_.get());
+    if (!env_.CreateDirectoryPath(target_.get())) {
       Line(170, LEVEL_ERROR, L"Unable to create extraction directory for Quellin Component [%s]...\r\n\r\n",
            StubName());
       Line(175, LEVEL_ERROR, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
       return false;
     }
-  } else if (!actions_.CreateTempExtractionDirectory(&target_)) {
+  } else if (!env_.CreateTempExtractionDirectory(&target_)) {
     Line(201, LEVEL_ERROR, L"Unable to create extraction directory [%s].\r\n\r\n", target_.get());
     Line(206, LEVEL_INFO, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
     return false;
@@ -134,18 +134,18 @@ bool Driver::CreateTarget() {
 
 int32_t Driver::Run(const wchar_t* target_directory) {
   if (install_) {
-    if (log_.Open() != 0 && !actions_.IsPreinstallEnvironment()) {
+    if (log_.Open() != 0 && !env_.IsPreinstallEnvironment()) {
       if (no_ui_) return 0;
-      actions_.ShowMessage(nullptr, IDS_LOG_NOT_OPENED, kWarningIcon);
+      env_.ShowMessage(nullptr, IDS_LOG_NOT_OPENED, kWarningIcon);
     }
     if (!PrepareInstall()) return Close(0);
   }
 
-  actions_.GetCurrentDir(&saved_);
+  env_.GetCurrentDir(&saved_);
   if (!install_) {
     if (target_directory) {
       target_.AssignCut(target_directory);
-    } else if (!actions_.BrowseForFolder(owner_, &target_)) {
+    } else if (!env_.BrowseForFolder(owner_, &target_)) {
       return 0;
     }
   } else {
@@ -158,7 +158,7 @@ int32_t Driver::Run(const wchar_t* target_directory) {
 }
 
 int32_t Driver::ExtractAndRun() {
-  if (target_.empty() || !actions_.SetCurrentDir(target_.get())) {
+  if (target_.empty() || !env_.SetCurrentDir(target_.get())) {
     if (!install_) return 0;
     log_.Write(LOG_BOTH, LEVEL_INFO, kModule, 252, L"Failed!\r\n\r\n");
     Line(257, LEVEL_ERROR, L"Installation Halted...ERROR CODE (0)\r\n\r\n");
@@ -168,17 +168,17 @@ int32_t Driver::ExtractAndRun() {
   }
   if (install_) log_.Write(LOG_BOTH, LEVEL_INFO, kModule, 269, L"Success.\r\n\r\n");
 
-  if (!actions_.CheckDiskSpace(owner_, install_, no_ui_)) {
+  if (!env_.CheckDiskSpace(owner_, install_, no_ui_)) {
     if (install_) RemoveTarget();
     return 0;
   }
-  if (!no_ui_) actions_.CreateProgressWindow(owner_);
+  if (!no_ui_) env_.CreateProgressWindow(owner_);
   if (install_) {
     Line(304, LEVEL_INFO, L"Component XML file = [%s]\r\n\r\n",
          context_.definition_file_name ? context_.definition_file_name : L"");
     Line(311, LEVEL_INFO, L"Extracting component contents...\r\n\r\n");
   }
-  if (!actions_.ExtractAll(target_.get())) {
+  if (!env_.ExtractAll(target_.get())) {
     FailAfterExtractionStarted(338, L"%s\r\n", kExtractFailedText, 344);
     return 0;
   }
@@ -195,7 +195,7 @@ int32_t Driver::ExtractAndRun() {
       fits = destination.Append(L'\\');
     }
     fits = fits && destination.Append(FileNamePart(options_.configFile.get()));
-    int copied = fits && actions_.CopyFileOver(options_.configFile.get(), destination.get()) ? 1 : 0;
+    int copied = fits && env_.CopyFileOver(options_.configFile.get(), destination.get()) ? 1 : 0;
     if (install_) {
       log_.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 408,
                  L"Copy CFG file returncode[%d] copyFileName[%s] newPath[%s]\r\n\r\n", copied,
@@ -203,7 +203,7 @@ int32_t Driver::ExtractAndRun() {
     }
   } else {
     if (install_) Line(423, LEVEL_INFO, L"Extracting configuration file...\r\n\r\n");
-    if (!actions_.WriteConfigurationFile(target_.get())) {
+    if (!env_.WriteConfigurationFile(target_.get())) {
       FailAfterExtractionStarted(444, L"%s",
                                  L"OV Package Setup was unable to extract the configuration file "
                                  L"properly.  Installation will not continue.\r\n\r\n",
@@ -219,20 +219,20 @@ int32_t Driver::ExtractAndRun() {
     const wchar_t* name = package_.GetName();
     BoundedString<kTooltipChars> tooltip;
     tooltip.AssignCut(name && *name ? name : StubName());
-    actions_.AddTrayIcon(owner_, tooltip.get());
+    env_.AddTrayIcon(owner_, tooltip.get());
   }
-  if (!no_ui_) actions_.FinishProgress(owner_, install_);
+  if (!no_ui_) env_.FinishProgress(owner_, install_);
 
   int32_t completion = 1;
   if (install_) {
-    completion = actions_.RunSetupProgram(owner_, no_ui_, target_.get());
+    completion = env_.RunSetupProgram(owner_, no_ui_, target_.get());
     Line(521, LEVEL_INFO, L"Restoring current directory [%s]... ", saved_.get());
   }
-  actions_.SetCurrentDir(saved_.get());
+  env_.SetCurrentDir(saved_.get());
   if (!install_) return 1;
 
   log_.Write(LOG_BOTH, LEVEL_INFO, kModule, 533, L"Done.\r\n");
-  actions_.Sleep(2000);
+  env_.Sleep(2000);
   RemoveTarget();
   return completion;
 }
@@ -241,7 +241,7 @@ int32_t Driver::ExtractAndRun() {
 
 int32_t ExtractAndInstall(const InstallContext& context, OwnerWindow owner,
                           const wchar_t* target_directory, bool install, bool no_ui) {
-  if (!context.log || !context.package || !context.options || !context.actions) return 0;
+  if (!context.log || !context.package || !context.options || !context.environment) return 0;
   Driver driver(context, owner, install, no_ui);
   return driver.Run(target_directory);
 }

@@ -2,7 +2,7 @@
 // extraction, silent and unprompted installs, and the dialog's buttons.
 //
 // The sequence and its log lines live here, portable; everything it does to
-// the system goes through InstallActions, which the stub implements with
+// the system goes through InstallEnvironment, which the stub implements with
 // Win32 and tests replace.
 #ifndef BRX_INSTALL_INSTALL_DRIVER_H_
 #define BRX_INSTALL_INSTALL_DRIVER_H_
@@ -23,9 +23,9 @@ using DriverPath = BoundedString<260>;
 // An opaque owner window (HWND on Windows); null for none.
 using OwnerWindow = void*;
 
-class InstallActions {
+class InstallEnvironment {
  public:
-  virtual ~InstallActions() = default;
+  virtual ~InstallEnvironment() = default;
 
   virtual bool IsPreinstallEnvironment() = 0;
   // A string-table message with caption 1; returns the box's answer.
@@ -72,7 +72,7 @@ struct InstallContext {
   CCmpLog2* log = nullptr;
   const CPPkg* package = nullptr;
   const StubOptions* options = nullptr;
-  InstallActions* actions = nullptr;
+  InstallEnvironment* environment = nullptr;
   // The archive entry that holds the definition, and the stub's own file name.
   const wchar_t* definition_file_name = nullptr;
   const wchar_t* stub_file_name = nullptr;

@@ -34,7 +34,7 @@ class RecordingLog : public CCmpLog2 {
   std::vector<std::wstring> lines;
 };
 
-class FakeActions : public InstallActions {
+class FakeEnvironment : public InstallEnvironment {
  public:
   bool preinstall = false;
   bool wmi = true, guest = true, tpm = true, disk = true;
@@ -102,7 +102,7 @@ class InstallDriverTest : public ::testing::Test {
     context.log = &log_;
     context.package = &package_;
     context.options = &options_;
-    context.actions = &actions_;
+    context.environment = &env_;
     context.definition_file_name = L"pkg.xml";
     context.stub_file_name = L"pkg.exe";
     return ExtractAndInstall(context, nullptr, target, install, no_ui);
@@ -116,16 +116,16 @@ class InstallDriverTest : public ::testing::Test {
   RecordingLog log_;
   CPPkg package_;
   StubOptions options_;
-  FakeActions actions_;
+  FakeEnvironment env_;
 };
 
 TEST_F(InstallDriverTest, SilentInstallRunsTheWholeSequence) {
   Load();
-  actions_.setup_result = 2;
+  env_.setup_result = 2;
   EXPECT_EQ(2, Run(nullptr, true, true));
   EXPECT_EQ(L"wmi;guest;tpm;tempdir;cd C:\\TEMP\\{GUID};disk;extract C:\\TEMP\\{GUID};config;"
             L"tray Widget;setup;cd C:\\start;sleep;rmtree C:\\TEMP\\{GUID};",
-            actions_.calls);
+            env_.calls);
   std::vector<int> numbers = LineNumbers();
   std::vector<int> driver_lines(numbers.begin(), numbers.end());
   // The driver's own lines, in order, between the header and the footer.
@@ -145,7 +145,7 @@ TEST_F(InstallDriverTest, SilentInstallRunsTheWholeSequence) {
 TEST_F(InstallDriverTest, DisabledInstallOrNoCommandStopsBeforeAnyCheck) {
   Load("<zt_pkg_data><settings><value name=\"DISABLE_INSTALL_BUTTON\" value=\"1\"/></settings></zt_pkg_data>");
   EXPECT_EQ(0, Run(nullptr, true, true));
-  EXPECT_EQ(L"", actions_.calls);
+  EXPECT_EQ(L"", env_.calls);
   EXPECT_TRUE(log_.closed);
   EXPECT_FALSE(log_.Contains(L"Quellin"));
 }
@@ -154,45 +154,45 @@ TEST_F(InstallDriverTest, UnopenableLog) {
   Load();
   log_.open_result = 103;
   EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/true));
-  EXPECT_EQ(L"", actions_.calls);
+  EXPECT_EQ(L"", env_.calls);
   EXPECT_TRUE(log_.lines.empty());
   EXPECT_FALSE(log_.closed);
 
   // With a user interface the user is warned and the install goes on.
   EXPECT_EQ(1, Run(nullptr, true, /*no_ui=*/false));
-  EXPECT_EQ(0u, actions_.calls.find(L"msg709;wmi;"));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"setup;"));
+  EXPECT_EQ(0u, env_.calls.find(L"msg709;wmi;"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"setup;"));
 
   // In the preinstallation environment it goes on without a word.
-  actions_.calls.clear();
-  actions_.preinstall = true;
+  env_.calls.clear();
+  env_.preinstall = true;
   EXPECT_EQ(1, Run(nullptr, true, true));
-  EXPECT_EQ(0u, actions_.calls.find(L"wmi;"));
+  EXPECT_EQ(0u, env_.calls.find(L"wmi;"));
 }
 
 TEST_F(InstallDriverTest, FailedCheckStopsWithZeroAndFooter) {
   Load();
-  actions_.guest = false;
+  env_.guest = false;
   EXPECT_EQ(0, Run(nullptr, true, true));
-  EXPECT_EQ(L"wmi;guest!;", actions_.calls);
+  EXPECT_EQ(L"wmi;guest!;", env_.calls);
   EXPECT_TRUE(log_.closed);
 }
 
 TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {
   Load();
-  actions_.extract_ok = false;
+  env_.extract_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/false));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"extract C:\\TEMP\\{GUID}!;msg1005;destroy;rmtree C:\\TEMP\\{GUID};"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"extract C:\\TEMP\\{GUID}!;msg1005;destroy;rmtree C:\\TEMP\\{GUID};"));
   EXPECT_TRUE(log_.Contains(L"338:Package Setup was unable to extract the package properly.  Installation will not continue.\r\n"));
   EXPECT_TRUE(log_.Contains(L"344:Installation Halted...ERROR CODE (0)...\r\n\r\n"));
-  EXPECT_EQ(std::wstring::npos, actions_.calls.find(L"setup;"));
+  EXPECT_EQ(std::wstring::npos, env_.calls.find(L"setup;"));
 }
 
 TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
   Load();
-  actions_.config_ok = false;
+  env_.config_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, true));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"config!;rmtree C:\\TEMP\\{GUID};"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"config!;rmtree C:\\TEMP\\{GUID};"));
   EXPECT_TRUE(log_.Contains(L"444:OV Package Setup was unable to extract the configuration file properly.  "
                             L"Installation will not continue.\r\n\r\n"));
 }
@@ -202,8 +202,8 @@ TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
   options_.configFile.Assign(L"D:\\cfg\\site.cfg");
   options_.configFileFound = true;
   EXPECT_EQ(1, Run(nullptr, true, true));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"copy D:\\cfg\\site.cfg>C:\\TEMP\\{GUID}\\site.cfg;"));
-  EXPECT_EQ(std::wstring::npos, actions_.calls.find(L"config;"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy D:\\cfg\\site.cfg>C:\\TEMP\\{GUID}\\site.cfg;"));
+  EXPECT_EQ(std::wstring::npos, env_.calls.find(L"config;"));
   EXPECT_TRUE(log_.Contains(
       L"408:Copy CFG file returncode[1] copyFileName[D:\\cfg\\site.cfg] newPath[C:\\TEMP\\{GUID}\\site.cfg]\r\n\r\n"));
 }
@@ -212,18 +212,18 @@ TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
   Load();
   options_.instPath = true;
   options_.instPathDir.Assign(L"D:\\Keep");
-  actions_.dir_exists = true;
+  env_.dir_exists = true;
   EXPECT_EQ(1, Run(nullptr, true, true));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"mkdirs D:\\Keep;"));
-  EXPECT_EQ(std::wstring::npos, actions_.calls.find(L"rmtree"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"mkdirs D:\\Keep;"));
+  EXPECT_EQ(std::wstring::npos, env_.calls.find(L"rmtree"));
 
   // One the run created is removed like a temporary one.
-  actions_.calls.clear();
-  actions_.dir_exists = false;
+  env_.calls.clear();
+  env_.dir_exists = false;
   EXPECT_EQ(1, Run(nullptr, true, true));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"rmtree D:\\Keep;"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"rmtree D:\\Keep;"));
 
-  actions_.create_dir_ok = false;
+  env_.create_dir_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, true));
   EXPECT_TRUE(log_.Contains(L"170:Unable to create extraction directory for Quellin Component [pkg.exe]..."));
 }
@@ -231,25 +231,25 @@ TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
 TEST_F(InstallDriverTest, TooltipFallsBackToThePackageFileName) {
   Load(nullptr, "");
   EXPECT_EQ(1, Run(nullptr, true, true));
-  EXPECT_NE(std::wstring::npos, actions_.calls.find(L"tray pkg.exe;"));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"tray pkg.exe;"));
 }
 
 TEST_F(InstallDriverTest, ExtractOnlyMode) {
   Load();
   EXPECT_EQ(1, Run(L"C:\\out", false, true));
-  EXPECT_EQ(L"cd C:\\out;disk;extract C:\\out;config;cd C:\\start;", actions_.calls);
+  EXPECT_EQ(L"cd C:\\out;disk;extract C:\\out;config;cd C:\\start;", env_.calls);
   EXPECT_TRUE(log_.lines.empty());
 
-  actions_.calls.clear();
-  actions_.set_dir_ok = false;  // a directory that does not exist
+  env_.calls.clear();
+  env_.set_dir_ok = false;  // a directory that does not exist
   EXPECT_EQ(0, Run(L"C:\\missing", false, true));
-  EXPECT_EQ(L"cd C:\\missing!;", actions_.calls);
+  EXPECT_EQ(L"cd C:\\missing!;", env_.calls);
 
-  actions_.calls.clear();
-  actions_.set_dir_ok = true;
-  actions_.browse_ok = false;
+  env_.calls.clear();
+  env_.set_dir_ok = true;
+  env_.browse_ok = false;
   EXPECT_EQ(0, Run(nullptr, false, false));
-  EXPECT_EQ(L"browse!;", actions_.calls);
+  EXPECT_EQ(L"browse!;", env_.calls);
 }
 
 }  // namespace
