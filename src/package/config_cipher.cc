@@ -3,6 +3,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <new>
+
 #include "package/des.h"
 #include "platform/codepage.h"
 
@@ -34,6 +36,8 @@ bool DecipherConfiguration(const wchar_t* definitionFileName, const uint8_t* tex
     DecryptHex(context, hex, n, out, nullptr);
   } catch (const DesCryptException&) {
     // Bad enciphered content fails the load like an unreadable file would.
+    return false;
+  } catch (const std::bad_alloc&) {
     return false;
   }
   return true;

@@ -5,6 +5,8 @@
 #include <wchar.h>
 
 #include <memory>
+#include <new>
+#include <utility>
 
 #ifdef _WIN32
 static_assert(sizeof(XML_Char) == 2, "the Windows build needs expat's UTF-16 interface");
@@ -65,6 +67,7 @@ std::wstring ToWide(const XML_Char* s) {
 }
 
 struct ParseState {
+  XML_Parser parser = nullptr;
   CBrxXMLNode* current = nullptr;
   bool accepting_text = true;
   bool in_cdata = false;
@@ -75,15 +78,30 @@ struct ParseState {
   std::vector<std::unique_ptr<CBrxXMLNode>> orphans;
 };
 
-void XMLCALL OnStartElement(void* user, const XML_Char* name, const XML_Char** attributes) {
-  ParseState* state = static_cast<ParseState*>(user);
+// Running out of memory inside a callback stops the parse, which then fails
+// like any malformed document, instead of unwinding through the parser.
+template <typename Body>
+void Guarded(ParseState* state, Body body) {
+  try {
+    body();
+  } catch (const std::bad_alloc&) {
+    XML_StopParser(state->parser, XML_FALSE);
+  }
+}
+
+void OnStartElementBody(ParseState* state, const XML_Char* name, const XML_Char** attributes) {
   state->accepting_text = true;
   state->awaiting_first_piece = true;
-  CBrxXMLNode* node = new CBrxXMLNode(XML_NODE_ELEMENT, ToWide(name).c_str());
+  std::unique_ptr<CBrxXMLNode> node(new CBrxXMLNode(XML_NODE_ELEMENT, ToWide(name).c_str()));
   for (const XML_Char** a = attributes; a && a[0] && a[1]; a += 2)
     node->AddAttribute(ToWide(a[0]).c_str(), ToWide(a[1]).c_str());
-  state->current->InsertChild(node);
-  state->current = node;
+  state->current->InsertChild(node.get());
+  state->current = node.release();
+}
+
+void XMLCALL OnStartElement(void* user, const XML_Char* name, const XML_Char** attributes) {
+  ParseState* state = static_cast<ParseState*>(user);
+  Guarded(state, [&] { OnStartElementBody(state, name, attributes); });
 }
 
 void XMLCALL OnEndElement(void* user, const XML_Char* name) {
@@ -91,13 +109,17 @@ void XMLCALL OnEndElement(void* user, const XML_Char* name) {
   if (state->current->parent()) state->current = state->current->parent();
 }
 
-void XMLCALL OnStartCdata(void* user) {
-  ParseState* state = static_cast<ParseState*>(user);
+void OnStartCdataBody(ParseState* state) {
   state->accepting_text = true;
   state->in_cdata = true;
   CBrxXMLNode* node = new CBrxXMLNode(XML_NODE_TEXT, kCdataName);
   state->current->InsertChild(node);
   state->current = node;
+}
+
+void XMLCALL OnStartCdata(void* user) {
+  ParseState* state = static_cast<ParseState*>(user);
+  Guarded(state, [&] { OnStartCdataBody(state); });
 }
 
 void XMLCALL OnEndCdata(void* user) {
@@ -107,8 +129,7 @@ void XMLCALL OnEndCdata(void* user) {
   if (state->current->parent()) state->current = state->current->parent();
 }
 
-void XMLCALL OnCharacterData(void* user, const XML_Char* s, int length) {
-  ParseState* state = static_cast<ParseState*>(user);
+void OnCharacterDataBody(ParseState* state, const XML_Char* s, int length) {
   if (length <= 0) return;
   std::wstring piece = ToWide(s, static_cast<size_t>(length));
   if (piece.empty()) return;
@@ -125,19 +146,25 @@ void XMLCALL OnCharacterData(void* user, const XML_Char* s, int length) {
       state->accepting_text = false;
       return;
     }
-    CBrxXMLNode* text = new CBrxXMLNode(XML_NODE_TEXT, kTextName);
+    std::unique_ptr<CBrxXMLNode> text(new CBrxXMLNode(XML_NODE_TEXT, kTextName));
     text->SetValue(piece.data(), piece.size());
+    CBrxXMLNode* node = text.get();
     if (!state->current->first_child()) {
-      state->current->InsertChild(text);
+      state->current->InsertChild(text.release());
     } else {
-      state->orphans.emplace_back(text);
+      state->orphans.push_back(std::move(text));
     }
-    state->last_text = text;
+    state->last_text = node;
     state->awaiting_first_piece = false;
     return;
   }
   if (blank || !state->last_text) return;
   state->last_text->AppendValue(piece.data(), piece.size());
+}
+
+void XMLCALL OnCharacterData(void* user, const XML_Char* s, int length) {
+  ParseState* state = static_cast<ParseState*>(user);
+  Guarded(state, [&] { OnCharacterDataBody(state, s, length); });
 }
 
 }  // namespace
@@ -235,6 +262,7 @@ int CBrxXMLReader::Load(const void* bytes, size_t length) {
   XML_Parser parser = XML_ParserCreate(nullptr);
   if (!parser) return kLoadParseError;
   ParseState state;
+  state.parser = parser;
   state.current = root_;
   XML_SetUserData(parser, &state);
   XML_SetElementHandler(parser, OnStartElement, OnEndElement);
