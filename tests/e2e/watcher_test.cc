@@ -106,7 +106,8 @@ TEST(E2eWatcher, TimeLimitKillsTheWholeTree) {
   run.program = BinPath(L"showdialogs.exe");
   run.args = {L"/msg:Stays open"};
   run.rules = {{L"", L"", brxwatch::kLeaveOpen}};
-  run.time_limit_ms = 1500;
+  // Long enough for the box to come up on a loaded machine (normally ~0.2 s).
+  run.time_limit_ms = 5000;
   RunResult r = RunWatched(run);
   EXPECT_TRUE(r.timed_out) << r.Describe();
   ASSERT_EQ(r.dialogs.size(), 1u) << r.Describe();

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The Wine test bench: prepares a private prefix for one test run and tears it down again.
-#   bench.sh start STATE_DIR   Xvfb display, fresh prefix, persistent wineserver, winmgmt running
+#   bench.sh start STATE_DIR [DESKHOLD.exe]
+#                              Xvfb display, fresh prefix, persistent wineserver, winmgmt
+#                              running, and (given the program) the virtual desktop held open
 #   bench.sh stop STATE_DIR    stops everything start started
 set -u
-cmd=$1 state=$2
+cmd=$1 state=$2 deskhold=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$state"
+state=$(cd "$state" && pwd)  # Wine and the Z: paths below need it absolute
 
 stop() {
   if [ -d "$state/prefix" ]; then
@@ -22,7 +25,8 @@ start_xvfb() {
   # A display of our own: without one MessageBoxW returns at once instead of showing.
   for n in $(seq 90 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: a moment without X clients must not wipe the server's windows.
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     local pid=$!
     echo $pid >"$state/xvfb.pid"
     for _ in $(seq 1 50); do
@@ -60,6 +64,16 @@ case "$cmd" in
     $server -p 3>&-
     # winmgmt is stopped in a new prefix; the service checks look at the service itself.
     $wine sc start winmgmt 3>&- || true
+    # Wine closes the virtual desktop a second after its last user process, and a
+    # program started in that second dies with an X error; tests start programs
+    # back to back, so one process holds the desktop for the bench's life.
+    if [ -n "$deskhold" ]; then
+      ready="$state/deskhold.ready"
+      rm -f "$ready"
+      $wine "$deskhold" "Z:${ready//\//\\}" 3>&- &
+      for _ in $(seq 1 100); do [ -e "$ready" ] && break; sleep 0.1; done
+      [ -e "$ready" ] || fail "deskhold did not start"
+    fi
     if [ -x "$here/bench-extra.sh" ]; then "$here/bench-extra.sh" "$state" 3>&- || fail "bench-extra failed"; fi
     # Started by ctest: if that run is killed before its cleanup fixture, take
     # the bench down with it. The Xvfb pid identifies this bench, so a watchdog
