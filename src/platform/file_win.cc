@@ -23,6 +23,16 @@ bool File::Open(const wchar_t* path, FileMode mode) {
       disposition = CREATE_ALWAYS;
       break;
   }
+  if (mode == FileMode::kCreateAlways) {
+    // Windows refuses to replace a read-only file; a file system that maps the
+    // attribute onto permissions (Wine running as root) might not, and a
+    // read-only file must never be overwritten behind its owner's back.
+    DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+      last_error_ = ERROR_ACCESS_DENIED;
+      return false;
+    }
+  }
   HANDLE h = CreateFileW(path, access, share, nullptr, disposition,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
