@@ -128,6 +128,7 @@ TEST(PackageArchiveTest, ConfigurationLicenceAndSizeFromTheArchive) {
   size_t size = 0;
   ASSERT_TRUE(pkg.GetLicenseText(nullptr, &size));
   ASSERT_EQ(7u + 5u, size);
+  EXPECT_FALSE(pkg.GetLicenseText(nullptr, &size));  // room but no buffer
   std::string text(size, 'X');
   ASSERT_TRUE(pkg.GetLicenseText(&text[0], &size));
   EXPECT_EQ(std::string("Agree?\n\0\0\0\0\0", 12), text);

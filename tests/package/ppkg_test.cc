@@ -156,30 +156,6 @@ TEST(PackageTest, SettingsAndMapsMatchValuesIgnoringCase) {
   EXPECT_EQ(INT_MIN, pkg.MapReturnCode(INT_MIN));
 }
 
-TEST(PackageTest, LicenceTextTwoCallProtocol) {
-  brx::MemoryEntrySource source;
-  source.Add(L"d.xml", kDefinition);
-  source.Add(L"zt_data.xml",
-             "<zt_pkg_data><license><filename lang='en'>lic_en.txt</filename>"
-             "<filename lang='de'>lic_de.txt</filename></license></zt_pkg_data>");
-  source.Add(L"lic_en.txt", "Terms\nMore");
-  CPPkg pkg;
-  ASSERT_TRUE(pkg.LoadPackageFrom(&source, L"p", L"d.xml", L"ja"));
-  size_t size = 0;
-  EXPECT_FALSE(pkg.GetLicenseTextFrom(&source, nullptr, nullptr));
-  ASSERT_TRUE(pkg.GetLicenseTextFrom(&source, nullptr, &size));
-  EXPECT_EQ(10u + 5u, size);
-  EXPECT_FALSE(pkg.GetLicenseTextFrom(&source, nullptr, &size));  // room but no buffer
-  std::vector<char> buffer(size, 'X');
-  ASSERT_TRUE(pkg.GetLicenseTextFrom(&source, buffer.data(), &size));
-  EXPECT_EQ(std::string("Terms\nMore\0\0\0\0\0", 15), std::string(buffer.data(), 15));
-
-  // German names a missing entry: no licence.
-  ASSERT_TRUE(pkg.LoadPackageFrom(&source, L"p", L"d.xml", L"de"));
-  size = 0;
-  EXPECT_FALSE(pkg.GetLicenseTextFrom(&source, nullptr, &size));
-}
-
 TEST(PackageTest, ConfigurationFilePlainEncipheredAndRefused) {
   const std::string secret = "[cfg]\nkey=value\n";
   std::string hex;
