@@ -1,0 +1,194 @@
+#include "install/inventory_record_win.h"
+
+#include <windows.h>
+#include <wchar.h>
+
+#include <string>
+
+#include "archive/directory_path.h"
+#include "install/completion_codes.h"
+#include "log/cmp_log2.h"
+#include "package/ppkg.h"
+#include "platform/local_time.h"
+
+namespace brx {
+
+const wchar_t kInventoryKeyPath[] = L"Software\\Orvane\\Version Control\\OVRevisionManagement\\";
+
+namespace {
+
+const wchar_t kModule[] = L"extract";
+const wchar_t kCopyDirectory[] = L"\\BRXSYSTEM\\ztxml\\";
+constexpr REGSAM kView = KEY_WOW64_64KEY;
+
+class ScopedKey {
+ public:
+  ScopedKey() = default;
+  ~ScopedKey() { Close(); }
+  ScopedKey(const ScopedKey&) = delete;
+  ScopedKey& operator=(const ScopedKey&) = delete;
+
+  HKEY get() const { return key_; }
+  HKEY* receive() {
+    Close();
+    return &key_;
+  }
+  void Close() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+bool HasText(const wchar_t* s) { return s && *s; }
+
+// A string value of at most 512 bytes; false when it cannot be read.
+bool ReadText(HKEY key, const wchar_t* name, std::wstring* value) {
+  wchar_t buffer[257] = {};
+  DWORD type = 0;
+  DWORD size = 512;
+  if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS) {
+    return false;
+  }
+  if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
+  size_t length = size / sizeof(wchar_t);
+  while (length > 0 && buffer[length - 1] == L'\0') --length;
+  value->assign(buffer, length);
+  return true;
+}
+
+bool ValueEquals(HKEY key, const wchar_t* name, const wchar_t* expected) {
+  std::wstring value;
+  return ReadText(key, name, &value) && value == expected;
+}
+
+void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
+  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+bool SubkeyExists(HKEY key, const wchar_t* name) {
+  ScopedKey subkey;
+  return RegOpenKeyExW(key, name, 0, KEY_READ | kView, subkey.receive()) == ERROR_SUCCESS;
+}
+
+// Walks the component's records. The first one recording this component
+// (same file name or same expected path) is the one to rewrite; later ones
+// are duplicates and go. Returns the record's name, or an empty text when no
+// record matched.
+std::wstring FindRecord(HKEY component_key, const wchar_t* file_name, const wchar_t* expected_path) {
+  std::wstring record;
+  for (DWORD index = 0;;) {
+    wchar_t name[513];
+    DWORD name_length = ARRAYSIZE(name);
+    if (RegEnumKeyExW(component_key, index, name, &name_length, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    bool matches = false;
+    {
+      ScopedKey subkey;
+      if (RegOpenKeyExW(component_key, name, 0, KEY_READ | kView, subkey.receive()) == ERROR_SUCCESS) {
+        matches = ValueEquals(subkey.get(), L"ComponentFileName", file_name) ||
+                  ValueEquals(subkey.get(), L"ComponentKeyExpectedPath", expected_path);
+      }
+    }
+    if (matches && record.empty()) {
+      record = name;
+    } else if (matches && RegDeleteKeyExW(component_key, name, kView, 0) == ERROR_SUCCESS) {
+      continue;  // the next subkey has moved into this position
+    }
+    ++index;
+  }
+  return record;
+}
+
+std::wstring FirstFreeRecord(HKEY component_key) {
+  for (unsigned long n = 0;; ++n) {
+    std::wstring name = std::to_wstring(n);
+    if (!SubkeyExists(component_key, name.c_str())) return name;
+  }
+}
+
+// The definition's own name; the copy never lands outside the copy directory
+// whatever path the archive entry carries.
+const wchar_t* LastComponent(const wchar_t* path) {
+  const wchar_t* name = path;
+  for (const wchar_t* p = path; *p; ++p) {
+    if (*p == L'\\' || *p == L'/') name = p + 1;
+  }
+  return name;
+}
+
+}  // namespace
+
+bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
+                         int32_t completion_code) {
+  if (completion_code != kCompletionInstalled && completion_code != kCompletionRebootNeeded) return true;
+
+  const wchar_t* sw_key_name = package.GetSwKeyName();
+  const wchar_t* file_name = package.GetFileName();
+  const wchar_t* expected_path = package.GetSwKeyExpectedPath();
+  std::wstring key_path = std::wstring(kInventoryKeyPath) + (sw_key_name ? sw_key_name : L"");
+  if (!HasText(sw_key_name) || !HasText(file_name) || !HasText(expected_path)) {
+    // Without the name the values would land on the parent of every
+    // component's key; without the other two no record could ever be found
+    // again.
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 2073,
+              L"Failed to update component data...\r\n    - Unable to update registry HKLM\\%s\r\n", key_path);
+    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2079, L"FAILURE CODE (0)\r\n");
+    return false;
+  }
+
+  wchar_t drive[MAX_PATH];
+  DWORD drive_length = GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+  bool have_drive = drive_length > 0 && drive_length < MAX_PATH;
+  // Without the variable the copy would go to "\BRXSYSTEM\..." on whatever
+  // drive is current; the log shows the unexpanded name instead.
+  std::wstring copy_dir = std::wstring(have_drive ? drive : L"%SystemDrive%") + kCopyDirectory;
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1872, L"Copying component definition XML to %s...", copy_dir);
+  const wchar_t* copy_name = HasText(definition_file_name) ? LastComponent(definition_file_name) : L"";
+  if (!have_drive || !*copy_name || !brxzip::CreateDirectoryPath(copy_dir.c_str())) {
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1880,
+              L"Failed to update component data...\r\n    - Unable to copy component definition XML to "
+              L"%s...FAILURE CODE (0)\r\n",
+              copy_dir);
+    return false;
+  }
+  CopyFileW(definition_file_name, (copy_dir + copy_name).c_str(), FALSE);
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
+
+  std::wstring install_time = platform::LocalDateText() + L"-" + platform::LocalTimeText();
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1927, L"    - Creating registry key HKLM\\%s...\r\n", key_path);
+  ScopedKey component_key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS | kView, nullptr, component_key.receive(), nullptr) != ERROR_SUCCESS) {
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1943, L"Cannot Create Registry Key HKLM\\%s ... Failed!\r\n",
+              key_path);
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1949, L"Create Registry Key HKLM FAILURE CODE (0)\r\n");
+    return false;
+  }
+
+  std::wstring record = FindRecord(component_key.get(), file_name, expected_path);
+  if (record.empty()) record = FirstFreeRecord(component_key.get());
+  std::wstring record_path = key_path + L"\\" + record;
+  ScopedKey record_key;
+  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS | kView, nullptr, record_key.receive(), nullptr) != ERROR_SUCCESS) {
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 2073,
+              L"Failed to update component data...\r\n    - Unable to update registry HKLM\\%s\r\n", record_path);
+    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2079, L"FAILURE CODE (0)\r\n");
+    return false;
+  }
+  SetText(record_key.get(), L"ComponentXmlPath", kCopyDirectory);
+  SetText(record_key.get(), L"InstallTime", install_time);
+  SetText(record_key.get(), L"ComponentFileName", file_name);
+  SetText(record_key.get(), L"ComponentKeyExpectedPath", expected_path);
+
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2117, L"Component registry updates complete...success\r\n");
+  return true;
+}
+
+}  // namespace brx

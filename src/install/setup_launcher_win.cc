@@ -1,0 +1,269 @@
+#include "install/setup_launcher_win.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "install/completion_codes.h"
+#include "install/inventory_record_win.h"
+#include "install/setup_command_line.h"
+#include "install/setup_output.h"
+#include "log/cmp_log2.h"
+#include "package/ppkg.h"
+#include "ui/resource_ids.h"
+
+namespace brx {
+namespace {
+
+const wchar_t kModule[] = L"extract";
+constexpr DWORD kWaitSliceMs = 100;
+// A program that never stops printing must not keep the thread from its
+// messages: at most this much output is read between two message pumps.
+constexpr size_t kDrainPerSlice = 1024 * 1024;
+// After the program ended, whatever is still in the pipe is read; a child it
+// left behind could go on writing, so this read is bounded too.
+constexpr size_t kDrainAfterExit = 64 * 1024 * 1024;
+
+class ScopedHandle {
+ public:
+  ScopedHandle() = default;
+  ~ScopedHandle() { Close(); }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+  HANDLE get() const { return handle_; }
+  HANDLE* receive() {
+    Close();
+    return &handle_;
+  }
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  void Close() {
+    if (valid()) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_ = nullptr;
+};
+
+// One anonymous pipe for the program's standard output and error.
+struct OutputPipe {
+  ScopedHandle read;
+  ScopedHandle out_write;
+  ScopedHandle err_write;
+
+  bool Create() {
+    ScopedHandle write;
+    if (!CreatePipe(read.receive(), write.receive(), nullptr, 0)) return false;
+    HANDLE self = GetCurrentProcess();
+    if (!DuplicateHandle(self, write.get(), self, out_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+      return false;
+    }
+    return DuplicateHandle(self, out_write.get(), self, err_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS) != 0;
+  }
+  void CloseWriteEnds() {
+    out_write.Close();
+    err_write.Close();
+  }
+  void Close() {
+    CloseWriteEnds();
+    read.Close();
+  }
+};
+
+// Runs the removal once, at the latest when the launcher returns.
+class TrayIconRemoval {
+ public:
+  explicit TrayIconRemoval(const std::function<void()>& remove) : remove_(remove) {}
+  ~TrayIconRemoval() { Now(); }
+  void Now() {
+    if (!done_ && remove_) remove_();
+    done_ = true;
+  }
+
+ private:
+  const std::function<void()>& remove_;
+  bool done_ = false;
+};
+
+std::wstring SystemErrorText(DWORD error) {
+  wchar_t text[1024];
+  DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                           MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, ARRAYSIZE(text), nullptr);
+  return std::wstring(text, n);
+}
+
+// Reads what is waiting in the pipe without ever blocking; true when
+// anything was read.
+bool DrainPipe(HANDLE pipe, SetupOutputLog* output, size_t budget) {
+  char buffer[16384];
+  bool any = false;
+  while (budget > 0) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) || available == 0) break;
+    DWORD want = available < sizeof(buffer) ? available : static_cast<DWORD>(sizeof(buffer));
+    DWORD got = 0;
+    if (!ReadFile(pipe, buffer, want, &got, nullptr) || got == 0) break;
+    output->Add(buffer, got);
+    any = true;
+    budget -= got < budget ? got : budget;
+  }
+  return any;
+}
+
+// Dispatches this thread's pending messages. A WM_QUIT is remembered so it
+// can be posted again once the wait is over, instead of being swallowed.
+void PumpMessages(bool* quit, WPARAM* quit_code) {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      *quit = true;
+      *quit_code = msg.wParam;
+      continue;
+    }
+    DispatchMessageW(&msg);
+  }
+}
+
+void ShowOwner(HWND owner) {
+  if (!owner) return;
+  ShowWindow(owner, SW_SHOW);
+  ShowWindow(owner, SW_RESTORE);
+}
+
+bool AskReboot(LauncherPrompts& prompts, HWND owner) {
+  std::wstring text =
+      RebootQuestionText(prompts.LoadText(IDS_REBOOT_REQUIRED), prompts.LoadText(IDS_REBOOT_QUESTION));
+  ShowOwner(owner);
+  int answer = prompts.Show(owner, text, prompts.LoadText(IDS_REBOOT_CAPTION), MB_YESNO);
+  if (owner) ShowWindow(owner, SW_HIDE);
+  return answer == IDYES;
+}
+
+struct Launch {
+  bool started = false;
+  DWORD error = 0;
+  int32_t raw_code = 0;
+  uint64_t elapsed_seconds = 0;
+};
+
+Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_line, OutputPipe* pipe) {
+  Launch result;
+  std::vector<wchar_t> mutable_line(command_line, command_line + wcslen(command_line) + 1);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  DWORD flags = NORMAL_PRIORITY_CLASS;
+  BOOL inherit = FALSE;
+  if (run.no_ui) {
+    flags |= CREATE_NO_WINDOW;
+    inherit = TRUE;
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = pipe->out_write.get();
+    startup.hStdError = pipe->err_write.get();
+  } else {
+    flags |= CREATE_NEW_CONSOLE;
+  }
+
+  uint64_t start = GetTickCount64() / 1000;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, mutable_line.data(), nullptr, nullptr, inherit, flags, nullptr,
+                      run.extraction_dir, &startup, &info)) {
+    result.error = GetLastError();
+    return result;
+  }
+  result.started = true;
+  ScopedHandle process, thread;
+  *process.receive() = info.hProcess;
+  *thread.receive() = info.hThread;
+  // The program holds its own copies now; ours would keep the pipe from ever
+  // reporting that the writers are gone.
+  pipe->CloseWriteEnds();
+
+  SetupOutputLog output(log);
+  bool quit = false;
+  WPARAM quit_code = 0;
+  for (;;) {
+    bool drained = pipe->read.valid() && DrainPipe(pipe->read.get(), &output, kDrainPerSlice);
+    // While the program is printing, read again at once rather than leaving
+    // it stalled on a full pipe for a whole slice.
+    if (WaitForSingleObject(process.get(), drained ? 0 : kWaitSliceMs) != WAIT_TIMEOUT) break;
+    PumpMessages(&quit, &quit_code);
+  }
+  if (pipe->read.valid()) DrainPipe(pipe->read.get(), &output, kDrainAfterExit);
+  output.Finish();
+
+  DWORD exit_code = 0;
+  GetExitCodeProcess(process.get(), &exit_code);
+  result.raw_code = static_cast<int32_t>(exit_code);
+  result.elapsed_seconds = GetTickCount64() / 1000 - start;
+  if (quit) PostQuitMessage(static_cast<int>(quit_code));
+  return result;
+}
+
+}  // namespace
+
+int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run) {
+  TrayIconRemoval tray_icon(run.remove_tray_icon);
+  LauncherPrompts& prompts = run.prompts ? *run.prompts : ResourcePrompts();
+
+  OutputPipe pipe;
+  if (run.no_ui && !pipe.Create()) return kCompletionFailed;
+
+  SetupCommandLine plain, masked;
+  const wchar_t* stub_line = run.command_line ? run.command_line : GetCommandLineW();
+  if (!BuildSetupCommandLines(log, package, stub_line, run.extraction_dir, &plain, &masked)) {
+    return kCompletionFailed;
+  }
+
+  int32_t raw_code;
+  if (run.silent && run.dry_run) {
+    LogDryRun(log);
+    raw_code = kCompletionInstalled;
+  } else {
+    Launch launch = StartAndWait(log, run, plain.get(), &pipe);
+    if (launch.started) {
+      raw_code = launch.raw_code;
+      LogSetupFinished(log, launch.elapsed_seconds, raw_code);
+      if (ShouldAskReboot(raw_code, run.silent)) {
+        bool yes = AskReboot(prompts, run.owner);
+        if (run.reboot) *run.reboot = yes;
+      }
+    } else {
+      raw_code = kCompletionFailed;
+      LogSetupNotStarted(log, launch.error, SystemErrorText(launch.error).c_str(), package.GetInstallCommand());
+      if (!run.no_ui) {
+        ShowOwner(run.owner);
+        std::wstring text = FillProgramName(prompts.LoadText(IDS_SETUP_NOT_STARTED), package.GetInstallCommand());
+        prompts.Show(run.owner, text, prompts.LoadText(IDS_CAPTION), MB_ICONERROR);
+      }
+    }
+  }
+  pipe.Close();
+
+  int32_t code = TranslateReturnCode(log, package, raw_code);
+
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 931, L"Updating component data... ");
+  UpdateComponentData(log, package, run.definition_file_name, code);
+  log.Write(LOG_BOTH, LEVEL_INFO, kModule, 939, L"Done.\r\n\r\n");
+
+  tray_icon.Now();
+  if (!run.no_ui && run.owner) DestroyWindow(run.owner);
+  return code;
+}
+
+void RemoveSetupTrayIcon(HWND owner) {
+  NOTIFYICONDATAW icon = {};
+  icon.cbSize = sizeof(icon);
+  icon.hWnd = owner ? owner : GetDesktopWindow();
+  icon.uID = 0;
+  Shell_NotifyIconW(NIM_DELETE, &icon);
+}
+
+void LogLastError(CCmpLog2& log, const wchar_t* what) {
+  DWORD error = GetLastError();
+  LogLastErrorLine(log, what, error, SystemErrorText(error).c_str());
+}
+
+}  // namespace brx

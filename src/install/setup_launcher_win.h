@@ -1,0 +1,64 @@
+// Starting the component's setup program and turning its exit code into the
+// installation's completion code.
+#ifndef BRX_INSTALL_SETUP_LAUNCHER_WIN_H_
+#define BRX_INSTALL_SETUP_LAUNCHER_WIN_H_
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+
+class CCmpLog2;
+class CPPkg;
+
+namespace brx {
+
+// The two questions and notices the launcher puts to the user. The stub uses
+// ResourcePrompts(); tests answer with their own.
+class LauncherPrompts {
+ public:
+  virtual ~LauncherPrompts() = default;
+  // A string-table entry; empty when it does not exist.
+  virtual std::wstring LoadText(UINT id) = 0;
+  // A message box; returns the button pressed.
+  virtual int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) = 0;
+};
+
+// The stub's own string table and MessageBoxW.
+LauncherPrompts& ResourcePrompts();
+
+struct SetupRun {
+  HWND owner = nullptr;  // the main dialog, or none
+  bool no_ui = false;    // run hidden with the output piped; no message boxes
+  const wchar_t* extraction_dir = nullptr;
+  const wchar_t* definition_file_name = nullptr;  // copied into the inventory
+  bool silent = false;
+  bool dry_run = false;   // with silent: nothing is started, the program counts as installed
+  bool* reboot = nullptr;  // the /reboot option; the reboot question overwrites it
+  // The stub's complete command line (program path first); null: the process's own.
+  const wchar_t* command_line = nullptr;
+  // Removes the notification icon the install driver added; called once on
+  // every way out.
+  std::function<void()> remove_tray_icon;
+  LauncherPrompts* prompts = nullptr;  // null: ResourcePrompts()
+};
+
+// Builds the command line, runs the setup program in the extraction
+// directory and waits for it while this thread's messages keep flowing,
+// logs and translates its exit code, and records the component for codes 1
+// and 2. Returns the translated completion code; 0 when the command line
+// cannot be built or the output pipe cannot be made.
+int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run);
+
+// Removes the install driver's notification icon: id 0 on the owner, or on
+// the desktop window when there is no owner.
+void RemoveSetupTrayIcon(HWND owner);
+
+// Logs the calling thread's last error with the system's text for it:
+// "<what> FAILED with error <n>: <text>".
+void LogLastError(CCmpLog2& log, const wchar_t* what);
+
+}  // namespace brx
+
+#endif  // BRX_INSTALL_SETUP_LAUNCHER_WIN_H_

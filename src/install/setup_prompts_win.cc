@@ -1,0 +1,24 @@
+// The launcher's questions and notices from the stub's own string table.
+#include "install/setup_launcher_win.h"
+
+#include "ui/resources_win.h"
+
+namespace brx {
+namespace {
+
+class StringTablePrompts : public LauncherPrompts {
+ public:
+  std::wstring LoadText(UINT id) override { return ui::LoadResourceString(id); }
+  int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) override {
+    return MessageBoxW(owner, text.c_str(), caption.c_str(), style);
+  }
+};
+
+}  // namespace
+
+LauncherPrompts& ResourcePrompts() {
+  static StringTablePrompts prompts;
+  return prompts;
+}
+
+}  // namespace brx

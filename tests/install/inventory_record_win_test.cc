@@ -1,0 +1,233 @@
+// The inventory record against the registry and the system drive of the
+// Wine prefix. Every test uses a component key of its own and removes it.
+#include "install/inventory_record_win.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "log/cmp_log2.h"
+#include "package/entry_source.h"
+#include "package/ppkg.h"
+#include "support/scratch_dir.h"
+
+namespace brx {
+namespace {
+
+class LineLog : public CCmpLog2 {
+ public:
+  using CCmpLog2::Write;
+  void Write(unsigned target, int level, const wchar_t* module, int line, const std::wstring& message) override {
+    lines.push_back(std::to_wstring(line) + L":" + message);
+  }
+  std::vector<std::wstring> lines;
+};
+
+using Values = std::map<std::wstring, std::wstring>;
+
+class InventoryRecordTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string("BrxTest_") + info->name() + "_" + std::to_string(GetCurrentProcessId());
+    sw_key_.assign(name.begin(), name.end());
+    key_path_ = std::wstring(kInventoryKeyPath) + sw_key_;
+    definition_ = sw_key_ + L".xml";
+    dir_ = brxtest::ScratchDir("install");
+    wchar_t saved[MAX_PATH];
+    saved_dir_.assign(saved, GetCurrentDirectoryW(MAX_PATH, saved));
+    ASSERT_TRUE(SetCurrentDirectoryW(dir_.c_str()));
+    std::ofstream((dir_ + L"\\" + definition_).c_str()) << "<brx_package/>";
+    wchar_t drive[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+    ASSERT_GT(n, 0u);
+    copy_ = std::wstring(drive, n) + L"\\BRXSYSTEM\\ztxml\\" + definition_;
+  }
+
+  void TearDown() override {
+    SetCurrentDirectoryW(saved_dir_.c_str());
+    DeleteFileW(copy_.c_str());
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) ==
+        ERROR_SUCCESS) {
+      RegDeleteTreeW(key, nullptr);
+      RegCloseKey(key);
+      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), KEY_WOW64_64KEY, 0);
+    }
+  }
+
+  // Records a component with this file name and expected path; a null drops
+  // that element from the definition.
+  bool Install(const char* file_name, const char* expected_path, int32_t code, bool with_name = true) {
+    std::string sw_key(sw_key_.begin(), sw_key_.end());
+    std::string xml = "<brx_package>";
+    if (file_name) xml += std::string("<filename>") + file_name + "</filename>";
+    xml += "<sw_keys><sw_keys_and><sw_key";
+    if (with_name) xml += " name=\"" + sw_key + "\"";
+    xml += ">";
+    if (expected_path) xml += std::string("<sw_key_expectedpath>") + expected_path + "</sw_key_expectedpath>";
+    xml += "</sw_key></sw_keys_and></sw_keys></brx_package>";
+    MemoryEntrySource source;
+    source.Add(L"d.xml", xml);
+    CPPkg package;
+    EXPECT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"d.xml", L"en"));
+    log_.lines.clear();
+    return UpdateComponentData(log_, package, definition_.c_str(), code);
+  }
+
+  // Writes a record as an earlier install would have left it.
+  void PutRecord(const wchar_t* subkey, const wchar_t* file_name, const wchar_t* expected_path) {
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, (key_path_ + L"\\" + subkey).c_str(), 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr));
+    RegSetValueExW(key, L"ComponentFileName", 0, REG_SZ, reinterpret_cast<const BYTE*>(file_name),
+                   static_cast<DWORD>((wcslen(file_name) + 1) * 2));
+    RegSetValueExW(key, L"ComponentKeyExpectedPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(expected_path),
+                   static_cast<DWORD>((wcslen(expected_path) + 1) * 2));
+    RegCloseKey(key);
+  }
+
+  // Subkey name -> its values; empty when the component key does not exist.
+  std::map<std::wstring, Values> Records() {
+    std::map<std::wstring, Values> records;
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS) {
+      return records;
+    }
+    wchar_t name[256];
+    for (DWORD i = 0;; ++i) {
+      DWORD length = 256;
+      if (RegEnumKeyExW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+      HKEY subkey;
+      Values& values = records[name];
+      if (RegOpenKeyExW(key, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS) continue;
+      wchar_t value_name[256];
+      wchar_t data[512];
+      for (DWORD v = 0;; ++v) {
+        DWORD name_length = 256, size = sizeof(data), type = 0;
+        if (RegEnumValueW(subkey, v, value_name, &name_length, nullptr, &type,
+                          reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS) {
+          break;
+        }
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type);
+        // Stored with the terminator.
+        EXPECT_EQ(L'\0', data[size / 2 - 1]);
+        values[value_name] = data;
+      }
+      RegCloseKey(subkey);
+    }
+    RegCloseKey(key);
+    return records;
+  }
+
+  bool CopyExists() { return GetFileAttributesW(copy_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+  std::wstring sw_key_, key_path_, definition_, dir_, saved_dir_, copy_;
+  LineLog log_;
+};
+
+TEST_F(InventoryRecordTest, FirstInstallCopiesTheDefinitionAndWritesRecordZero) {
+  ASSERT_TRUE(Install("a.exe", "software:a", 1));
+  EXPECT_TRUE(CopyExists());
+  auto records = Records();
+  ASSERT_EQ(1u, records.size());
+  Values& record = records[L"0"];
+  EXPECT_EQ(L"\\BRXSYSTEM\\ztxml\\", record[L"ComponentXmlPath"]);
+  EXPECT_EQ(L"a.exe", record[L"ComponentFileName"]);
+  EXPECT_EQ(L"software:a", record[L"ComponentKeyExpectedPath"]);
+  EXPECT_NE(std::wstring::npos, record[L"InstallTime"].find(L'-'));
+  EXPECT_EQ(4u, record.size());
+
+  ASSERT_EQ(4u, log_.lines.size());
+  EXPECT_EQ(L"1872:Copying component definition XML to " + copy_.substr(0, copy_.size() - definition_.size()) +
+                L"...",
+            log_.lines[0]);
+  EXPECT_EQ(L"1897:copy component definition XML...Success.\r\n", log_.lines[1]);
+  EXPECT_EQ(L"1927:    - Creating registry key HKLM\\" + key_path_ + L"...\r\n", log_.lines[2]);
+  EXPECT_EQ(L"2117:Component registry updates complete...success\r\n", log_.lines[3]);
+
+  // Code 2 records as well and rewrites the same record.
+  ASSERT_TRUE(Install("a.exe", "software:a2", 2));
+  records = Records();
+  ASSERT_EQ(1u, records.size());
+  EXPECT_EQ(L"software:a2", records[L"0"][L"ComponentKeyExpectedPath"]);
+}
+
+TEST_F(InventoryRecordTest, CodesOtherThanOneAndTwoRecordNothing) {
+  for (int32_t code : {0, 3, 7, -1}) {
+    EXPECT_TRUE(Install("a.exe", "software:a", code));
+    EXPECT_TRUE(log_.lines.empty());
+  }
+  EXPECT_TRUE(Records().empty());
+  EXPECT_FALSE(CopyExists());
+}
+
+TEST_F(InventoryRecordTest, ComponentsGetTheirOwnRecordAndDuplicatesAreRemoved) {
+  ASSERT_TRUE(Install("a.exe", "software:a", 1));
+  ASSERT_TRUE(Install("b.exe", "software:b", 1));
+  auto records = Records();
+  ASSERT_EQ(2u, records.size());
+  EXPECT_EQ(L"b.exe", records[L"1"][L"ComponentFileName"]);
+
+  // A stale duplicate of b (same expected path) sits in "2". Reinstalling b
+  // rewrites its first record, drops the duplicate and leaves a alone.
+  PutRecord(L"2", L"b-old.exe", L"software:b");
+  ASSERT_TRUE(Install("b.exe", "software:b", 1));
+  records = Records();
+  ASSERT_EQ(2u, records.size());
+  EXPECT_EQ(L"a.exe", records[L"0"][L"ComponentFileName"]);
+  EXPECT_EQ(L"software:a", records[L"0"][L"ComponentKeyExpectedPath"]);
+  EXPECT_EQ(L"b.exe", records[L"1"][L"ComponentFileName"]);
+
+  // Found by file name alone, too.
+  ASSERT_TRUE(Install("a.exe", "software:moved", 1));
+  records = Records();
+  ASSERT_EQ(2u, records.size());
+  EXPECT_EQ(L"software:moved", records[L"0"][L"ComponentKeyExpectedPath"]);
+}
+
+TEST_F(InventoryRecordTest, NewComponentTakesTheSmallestFreeNumberAndCaseMatters) {
+  PutRecord(L"0", L"a.exe", L"software:a");
+  PutRecord(L"2", L"c.exe", L"software:c");
+  // Differs from "0" only in letter case: another component.
+  ASSERT_TRUE(Install("A.EXE", "SOFTWARE:A", 1));
+  auto records = Records();
+  ASSERT_EQ(3u, records.size());
+  EXPECT_EQ(L"a.exe", records[L"0"][L"ComponentFileName"]);
+  EXPECT_EQ(L"A.EXE", records[L"1"][L"ComponentFileName"]);
+  EXPECT_EQ(L"c.exe", records[L"2"][L"ComponentFileName"]);
+}
+
+TEST_F(InventoryRecordTest, MissingDefinitionTextsOrSystemDriveRecordNothing) {
+  const std::wstring unable = L"2073:Failed to update component data...\r\n    - Unable to update registry HKLM\\";
+  EXPECT_FALSE(Install("a.exe", "software:a", 1, false));
+  ASSERT_EQ(2u, log_.lines.size());
+  EXPECT_EQ(unable + kInventoryKeyPath + L"\r\n", log_.lines[0]);
+  EXPECT_EQ(L"2079:FAILURE CODE (0)\r\n", log_.lines[1]);
+  EXPECT_FALSE(Install(nullptr, "software:a", 1));
+  EXPECT_EQ(unable + key_path_ + L"\r\n", log_.lines[0]);
+  EXPECT_FALSE(Install("a.exe", nullptr, 2));
+  EXPECT_EQ(2u, log_.lines.size());
+
+  wchar_t drive[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+  SetEnvironmentVariableW(L"SystemDrive", nullptr);
+  bool recorded = Install("a.exe", "software:a", 1);
+  SetEnvironmentVariableW(L"SystemDrive", std::wstring(drive, n).c_str());
+  EXPECT_FALSE(recorded);
+  ASSERT_EQ(2u, log_.lines.size());
+  EXPECT_EQ(L"1880:Failed to update component data...\r\n    - Unable to copy component definition XML to "
+            L"%SystemDrive%\\BRXSYSTEM\\ztxml\\...FAILURE CODE (0)\r\n",
+            log_.lines[1]);
+
+  EXPECT_TRUE(Records().empty());
+  EXPECT_FALSE(CopyExists());
+}
+
+}  // namespace
+}  // namespace brx
