@@ -2,8 +2,8 @@
 // directly or under the agent launcher, and checks of what it showed.
 //
 // A new test is a few lines:
-//   StubRun run;                                  // scratch folder
-//   std::wstring pkg = run.Package(archive);      // brxstub.exe + appended bytes
+//   StubRun run;                                            // scratch folder
+//   std::wstring pkg = run.Package({{"setup.xml", kXml}, {"setup.exe", bytes}});
 //   RunResult r = run.Start(pkg, {L"/silent"}, Parent::kAgent);
 //   EXPECT_EQ(r.exit_code, 0u) << r.Describe();
 #ifndef BRX_TESTS_E2E_STUB_RUNS_H_
@@ -23,11 +23,19 @@ extern const wchar_t kPackageCaption[];   // string 1
 extern const wchar_t kNoPackageText[];    // string 1000
 constexpr int kUsageDialogId = 108;
 
+struct PackageFile {
+  std::string name;  // archive entry name, narrow as stored
+  std::string data;
+};
+
 class StubRun {
  public:
-  // A stub named `name` with `appended` after its image (empty: no archive).
-  std::wstring Package(const std::string& appended = std::string(),
+  // brxstub.exe named `name` with an archive of `files` appended.
+  std::wstring Package(const std::vector<PackageFile>& files,
                        const std::wstring& name = L"package.exe");
+  // brxstub.exe named `name` with raw bytes appended (none: a bare stub).
+  std::wstring PackageWithTail(const std::string& tail = std::string(),
+                               const std::wstring& name = L"package.exe");
 
   // Runs `package` with `args`; under Parent::kAgent it is started by a copy of
   // kelagent.exe named `agent_name`, so that is its parent process.
@@ -43,6 +51,7 @@ class StubRun {
 
 // gtest checks: the run ended by itself and showed exactly this one window.
 void ExpectOnlyNoPackageMessage(const RunResult& r);
+void ExpectNoDialog(const RunResult& r);
 void ExpectOnlyUsageDialog(const RunResult& r, const std::wstring& package);
 
 }  // namespace brxe2e

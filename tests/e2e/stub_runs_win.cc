@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "brxpack/package_writer.h"
 #include "dialog_template.h"
 
 namespace brxe2e {
@@ -10,8 +11,21 @@ const wchar_t kPackageCaption[] = L"Package Setup";
 const wchar_t kNoPackageText[] =
     L"A package definition file was not found.  The file is not a valid Package.";
 
-std::wstring StubRun::Package(const std::string& appended, const std::wstring& name) {
-  std::wstring path = MakePackage(dir_, name, appended);
+std::wstring StubRun::Package(const std::vector<PackageFile>& files, const std::wstring& name) {
+  std::wstring path = dir_.File(name);
+  brxpack::PackageWriter writer;
+  bool ok = writer.Begin(path.c_str(), BinPath(L"brxstub.exe").c_str());
+  for (const PackageFile& f : files) {
+    if (!ok) break;
+    ok = writer.AddData(f.name, std::vector<unsigned char>(f.data.begin(), f.data.end()));
+  }
+  ok = ok && writer.Finish();
+  EXPECT_TRUE(ok) << "cannot build the package: " << writer.error();
+  return ok ? path : std::wstring();
+}
+
+std::wstring StubRun::PackageWithTail(const std::string& tail, const std::wstring& name) {
+  std::wstring path = MakePackage(dir_, name, tail);
   EXPECT_FALSE(path.empty()) << "cannot make a package in the scratch folder";
   return path;
 }
@@ -45,6 +59,11 @@ void ExpectOnlyNoPackageMessage(const RunResult& r) {
   // A plain stop message: OK is its only button.
   EXPECT_NE(box.FindControl(IDOK), nullptr) << r.Describe();
   EXPECT_EQ(box.FindControl(IDCANCEL), nullptr) << r.Describe();
+}
+
+void ExpectNoDialog(const RunResult& r) {
+  ASSERT_TRUE(r.started && !r.timed_out) << r.Describe();
+  EXPECT_TRUE(r.dialogs.empty()) << r.Describe();
 }
 
 void ExpectOnlyUsageDialog(const RunResult& r, const std::wstring& package) {

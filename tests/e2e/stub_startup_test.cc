@@ -23,7 +23,7 @@ std::string Name(const Case& c) {
 // DOS-style callers.
 TEST(E2eStartup, HelpShowsUsageDialogAndExitsWithOne) {
   StubRun run;
-  std::wstring pkg = run.Package();
+  std::wstring pkg = run.PackageWithTail();
   const Case cases[] = {
       {{L"/?"}, Parent::kTest, 1},
       {{L"/?", L"/silent"}, Parent::kTest, 1},
@@ -39,29 +39,37 @@ TEST(E2eStartup, HelpShowsUsageDialogAndExitsWithOne) {
   }
 }
 
-// Without a payload every mode ends at the same message, /silent included.
+// Without a readable payload every mode ends at the same message, /silent
+// included: a bare stub, and one whose tail only looks like an archive's end.
 TEST(E2eStartup, StubWithoutArchiveShowsMessage1000AndExitsWithZero) {
   StubRun run;
-  std::wstring pkg = run.Package();
+  std::string fake_end("PK\x05\x06", 4);
+  fake_end += std::string(18, '\xFF');  // entry count and offsets far out of the file
+  const std::wstring packages[] = {run.PackageWithTail(),
+                                   run.PackageWithTail(fake_end, L"damaged.exe")};
   const Case cases[] = {
       {{}, Parent::kTest, 0},
       {{L"/silent"}, Parent::kTest, 0},
       {{L"/noprompt"}, Parent::kTest, 0},
       {{L"/extract:" + run.dir().File(L"out")}, Parent::kTest, 0},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(Name(c));
-    RunResult r = run.Start(pkg, c.args, c.parent);
-    ExpectOnlyNoPackageMessage(r);
-    EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
+  for (const std::wstring& pkg : packages) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(Name(c) + " on " + brxwatch::ToUtf8(pkg));
+      RunResult r = run.Start(pkg, c.args, c.parent);
+      ExpectOnlyNoPackageMessage(r);
+      EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
+    }
   }
+  EXPECT_EQ(GetFileAttributesW(run.dir().File(L"out").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "nothing may be extracted without a payload";
 }
 
 // /dosretcode and a parent named kelagent.exe (any letter case) both mean 1 is
 // failure: a stub that cannot open its payload must not report success (0).
 TEST(E2eStartup, DosStyleCallersSeeMissingArchiveAsFailure) {
   StubRun run;
-  std::wstring pkg = run.Package();
+  std::wstring pkg = run.PackageWithTail();
   struct AgentCase {
     std::vector<std::wstring> args;
     Parent parent;
