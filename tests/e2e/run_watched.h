@@ -53,8 +53,10 @@ struct RunOptions {
   // Started through this launcher (e.g. kelagent.exe) so it becomes the parent.
   std::wstring launcher;
   std::vector<brxwatch::Rule> rules;
-  // Everything the run started is killed once this has passed.
-  DWORD time_limit_ms = 20000;
+  // Everything the run started is killed once this has passed. A run takes
+  // 0.2 to 1.5 s even on a heavily loaded machine; a test's runs together must
+  // stay within ctest's 120 s per test, so a hang fails here with a screenshot.
+  DWORD time_limit_ms = 10000;
   std::wstring work_dir;
 };
 
