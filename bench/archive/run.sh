@@ -12,6 +12,7 @@ brxpack=${1:-$root/build/native/bin/brxpack}
 work=${2:-$(mktemp -d /tmp/brx-archive-bench.XXXXXX)}
 runs=${BRX_BENCH_RUNS:-5}
 [ -x "$brxpack" ] || { echo "bench: $brxpack not built" >&2; exit 2; }
+brxpack=$(realpath "$brxpack")
 mkdir -p "$work"
 cd "$work"
 
