@@ -1,11 +1,11 @@
 // A file that is only ever appended to, shared with other processes.
 //
 // Open creates a missing file and keeps an existing one (never truncates).
-// Each Append lands at the end of the file as it is at that moment, in one
-// system call: on Windows the handle has append-only data access, so the
-// system itself places every write at the end of the file; natively the file
-// is opened with O_APPEND. Two processes appending at once therefore neither
-// overwrite nor split each other's writes.
+// Each Append lands at the end of the file as it is at that moment: on
+// Windows the handle has append-only data access and writers serialise on a
+// byte-range lock beyond the end of the file; natively the file is opened with
+// O_APPEND. Two processes appending at once therefore neither overwrite nor
+// split each other's writes.
 #ifndef BRX_PLATFORM_APPEND_FILE_H_
 #define BRX_PLATFORM_APPEND_FILE_H_
 

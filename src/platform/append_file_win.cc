@@ -26,9 +26,42 @@ void AppendFile::Close() {
   handle_ = nullptr;
 }
 
+namespace {
+
+// Writers of this file in all processes take an exclusive lock on one byte
+// far beyond any real end of file for the span of a write. Append-only access
+// alone is not enough everywhere (Wine positions such writes in two steps),
+// and the lock costs nothing when nobody else writes. The system drops the
+// lock with the handle, so a writer that dies cannot block the others.
+const DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+class AppendLock {
+ public:
+  explicit AppendLock(HANDLE h) : handle_(h) {
+    OVERLAPPED at = {};
+    at.OffsetHigh = kLockOffsetHigh;
+    locked_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != FALSE;
+  }
+  ~AppendLock() {
+    if (!locked_) return;
+    OVERLAPPED at = {};
+    at.OffsetHigh = kLockOffsetHigh;
+    UnlockFileEx(handle_, 0, 1, 0, &at);
+  }
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+
+ private:
+  HANDLE handle_;
+  bool locked_ = false;
+};
+
+}  // namespace
+
 bool AppendFile::Append(const char* data, size_t length) {
   if (!handle_) return false;
   HANDLE h = static_cast<HANDLE>(handle_);
+  AppendLock lock(h);
   LARGE_INTEGER zero = {};
   SetFilePointerEx(h, zero, nullptr, FILE_END);
   while (length > 0) {

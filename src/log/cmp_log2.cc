@@ -1,0 +1,139 @@
+#include "log/cmp_log2.h"
+
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/dir.h"
+#include "platform/environment.h"
+
+namespace {
+
+const wchar_t kLogDirectory[] = L"%systemdrive%\\brxsystem\\log\\";
+const wchar_t kMainLogName[] = L"brxsetup.log";
+const wchar_t kDefaultVerboseName[] = L"brxsetup.verbose.log";
+
+const wchar_t* LevelPrefix(int level) {
+  switch (level) {
+    case LEVEL_WARNING: return L"**WARNING** - ";
+    case LEVEL_ERROR: return L"**ERROR** - ";
+    case LEVEL_CRITICAL: return L"**CRITICAL** - ";
+    default: return L"";
+  }
+}
+
+// Last component of a path given as the source module ("..\\install\\extract"
+// shows as "extract").
+const wchar_t* ModuleName(const wchar_t* module) {
+  if (!module) return L"";
+  const wchar_t* name = module;
+  for (const wchar_t* p = module; *p; ++p) {
+    if (*p == L'\\' || *p == L'/') name = p + 1;
+  }
+  return name;
+}
+
+// One entry is one write: prefix or tag and the message travel together, so
+// another process appending at the same moment cannot land between them.
+void WriteEntry(brx::platform::AppendFile& file, const std::wstring& head, const std::wstring& message) {
+  std::string bytes = brx::platform::WideToAnsi(head + message);
+  if (bytes.empty()) return;
+  file.Append(bytes.data(), bytes.size());
+}
+
+// Creates dir level by level from its drive ("C:" then "C:\a", "C:\a\b", ...).
+// Failures are ignored: an existing level is the normal case, and a level
+// that could not be made shows up as the open failure after it.
+void CreateDirectoryLevels(const wchar_t* dir) {
+  std::wstring path(dir);
+  size_t pos = 0;
+  std::wstring current;
+  if (path.size() >= 2 && path[1] == L':') {
+    current = path.substr(0, 2);
+    pos = 2;
+  }
+  // The part after the last separator is a file name, not a directory.
+  size_t end = path.find_last_of(L"\\/");
+  if (end == std::wstring::npos || end < pos) return;
+  while (pos < end) {
+    size_t next = path.find_first_of(L"\\/", pos);
+    if (next == std::wstring::npos || next > end) next = end;
+    if (next > pos) {
+      current += L'\\';
+      current.append(path, pos, next - pos);
+      brx::platform::MakeDirectory(current.c_str());
+    }
+    pos = next + 1;
+  }
+}
+
+}  // namespace
+
+CCmpLog2::CCmpLog2() { Init(kLogDirectory); }
+
+CCmpLog2::CCmpLog2(const wchar_t* directory_template) { Init(directory_template); }
+
+void CCmpLog2::Init(const wchar_t* directory_template) {
+  // A directory that does not fit is left empty rather than cut: a cut path
+  // would put the log somewhere nobody looks. Open then reports the failure.
+  if (!log_directory_.Assign(brx::platform::ExpandEnvVars(directory_template).c_str())) return;
+  main_log_path_.AssignCut(log_directory_.get());
+  if (!main_log_path_.Append(kMainLogName)) main_log_path_.Clear();
+
+  std::wstring inherited;
+  if (brx::platform::GetEnvVar(CMPLOG2_VERBOSE_FILENAME, &inherited)) {
+    verbose_log_path_.AssignCut(inherited.c_str());
+    verbose_enabled_ = 1;
+  } else {
+    verbose_log_path_.AssignCut(log_directory_.get());
+    if (!verbose_log_path_.Append(kDefaultVerboseName)) verbose_log_path_.Clear();
+  }
+}
+
+CCmpLog2::~CCmpLog2() { Close(); }
+
+int CCmpLog2::SetVerboseFileName(const wchar_t* name) {
+  verbose_enabled_ = 1;
+  std::wstring path = std::wstring(log_directory_.get()) + (name ? name : L"");
+  verbose_log_path_.AssignCut(path.c_str());
+  return brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, verbose_log_path_.get()) ? 1 : 0;
+}
+
+void CCmpLog2::EnableVerbose() {
+  if (!verbose_log_path_.empty()) verbose_enabled_ = 1;
+}
+
+int CCmpLog2::IsVerboseEnabled() { return verbose_enabled_; }
+
+unsigned CCmpLog2::Open() {
+  if (!log_directory_.empty()) CreateDirectoryLevels(log_directory_.get());
+  // Without a main log path (the directory did not fit) nothing could be
+  // logged; say so instead of reporting an open log.
+  if (main_log_path_.empty() || !main_log_.Open(main_log_path_.get())) return kLogOpenFailed;
+  if (verbose_enabled_ && !verbose_log_path_.empty()) {
+    if (!verbose_log_.Open(verbose_log_path_.get())) return kLogOpenFailed;
+  }
+  return 0;
+}
+
+void CCmpLog2::Close() {
+  main_log_.Close();
+  verbose_log_.Close();
+}
+
+void CCmpLog2::Write(unsigned target, int level, const wchar_t* module, int line,
+                     const std::wstring& message) {
+  if (target > LOG_BOTH) return;
+  if (target != LOG_VERBOSE_TAGGED && target != LOG_VERBOSE && main_log_.IsOpen()) {
+    WriteEntry(main_log_, LevelPrefix(level), message);
+  }
+  if (target != LOG_MAIN && verbose_log_.IsOpen()) {
+    std::wstring head;
+    if (target == LOG_VERBOSE_TAGGED || target == LOG_BOTH_TAGGED) {
+      wchar_t time[255];
+      if (!GetLogTimeText(time, 255)) time[0] = L'\0';
+      head = brx::Format(L"[%s]::%s[%d] ", time, ModuleName(module), line);
+    }
+    head += LevelPrefix(level);
+    WriteEntry(verbose_log_, head, message);
+  }
+}

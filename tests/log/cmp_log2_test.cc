@@ -1,0 +1,179 @@
+#include "log/cmp_log2.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+
+#include "platform/environment.h"
+#include "scratch_dir.h"
+
+namespace {
+
+using brx::testing::ReadFile;
+using brx::testing::ScratchDir;
+
+const char kTime[] = "[0-9]{1,2}:[0-9]{2}:[0-9]{2}";
+
+class CmpLog2Test : public ::testing::Test {
+ protected:
+  void SetUp() override { brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, nullptr); }
+  void TearDown() override { brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, nullptr); }
+
+  std::string Main() { return ReadFile(scratch_.path() / "brxsetup.log"); }
+  std::string Verbose() { return ReadFile(scratch_.path() / "v.log"); }
+
+  ScratchDir scratch_;
+};
+
+TEST_F(CmpLog2Test, TargetsLevelsPrefixesAndTags) {
+  CCmpLog2 log(scratch_.dir().c_str());
+  log.SetVerboseFileName(L"v.log");
+  ASSERT_EQ(0u, log.Open());
+
+  log.Write(LOG_MAIN, LEVEL_INFO, L"stub", 1, L"main %d\r\n", 0);
+  log.Write(LOG_VERBOSE_TAGGED, LEVEL_ERROR, L"C:\\src\\install\\extract", 2, L"vt\r\n");
+  log.Write(LOG_VERBOSE, LEVEL_CRITICAL, L"misc", 3, L"v\r\n");
+  log.Write(LOG_BOTH_TAGGED, LEVEL_WARNING, L"extract", 412, L"bt %s\r\n", L"w");
+  log.Write(LOG_BOTH, 9, L"stub", 5, L"both, unknown level\r\n");
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, nullptr, 0, L"no module\r\n");
+  log.Write(5, LEVEL_ERROR, L"stub", 6, L"target out of range\r\n");
+  // An empty message still gets its prefix.
+  log.Write(LOG_MAIN, LEVEL_ERROR, L"stub", 7, L"");
+  log.Close();
+
+  EXPECT_EQ("main 0\r\n"
+            "**WARNING** - bt w\r\n"
+            "both, unknown level\r\n"
+            "no module\r\n"
+            "**ERROR** - ",
+            Main());
+  std::string t(kTime);
+  std::regex verbose("\\[" + t + "\\]::extract\\[2\\] \\*\\*ERROR\\*\\* - vt\r\n"
+                     "\\*\\*CRITICAL\\*\\* - v\r\n"
+                     "\\[" + t + "\\]::extract\\[412\\] \\*\\*WARNING\\*\\* - bt w\r\n"
+                     "both, unknown level\r\n"
+                     "\\[" + t + "\\]::\\[0\\] no module\r\n");
+  std::string v = Verbose();
+  EXPECT_TRUE(std::regex_match(v, verbose)) << v;
+}
+
+TEST_F(CmpLog2Test, SessionHeaderAndFooterBytes) {
+  CCmpLog2 log(scratch_.dir().c_str());
+  ASSERT_EQ(0u, log.Open());
+  WriteSessionHeader(log);
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 10, L"step\r\n\r\n");
+  WriteSessionFooter(log, 2);
+  log.Close();
+
+  wchar_t name[260];
+  ASSERT_TRUE(GetStubFileName(name, 260));
+  std::string exe;
+  for (const wchar_t* p = name; *p; ++p) exe += static_cast<char>(*p);
+  wchar_t version[32] = L"";
+  GetStubFileVersion(version, 32);
+  std::string ver;
+  for (const wchar_t* p = version; *p; ++p) ver += static_cast<char>(*p);
+
+  std::string rule(75, '=');
+  std::string t(kTime);
+  std::regex session(rule + "\r\n"
+                     "Source:          " + std::regex_replace(exe, std::regex("[.]"), "\\.") + "\r\n"
+                     "Version:         " + ver + "\r\n"
+                     "Log Date:        [^\r\n]+ " + t + "\r\n"
+                     "\r\n"
+                     "Log Session Start\\.\\.\\.\r\n"
+                     "\r\n"
+                     "step\r\n\r\n"
+                     "\r\n\r\n"
+                     "Log Session End\\. \\[" + t + "\\]\r\n"
+                     "Return Code \\(2\\)\r\n" +
+                     rule + "\r\n\r\n");
+  std::string m = Main();
+  EXPECT_TRUE(std::regex_match(m, session)) << m;
+}
+
+TEST_F(CmpLog2Test, OpenCreatesLevelsAndNeverTruncates) {
+  std::wstring dir = scratch_.dir() + L"brxsystem\\log\\";
+  {
+    CCmpLog2 log(dir.c_str());
+    EXPECT_EQ(0, log.IsVerboseEnabled());
+    ASSERT_EQ(0u, log.Open());
+    log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"first\r\n");
+  }
+  {
+    CCmpLog2 log(dir.c_str());
+    ASSERT_EQ(0u, log.Open());
+    log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"second\r\n");
+  }
+  auto logdir = scratch_.path() / "brxsystem" / "log";
+  EXPECT_EQ("first\r\nsecond\r\n", ReadFile(logdir / "brxsetup.log"));
+  // Without a verbose request, no verbose file appears.
+  EXPECT_FALSE(std::filesystem::exists(logdir / "brxsetup.verbose.log"));
+}
+
+TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
+  CCmpLog2 log(scratch_.dir().c_str());
+  log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"before open\r\n");
+  ASSERT_EQ(0u, log.Open());
+  log.Close();
+  log.Close();
+  log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"after close\r\n");
+  EXPECT_EQ("", Main());
+
+  // A directory level that is a file cannot be created: the open fails.
+  brx::testing::WriteFile(scratch_.path() / "blocker", "x");
+  std::wstring blocked = scratch_.dir() + L"blocker\\log\\";
+  CCmpLog2 bad(blocked.c_str());
+  EXPECT_EQ(kLogOpenFailed, bad.Open());
+}
+
+TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
+  CCmpLog2 log(scratch_.dir().c_str());
+  ASSERT_EQ(0u, log.Open());
+  std::wstring big(3000, L'x');
+  log.Write(LOG_MAIN, LEVEL_INFO, nullptr, 0, L"%s|", big);
+  log.Write(LOG_MAIN, LEVEL_INFO, nullptr, 0, L"");
+  log.Write(LOG_MAIN, LEVEL_INFO, nullptr, 0, L"%s", L"\x4E2D");
+  log.Close();
+  std::string m = Main();
+  ASSERT_EQ(3002u, m.size());
+  EXPECT_EQ("|?", m.substr(3000));
+}
+
+TEST_F(CmpLog2Test, VerboseFileNameTravelsThroughTheEnvironment) {
+  std::wstring inherited = scratch_.dir() + L"inherited.log";
+  brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, inherited.c_str());
+  {
+    // Started with the variable: verbose on, into the named file.
+    CCmpLog2 log(scratch_.dir().c_str());
+    EXPECT_EQ(1, log.IsVerboseEnabled());
+    EXPECT_EQ(inherited, log.verbose_log_path());
+    ASSERT_EQ(0u, log.Open());
+    log.Write(LOG_VERBOSE, LEVEL_INFO, nullptr, 0, L"child\r\n");
+  }
+  EXPECT_EQ("child\r\n", ReadFile(scratch_.path() / "inherited.log"));
+
+  // An explicit name wins and is handed on to children.
+  CCmpLog2 log(scratch_.dir().c_str());
+  EXPECT_NE(0, log.SetVerboseFileName(L"pkg.exe.log"));
+  std::wstring value;
+  ASSERT_TRUE(brx::platform::GetEnvVar(CMPLOG2_VERBOSE_FILENAME, &value));
+  EXPECT_EQ(scratch_.dir() + L"pkg.exe.log", value);
+  EXPECT_EQ(value, log.verbose_log_path());
+
+  // Paths are cut at 259 characters.
+  std::wstring longName(400, L'n');
+  log.SetVerboseFileName(longName.c_str());
+  EXPECT_EQ(259u, std::wstring(log.verbose_log_path()).size());
+}
+
+TEST(LogTextTest, VersionNeedsRoomAndResource) {
+  wchar_t small[9] = L"keep";
+  EXPECT_FALSE(GetStubFileVersion(small, 9));
+  EXPECT_EQ(std::wstring(L"keep"), small);
+  wchar_t time[4];
+  EXPECT_FALSE(GetLogTimeText(time, 4));
+}
+
+}  // namespace
