@@ -103,6 +103,8 @@ INT_PTR CALLBACK ContentsDialogProc(HWND dialog, UINT message, WPARAM wparam, LP
 }  // namespace
 
 void ContentsDialog(HWND owner, const MainDialogContext& context) {
+  INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&classes);
   ui::ShowModalDialog(IDD_CONTENTS, owner, ContentsDialogProc,
                       reinterpret_cast<LPARAM>(&context));
 }

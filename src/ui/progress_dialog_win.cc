@@ -1,5 +1,7 @@
 #include "ui/progress_dialog_win.h"
 
+#include <commctrl.h>
+
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
 
@@ -32,6 +34,8 @@ void CenterOverParent(HWND window) {
 }
 
 HWND ProgressDialog(HWND owner) {
+  INITCOMMONCONTROLSEX classes = {sizeof(classes), ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&classes);
   const DLGTEMPLATE* dialog = ui::LoadDialogTemplate(IDD_PROGRESS);
   if (!dialog) return nullptr;
   return CreateDialogIndirectParamW(ui::ResourceModule(), dialog, owner, ProgressDialogProc, 0);
