@@ -58,16 +58,5 @@ TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
   EXPECT_NE(std::string::npos, listing.find("4 files")) << listing;
 }
 
-TEST(PackageWriterTest, RefusesWhatTheReaderCouldNotRead) {
-  std::wstring dir = brxtest::TestDirectory();
-  PackageWriter writer;
-  EXPECT_FALSE(writer.Begin((dir + L"/missing/dir/pkg.exe").c_str(), Bytes("")));
-  EXPECT_FALSE(writer.AddData("a", Bytes("x")));
-  ASSERT_TRUE(writer.Begin((dir + L"/pkg.exe").c_str(), Bytes("")));
-  EXPECT_FALSE(writer.AddData("", Bytes("x")));
-  EXPECT_FALSE(writer.AddFile("b", (dir + L"/no-such-file").c_str(), Method::kDeflate));
-  EXPECT_FALSE(writer.error().empty());
-}
-
 }  // namespace
 }  // namespace brxpack
