@@ -16,15 +16,8 @@ HRSRC FindInLanguages(LPCWSTR type, LPCWSTR name) {
   return FindResourceW(module, name, type);
 }
 
-}  // namespace
-
-HMODULE ResourceModule() { return GetModuleHandleW(nullptr); }
-
-LANGID PreferredResourceLanguage() { return GetUserDefaultUILanguage(); }
-
-std::wstring LoadResourceString(UINT id, size_t max_chars) {
-  // Strings live in blocks of 16, each entry a length-prefixed UTF-16 text.
-  HRSRC block = FindInLanguages(RT_STRING, MAKEINTRESOURCEW(id / 16 + 1));
+// Strings live in blocks of 16, each entry a length-prefixed UTF-16 text.
+std::wstring StringFromBlock(HRSRC block, UINT id, size_t max_chars) {
   if (!block) return std::wstring();
   HGLOBAL loaded = LoadResource(ResourceModule(), block);
   DWORD size = SizeofResource(ResourceModule(), block);
@@ -40,6 +33,21 @@ std::wstring LoadResourceString(UINT id, size_t max_chars) {
   if (length > static_cast<size_t>(end - p)) length = static_cast<size_t>(end - p);
   if (length > max_chars) length = max_chars;
   return std::wstring(p, length);
+}
+
+}  // namespace
+
+HMODULE ResourceModule() { return GetModuleHandleW(nullptr); }
+
+LANGID PreferredResourceLanguage() { return GetUserDefaultUILanguage(); }
+
+std::wstring LoadResourceString(UINT id, size_t max_chars) {
+  return StringFromBlock(FindInLanguages(RT_STRING, MAKEINTRESOURCEW(id / 16 + 1)), id, max_chars);
+}
+
+std::wstring LoadResourceStringIn(UINT id, LANGID language, size_t max_chars) {
+  HRSRC block = FindResourceExW(ResourceModule(), RT_STRING, MAKEINTRESOURCEW(id / 16 + 1), language);
+  return StringFromBlock(block, id, max_chars);
 }
 
 const DLGTEMPLATE* LoadDialogTemplate(UINT id) {

@@ -21,6 +21,8 @@ LANGID PreferredResourceLanguage();
 
 // A string-table entry, at most max_chars characters; empty when it does not exist.
 std::wstring LoadResourceString(UINT id, size_t max_chars = 32768);
+// The entry in exactly that language; empty when that language lacks it.
+std::wstring LoadResourceStringIn(UINT id, LANGID language, size_t max_chars = 32768);
 
 // A dialog template in the preferred language, else English, else any; null when missing.
 const DLGTEMPLATE* LoadDialogTemplate(UINT id);
