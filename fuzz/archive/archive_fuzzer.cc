@@ -2,6 +2,7 @@
 // small chunks, as the stub and the package loader do.
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
@@ -13,9 +14,15 @@
 
 namespace {
 
+std::string g_scratch;
+
+void RemoveScratch() { unlink(g_scratch.c_str()); }
+
+// The reader opens paths, so every input goes through one scratch file.
 std::wstring ScratchPath() {
-  std::string p = "/tmp/brx-archive-fuzz-" + std::to_string(getpid()) + ".bin";
-  return std::wstring(p.begin(), p.end());
+  g_scratch = "/tmp/brx-archive-fuzz-" + std::to_string(getpid()) + ".bin";
+  atexit(RemoveScratch);
+  return std::wstring(g_scratch.begin(), g_scratch.end());
 }
 
 }  // namespace
