@@ -2,11 +2,20 @@
 // the run mode they select.
 #include <windows.h>
 
+#include "install/install_driver.h"
+#include "install/install_environment_win.h"
+#include "install/reboot_win.h"
 #include "stub/agent_parent_win.h"
+#include "stub/definition_name.h"
 #include "stub/options.h"
+#include "stub/process_objects.h"
 #include "stub/run_stub.h"
+#include "stub/shutdown_win.h"
 #include "stub/ui_language.h"
+#include "ui/browse_folder_win.h"
+#include "ui/main_dialog_win.h"
 #include "ui/message_box_win.h"
+#include "ui/progress_dialog_win.h"
 #include "ui/resource_ids.h"
 #include "ui/usage_dialog_win.h"
 
@@ -20,6 +29,8 @@ struct RunState {
   HICON small_icon = nullptr;
   HICON large_icon = nullptr;
   wchar_t language[3] = L"en";
+  BoundedString<260> stub_path;
+  BoundedString<260> definition_name;
   StubOptions options;
 };
 
@@ -31,6 +42,13 @@ bool FileSearchMatches(const wchar_t* name) {
   if (found == INVALID_HANDLE_VALUE) return false;
   FindClose(found);
   return true;
+}
+
+// The file name part of the stub's path, for the log and the tooltip.
+const wchar_t* StubFileName() {
+  const wchar_t* path = g_run.stub_path.get();
+  const wchar_t* slash = wcsrchr(path, L'\\');
+  return slash ? slash + 1 : path;
 }
 
 // Releases what start-up acquired, on every way out of the run modes.
@@ -50,15 +68,77 @@ class StartupGuard {
   HMODULE rich_edit_;
 };
 
+HWND CreateProgress(HWND owner) { return ProgressDialog(owner); }
+bool BrowseFolder(HWND owner, wchar_t* buffer) { return BrowseForExtractFolder(owner, buffer); }
+
+int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool no_ui) {
+  ProcessObjects& process = Process();
+  InstallDialogs dialogs;
+  dialogs.create_progress = CreateProgress;
+  dialogs.browse_for_folder = BrowseFolder;
+  Win32InstallEnvironment environment(process.log, process.package, process.archive, g_run.options,
+                                      g_run.small_icon, g_run.definition_name.get(), dialogs);
+  InstallContext context;
+  context.log = &process.log;
+  context.package = &process.package;
+  context.options = &g_run.options;
+  context.environment = &environment;
+  context.definition_file_name = g_run.definition_name.get();
+  context.stub_file_name = StubFileName();
+  return ExtractAndInstall(context, owner, target, install, no_ui);
+}
+
+void RebootAfterInstall() {
+  RebootHooks hooks = SystemRebootHooksWithoutShutdown();
+  hooks.shutdown = ProductShutdown;
+  RebootRequest request;
+  request.silent = g_run.options.silent;
+  request.message = g_run.options.rebootMessage.get();
+  request.timeout_seconds = g_run.options.rebootTimeout;
+  RebootSystem(request, hooks);
+}
+
+// What the setup dialog's Install and Extract buttons run.
+class DialogActions : public InstallActions {
+ public:
+  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install, bool no_ui) override {
+    return RunInstallDriver(owner, target_dir, install, no_ui);
+  }
+  void RebootSystem() override { RebootAfterInstall(); }
+};
+
 class Win32StubHost : public StubHost {
  public:
   void ShowUsage() override { UsageDialog(GetDesktopWindow(), &g_run.completion); }
-  bool OpenArchive() override { return false; }
+
+  bool OpenArchive() override {
+    wchar_t path[MAX_PATH + 1];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) return false;
+    if (!g_run.stub_path.Assign(path, length)) return false;
+    return Process().archive.OpenArchive(g_run.stub_path.get(), 1) == brxzip::ZIP_OK;
+  }
+
   void ShowNoPackageMessage() override {
     ShowResourceMessage(nullptr, IDS_NO_PACKAGE, IDS_CAPTION, MB_ICONHAND);
   }
-  int32_t ExtractOnly(const wchar_t*) override { return kCompletionFailed; }
-  bool LoadDefinition() override { return false; }
+
+  int32_t ExtractOnly(const wchar_t* directory) override {
+    return RunInstallDriver(nullptr, directory, /*install=*/false, /*no_ui=*/true);
+  }
+
+  bool LoadDefinition() override {
+    ProcessObjects& process = Process();
+    if (DefinitionNameForStub(g_run.stub_path.get(), &g_run.definition_name) &&
+        process.package.LoadPackage(g_run.stub_path.get(), g_run.definition_name.get(), g_run.language)) {
+      return true;
+    }
+    PackagePath found;
+    if (!process.package.FindDefinitionEntry(process.archive, &found)) return false;
+    g_run.definition_name.Assign(found.get());
+    return process.package.LoadPackage(g_run.stub_path.get(), g_run.definition_name.get(), g_run.language);
+  }
+
   void LoadIcons() override {
     g_run.small_icon = static_cast<HICON>(LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON,
                                                      GetSystemMetrics(SM_CXSMICON),
@@ -66,11 +146,36 @@ class Win32StubHost : public StubHost {
     g_run.large_icon = static_cast<HICON>(
         LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
   }
-  int32_t Install(bool) override { return kCompletionFailed; }
-  int32_t RunMainDialog() override { return kCompletionNotAttempted; }
-  void Reboot() override {}
+
+  int32_t Install(bool with_ui) override {
+    return RunInstallDriver(nullptr, nullptr, /*install=*/true, /*no_ui=*/!with_ui);
+  }
+
+  int32_t RunMainDialog() override {
+    DialogActions actions;
+    MainDialogContext context;
+    context.package = &Process().package;
+    context.archive = &Process().archive;
+    context.completion_code = &g_run.completion;
+    context.reboot = &g_run.options.reboot;
+    context.actions = &actions;
+    context.small_icon = g_run.small_icon;
+    context.large_icon = g_run.large_icon;
+    ShowMainDialog(GetDesktopWindow(), context);
+    return g_run.completion;
+  }
+
+  void Reboot() override { RebootAfterInstall(); }
   bool IsLaunchedByAgent() override { return brx::IsLaunchedByAgent(); }
-  void LogNoDefinition() override {}
+
+  void LogNoDefinition() override {
+    // The log is opened only by the install driver, so these reach no file;
+    // they stand for the verbose trace of a run that never got that far.
+    CCmpLog2& log = Process().log;
+    log.Write(LOG_BOTH_TAGGED, LEVEL_CRITICAL, L"stub", 0,
+              L"A package definition file was not found.  The file is not a valid Package\r\n");
+    log.Write(LOG_BOTH_TAGGED, LEVEL_CRITICAL, L"stub", 0, L"FAIL CODE (0)\r\n");
+  }
 };
 
 }  // namespace

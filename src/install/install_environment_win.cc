@@ -1,0 +1,189 @@
+#include "install/install_environment_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "archive/directory_path.h"
+#include "archive/extract_progress.h"
+#include "archive/zip_file.h"
+#include "checks/check_ui.h"
+#include "checks/tpm_state.h"
+#include "checks/virtual_guest.h"
+#include "checks/wmi_service.h"
+#include "install/cleanup_win.h"
+#include "install/configuration_file.h"
+#include "install/disk_space.h"
+#include "install/extraction_directory_win.h"
+#include "install/setup_launcher_win.h"
+#include "package/ppkg.h"
+#include "platform/dir.h"
+#include "stub/options.h"
+#include "ui/message_box_win.h"
+#include "ui/resource_ids.h"
+#include "ui/resources_win.h"
+
+namespace brx {
+namespace {
+
+HWND AsWindow(OwnerWindow owner) { return static_cast<HWND>(owner); }
+
+checks::CheckUi StubCheckUi() {
+  checks::CheckUi ui;
+  ui.show_message = [](checks::MessageOwner owner, unsigned text, unsigned caption, unsigned style) {
+    return ShowResourceMessage(owner, text, caption, style);
+  };
+  ui.load_text = checks::LoadStubString;
+  return ui;
+}
+
+void ShowDiskSpaceMessage(OwnerWindow owner, const wchar_t* text) {
+  std::wstring caption = ui::LoadResourceString(IDS_CAPTION);
+  MessageBoxW(AsWindow(owner), text, caption.c_str(), MB_ICONWARNING | MB_OK);
+}
+
+}  // namespace
+
+Win32InstallEnvironment::Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive,
+                                         StubOptions& options, HICON small_icon,
+                                         const wchar_t* definition_file_name, const InstallDialogs& dialogs)
+    : log_(log),
+      package_(package),
+      archive_(archive),
+      options_(options),
+      small_icon_(small_icon),
+      definition_file_name_(definition_file_name),
+      dialogs_(dialogs) {}
+
+Win32InstallEnvironment::~Win32InstallEnvironment() {
+  if (progress_) DestroyWindow(progress_);
+}
+
+bool Win32InstallEnvironment::IsPreinstallEnvironment() { return checks::IsPreinstallEnvironment(); }
+
+int Win32InstallEnvironment::ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) {
+  return ShowResourceMessage(AsWindow(owner), text_id, IDS_CAPTION, style);
+}
+
+bool Win32InstallEnvironment::CheckWmiService(bool install, bool no_ui) {
+  return checks::CheckWmiService(install, no_ui, nullptr, log_, StubCheckUi());
+}
+
+bool Win32InstallEnvironment::CheckVirtualGuest(bool install, bool no_ui) {
+  return checks::CheckVirtualGuest(install, no_ui, package_.IsVirtualizationAllowed(), nullptr, log_,
+                                   StubCheckUi());
+}
+
+bool Win32InstallEnvironment::CheckTpmState(bool install, bool no_ui) {
+  return checks::CheckTpmState(install, no_ui, options_.tpmBypass, package_.GetSwKeyExpectedPath(), nullptr, log_,
+                               StubCheckUi());
+}
+
+bool Win32InstallEnvironment::CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) {
+  uint64_t required = 0;
+  package_.GetPackageSize(&required);
+  uint64_t free_bytes = 0;
+  if (!platform::GetFreeDiskSpace(nullptr, &free_bytes)) free_bytes = 0;
+  std::wstring message = ui::LoadResourceString(IDS_NO_DISK_SPACE);
+  return brx::CheckDiskSpace(log_, required, free_bytes, owner, install, no_ui, message.c_str(),
+                             ShowDiskSpaceMessage);
+}
+
+bool Win32InstallEnvironment::GetCurrentDir(DriverPath* out) {
+  wchar_t buffer[MAX_PATH + 1];
+  DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return false;
+  return out->Assign(buffer, length);
+}
+
+bool Win32InstallEnvironment::SetCurrentDir(const wchar_t* path) { return SetCurrentDirectoryW(path) != FALSE; }
+
+bool Win32InstallEnvironment::DirectoryExists(const wchar_t* path) {
+  DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32InstallEnvironment::BrowseForFolder(OwnerWindow owner, DriverPath* out) {
+  if (!dialogs_.browse_for_folder) return false;
+  wchar_t buffer[MAX_PATH] = L"";
+  if (!dialogs_.browse_for_folder(AsWindow(owner), buffer)) return false;
+  buffer[MAX_PATH - 1] = L'\0';
+  return out->Assign(buffer);
+}
+
+bool Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) { return brxzip::CreateDirectoryPath(path) != 0; }
+
+bool Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* out) {
+  wchar_t buffer[MAX_PATH + 1] = L"";
+  bool created = brx::CreateTempExtractionDirectory(buffer, MAX_PATH + 1);
+  out->AssignCut(buffer);
+  return created;
+}
+
+void Win32InstallEnvironment::CreateProgressWindow(OwnerWindow owner) {
+  if (dialogs_.create_progress) progress_ = dialogs_.create_progress(AsWindow(owner));
+}
+
+bool Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
+  HWND bar = progress_ ? GetDlgItem(progress_, IDC_PROGRESS_BAR) : nullptr;
+  return archive_.ExtractAll(directory, brxzip::UpdateExtractionProgress, bar) == brxzip::ZIP_OK;
+}
+
+void Win32InstallEnvironment::DestroyWindows(OwnerWindow owner) {
+  if (progress_) DestroyWindow(progress_);
+  progress_ = nullptr;
+  if (owner) DestroyWindow(AsWindow(owner));
+}
+
+void Win32InstallEnvironment::FinishProgress(OwnerWindow owner, bool hide_owner) {
+  if (progress_) {
+    SendDlgItemMessageW(progress_, IDC_PROGRESS_BAR, PBM_SETPOS, 100, 0);
+    ::Sleep(2000);
+    DestroyWindow(progress_);
+    progress_ = nullptr;
+  }
+  if (hide_owner && owner) {
+    ShowWindow(AsWindow(owner), SW_MINIMIZE);
+    ShowWindow(AsWindow(owner), SW_HIDE);
+  }
+}
+
+bool Win32InstallEnvironment::CopyFileOver(const wchar_t* source, const wchar_t* destination) {
+  return CopyFileW(source, destination, FALSE) != FALSE;
+}
+
+bool Win32InstallEnvironment::WriteConfigurationFile(const wchar_t* directory) {
+  return brx::WriteConfigurationFile(package_, archive_, directory);
+}
+
+void Win32InstallEnvironment::AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) {
+  NOTIFYICONDATAW data = {};
+  data.cbSize = sizeof(data);
+  data.hWnd = owner ? AsWindow(owner) : GetDesktopWindow();
+  data.uID = 0;
+  data.uFlags = NIF_ICON | NIF_TIP;
+  data.hIcon = small_icon_;
+  lstrcpynW(data.szTip, tooltip ? tooltip : L"", ARRAYSIZE(data.szTip));
+  Shell_NotifyIconW(NIM_ADD, &data);
+}
+
+int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) {
+  SetupRun run;
+  run.owner = AsWindow(owner);
+  run.no_ui = no_ui;
+  run.extraction_dir = directory;
+  run.definition_file_name = definition_file_name_;
+  run.silent = options_.silent;
+  run.dry_run = options_.dryRun;
+  run.reboot = &options_.reboot;
+  HWND tray_owner = run.owner;
+  run.remove_tray_icon = [tray_owner] { RemoveSetupTrayIcon(tray_owner); };
+  return brx::RunSetupProgram(log_, package_, run);
+}
+
+void Win32InstallEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
+
+void Win32InstallEnvironment::DeleteDirectoryTree(const wchar_t* path) { brx::DeleteDirectoryTree(path); }
+
+}  // namespace brx

@@ -1,0 +1,71 @@
+// The install driver's reach into Windows: the real checks, directories,
+// extraction with its progress window, the tray icon and the launcher.
+#ifndef BRX_INSTALL_INSTALL_ENVIRONMENT_WIN_H_
+#define BRX_INSTALL_INSTALL_ENVIRONMENT_WIN_H_
+
+#include <windows.h>
+
+#include "install/install_driver.h"
+
+class CCmpLog2;
+class CPPkg;
+namespace brxzip {
+class ZIP_File;
+}
+
+namespace brx {
+
+struct StubOptions;
+
+// Dialogs of the user interface, handed in by the stub so this library does
+// not depend on the dialogs (which themselves call the install driver).
+struct InstallDialogs {
+  // The modeless "Extraction Progress" window; null when it cannot be made.
+  HWND (*create_progress)(HWND owner) = nullptr;
+  // The folder browser; false when cancelled. buffer holds 260 characters.
+  bool (*browse_for_folder)(HWND owner, wchar_t* buffer) = nullptr;
+};
+
+class Win32InstallEnvironment : public InstallEnvironment {
+ public:
+  Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive, StubOptions& options,
+                      HICON small_icon, const wchar_t* definition_file_name, const InstallDialogs& dialogs);
+  ~Win32InstallEnvironment() override;
+
+  bool IsPreinstallEnvironment() override;
+  int ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) override;
+  bool CheckWmiService(bool install, bool no_ui) override;
+  bool CheckVirtualGuest(bool install, bool no_ui) override;
+  bool CheckTpmState(bool install, bool no_ui) override;
+  bool CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) override;
+  bool GetCurrentDir(DriverPath* out) override;
+  bool SetCurrentDir(const wchar_t* path) override;
+  bool DirectoryExists(const wchar_t* path) override;
+  bool BrowseForFolder(OwnerWindow owner, DriverPath* out) override;
+  bool CreateDirectoryPath(const wchar_t* path) override;
+  bool CreateTempExtractionDirectory(DriverPath* out) override;
+  void CreateProgressWindow(OwnerWindow owner) override;
+  bool ExtractAll(const wchar_t* directory) override;
+  void DestroyWindows(OwnerWindow owner) override;
+  void FinishProgress(OwnerWindow owner, bool hide_owner) override;
+  bool CopyFileOver(const wchar_t* source, const wchar_t* destination) override;
+  bool WriteConfigurationFile(const wchar_t* directory) override;
+  void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) override;
+  int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) override;
+  void Sleep(unsigned milliseconds) override;
+  void DeleteDirectoryTree(const wchar_t* path) override;
+
+ private:
+  CCmpLog2& log_;
+  const CPPkg& package_;
+  brxzip::ZIP_File& archive_;
+  StubOptions& options_;
+  HICON small_icon_;
+  const wchar_t* definition_file_name_;
+  InstallDialogs dialogs_;
+  HWND progress_ = nullptr;
+};
+
+}  // namespace brx
+
+#endif  // BRX_INSTALL_INSTALL_ENVIRONMENT_WIN_H_

@@ -1,0 +1,87 @@
+#include "install/reboot_win.h"
+
+#include "ui/message_box_win.h"
+#include "ui/resource_ids.h"
+#include "ui/resources_win.h"
+
+namespace brx {
+namespace {
+
+// Keeps "insert a disk" boxes from appearing while empty drives are probed.
+class CriticalErrorsOff {
+ public:
+  CriticalErrorsOff() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
+  ~CriticalErrorsOff() { SetErrorMode(previous_); }
+  CriticalErrorsOff(const CriticalErrorsOff&) = delete;
+  CriticalErrorsOff& operator=(const CriticalErrorsOff&) = delete;
+
+ private:
+  UINT previous_;
+};
+
+bool MediaInRemovableDrives(const RebootHooks& hooks) {
+  if (!hooks.drive_type || !hooks.root_accessible) return false;
+  CriticalErrorsOff quiet;
+  bool found = false;
+  for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+    wchar_t root[] = {letter, L':', L'\\', L'\0'};
+    UINT type = hooks.drive_type(root);
+    bool floppy = type == DRIVE_REMOVABLE && letter < L'C';
+    if ((floppy || type == DRIVE_CDROM) && hooks.root_accessible(root)) found = true;
+  }
+  return found;
+}
+
+UINT SystemDriveType(const wchar_t* root) { return GetDriveTypeW(root); }
+
+bool SystemRootAccessible(const wchar_t* root) {
+  ULARGE_INTEGER free_bytes;
+  return GetDiskFreeSpaceExW(root, &free_bytes, nullptr, nullptr) != FALSE;
+}
+
+std::wstring SystemLoadText(UINT id) { return ui::LoadResourceString(id, 511); }
+
+bool SystemEnableShutdownPrivilege() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+  TOKEN_PRIVILEGES privileges = {};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+  bool enabled = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid) &&
+                 AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                 GetLastError() == ERROR_SUCCESS;
+  CloseHandle(token);
+  return enabled;
+}
+
+}  // namespace
+
+void RebootSystem(const RebootRequest& request, const RebootHooks& hooks) {
+  if (MediaInRemovableDrives(hooks) && !request.silent && hooks.show_message) {
+    hooks.show_message(nullptr, IDS_REMOVE_DISKS, IDS_DISKS_FOUND, MB_ICONWARNING);
+  }
+  if (!hooks.enable_shutdown_privilege || !hooks.enable_shutdown_privilege()) return;
+
+  std::wstring message;
+  if (request.message && *request.message) {
+    message = request.message;
+  } else if (hooks.load_text) {
+    message = hooks.load_text(IDS_REBOOT_NOTICE);
+  }
+  if (message.size() > 511) message.resize(511);
+  if (hooks.shutdown) {
+    hooks.shutdown(message.c_str(), static_cast<DWORD>(request.timeout_seconds), TRUE, TRUE);
+  }
+}
+
+RebootHooks SystemRebootHooksWithoutShutdown() {
+  RebootHooks hooks;
+  hooks.drive_type = SystemDriveType;
+  hooks.root_accessible = SystemRootAccessible;
+  hooks.show_message = ShowResourceMessage;
+  hooks.load_text = SystemLoadText;
+  hooks.enable_shutdown_privilege = SystemEnableShutdownPrivilege;
+  return hooks;
+}
+
+}  // namespace brx

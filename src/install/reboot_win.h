@@ -1,0 +1,43 @@
+// Restarting the machine after an install that needs it.
+#ifndef BRX_INSTALL_REBOOT_WIN_H_
+#define BRX_INSTALL_REBOOT_WIN_H_
+
+#include <windows.h>
+#include <stdint.h>
+
+#include <string>
+
+namespace brx {
+
+struct RebootRequest {
+  bool silent = false;              // no removable-media warning
+  const wchar_t* message = nullptr; // the /reboot_message text; empty or null: string 708
+  int32_t timeout_seconds = 0;      // handed to the system as an unsigned count
+};
+
+// Everything RebootSystem does to the machine. A default-constructed set
+// scans no drive, shows nothing and never shuts anything down: only the
+// stub's entry hands in the real shutdown (ProductRebootHooks), so no test
+// binary can restart the machine it runs on.
+struct RebootHooks {
+  UINT (*drive_type)(const wchar_t* root) = nullptr;
+  bool (*root_accessible)(const wchar_t* root) = nullptr;
+  int (*show_message)(HWND owner, UINT text_id, UINT caption_id, UINT style) = nullptr;
+  std::wstring (*load_text)(UINT id) = nullptr;
+  // Enables SeShutdownPrivilege in the process token; false stops the reboot.
+  bool (*enable_shutdown_privilege)() = nullptr;
+  // InitiateSystemShutdownW's shape without the machine name.
+  BOOL (*shutdown)(const wchar_t* message, DWORD timeout, BOOL force_apps_closed, BOOL reboot) = nullptr;
+};
+
+// Warns about media in floppy and CD-ROM drives unless silent, then starts
+// the restart with the message and countdown. Nothing is reported.
+void RebootSystem(const RebootRequest& request, const RebootHooks& hooks);
+
+// The pieces of the real set that are safe anywhere (drive queries, strings,
+// message boxes, the privilege); the shutdown itself is left null.
+RebootHooks SystemRebootHooksWithoutShutdown();
+
+}  // namespace brx
+
+#endif  // BRX_INSTALL_REBOOT_WIN_H_

@@ -1,0 +1,85 @@
+#include "install/cleanup_win.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/scratch_dir.h"
+
+namespace brx {
+namespace {
+
+void Write(const std::wstring& path, const char* text) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file);
+  DWORD written = 0;
+  WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring PendingRenames() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                    &key) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  std::wstring value(65536, L'\0');
+  DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+  DWORD type = 0;
+  LONG result = RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
+                                 reinterpret_cast<BYTE*>(&value[0]), &size);
+  RegCloseKey(key);
+  if (result != ERROR_SUCCESS) return std::wstring();
+  value.resize(size / sizeof(wchar_t));
+  for (wchar_t& c : value) {
+    if (c == L'\0') c = L'|';
+  }
+  return value;
+}
+
+TEST(CleanupWinTest, RemovesReadOnlyFilesAndNestedDirectories) {
+  std::wstring root = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), L"tree");
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  std::wstring nested = root + L"\\a\\b";
+  CreateDirectoryW((root + L"\\a").c_str(), nullptr);
+  ASSERT_TRUE(CreateDirectoryW(nested.c_str(), nullptr));
+  Write(root + L"\\top.txt", "top");
+  Write(nested + L"\\deep.txt", "deep");
+  Write(root + L"\\a\\locked.dll", "ro");
+  SetFileAttributesW((root + L"\\a\\locked.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
+  SetFileAttributesW(nested.c_str(), FILE_ATTRIBUTE_READONLY);
+
+  EXPECT_TRUE(DeleteDirectoryTree((root + L"\\").c_str()));
+  EXPECT_FALSE(Exists(root));
+}
+
+TEST(CleanupWinTest, WhatIsInUseIsLeftForTheNextBoot) {
+  std::wstring root = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), L"busy");
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  std::wstring busy = root + L"\\setup.log";
+  Write(busy, "in use");
+  // Held open without delete sharing, as a still running program would.
+  HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+
+  EXPECT_TRUE(DeleteDirectoryTree(root.c_str()));
+  std::wstring pending = PendingRenames();
+  CloseHandle(held);
+  EXPECT_NE(std::wstring::npos, pending.find(L"setup.log")) << pending;
+  EXPECT_NE(std::wstring::npos, pending.find(L"busy|")) << pending;
+  DeleteFileW(busy.c_str());
+  RemoveDirectoryW(root.c_str());
+}
+
+TEST(CleanupWinTest, UnlistableDirectoryAnswersFalse) {
+  std::wstring missing = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), L"never-made");
+  EXPECT_FALSE(DeleteDirectoryTree(missing.c_str()));
+  EXPECT_FALSE(DeleteDirectoryTree(L""));
+}
+
+}  // namespace
+}  // namespace brx

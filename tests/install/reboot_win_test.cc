@@ -1,0 +1,111 @@
+#include "install/reboot_win.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ui/resource_ids.h"
+
+namespace brx {
+namespace {
+
+// What the fake machine has and what happened to it.
+struct Machine {
+  UINT types[26] = {};
+  bool media[26] = {};
+  bool privilege = true;
+  std::wstring events;
+};
+Machine g_machine;
+
+UINT FakeDriveType(const wchar_t* root) { return g_machine.types[root[0] - L'A']; }
+bool FakeAccessible(const wchar_t* root) { return g_machine.media[root[0] - L'A']; }
+int FakeShow(HWND, UINT text, UINT caption, UINT style) {
+  g_machine.events += L"box " + std::to_wstring(text) + L"/" + std::to_wstring(caption) + L"/" +
+                      std::to_wstring(style) + L";";
+  return IDOK;
+}
+std::wstring FakeText(UINT id) { return id == IDS_REBOOT_NOTICE ? L"Setup is initiating a reboot of your system." : L""; }
+bool FakePrivilege() {
+  g_machine.events += L"privilege;";
+  return g_machine.privilege;
+}
+BOOL FakeShutdown(const wchar_t* message, DWORD timeout, BOOL force, BOOL reboot) {
+  g_machine.events += L"shutdown [" + std::wstring(message) + L"] " + std::to_wstring(timeout) + L" " +
+                      std::to_wstring(force) + L" " + std::to_wstring(reboot) + L";";
+  return TRUE;
+}
+
+RebootHooks Hooks() {
+  RebootHooks hooks;
+  hooks.drive_type = FakeDriveType;
+  hooks.root_accessible = FakeAccessible;
+  hooks.show_message = FakeShow;
+  hooks.load_text = FakeText;
+  hooks.enable_shutdown_privilege = FakePrivilege;
+  hooks.shutdown = FakeShutdown;
+  return hooks;
+}
+
+class RebootWinTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_machine = Machine();
+    g_machine.types[2] = DRIVE_FIXED;  // C:
+    g_machine.media[2] = true;
+  }
+};
+
+TEST_F(RebootWinTest, RestartsWithDefaultMessageAndCountdown) {
+  RebootRequest request;
+  request.timeout_seconds = 60;
+  RebootSystem(request, Hooks());
+  EXPECT_EQ(L"privilege;shutdown [Setup is initiating a reboot of your system.] 60 1 1;", g_machine.events);
+
+  g_machine.events.clear();
+  request.message = L"Maintenance restart";
+  request.timeout_seconds = 0;
+  RebootSystem(request, Hooks());
+  EXPECT_EQ(L"privilege;shutdown [Maintenance restart] 0 1 1;", g_machine.events);
+}
+
+TEST_F(RebootWinTest, MediaInFloppyOrCdromWarnsUnlessSilent) {
+  g_machine.types[3] = DRIVE_CDROM;  // D: with a disc
+  g_machine.media[3] = true;
+  RebootRequest request;
+  RebootSystem(request, Hooks());
+  EXPECT_EQ(0u, g_machine.events.find(L"box 713/712/48;privilege;shutdown"));
+
+  g_machine.events.clear();
+  request.silent = true;
+  RebootSystem(request, Hooks());
+  EXPECT_EQ(0u, g_machine.events.find(L"privilege;shutdown"));
+
+  // A floppy drive warns; an empty CD-ROM drive and a USB stick on E: do not.
+  g_machine = Machine();
+  g_machine.types[0] = DRIVE_REMOVABLE;
+  g_machine.media[0] = true;
+  RebootSystem(RebootRequest(), Hooks());
+  EXPECT_EQ(0u, g_machine.events.find(L"box 713/712/48;"));
+
+  g_machine = Machine();
+  g_machine.types[3] = DRIVE_CDROM;
+  g_machine.types[4] = DRIVE_REMOVABLE;
+  g_machine.media[4] = true;
+  RebootSystem(RebootRequest(), Hooks());
+  EXPECT_EQ(0u, g_machine.events.find(L"privilege;shutdown"));
+}
+
+TEST_F(RebootWinTest, NoPrivilegeNoShutdownAndEmptyHooksDoNothing) {
+  g_machine.privilege = false;
+  RebootSystem(RebootRequest(), Hooks());
+  EXPECT_EQ(L"privilege;", g_machine.events);
+
+  // The default set (and the system set without its shutdown) never restarts.
+  RebootSystem(RebootRequest(), RebootHooks());
+  RebootHooks system = SystemRebootHooksWithoutShutdown();
+  EXPECT_EQ(nullptr, system.shutdown);
+}
+
+}  // namespace
+}  // namespace brx
