@@ -87,33 +87,9 @@ TEST(CompletionCodesTest, TranslationThroughTheReturnCodeMap) {
   EXPECT_EQ(L"4:918:0:extract:Changed from 0xFFFFFFFF to 0x0.\r\n\r\n", log.lines[5]);
   EXPECT_EQ(L"4:909:0:extract:No change (0x2).\r\n\r\n", log.lines[7]);
 
-  // Without package data every code passes unchanged.
-  CPPkg bare;
-  log.lines.clear();
-  EXPECT_EQ(3010, TranslateReturnCode(log, bare, 3010));
-  EXPECT_EQ(L"4:909:0:extract:No change (0xBC2).\r\n\r\n", log.lines[1]);
 }
 
-TEST(CompletionCodesTest, DryRunAndNotStartedLines) {
-  LineLog log;
-  LogDryRun(log);
-  LogSetupNotStarted(log, 2, L"File not found.\r\n", L"setup.exe");
-  ASSERT_EQ(5u, log.lines.size());
-  EXPECT_EQ(L"3:711:0:extract:Dry Run of Installer Component\r\n", log.lines[0]);
-  EXPECT_EQ(L"3:716:0:extract:Dry Run of Installer Component...Returning Completion Code (1)...Success\r\n",
-            log.lines[1]);
-  EXPECT_EQ(L"4:63:3:misc:CreateProcess FAILED with error 2: File not found.\r\n\r\n", log.lines[2]);
-  EXPECT_EQ(L"3:0:3:-:Install Command was - setup.exe\r\n\r\n", log.lines[3]);
-  EXPECT_EQ(L"3:0:3:-:Installation Issue...FAILURE CODE (0)\r\n", log.lines[4]);
-}
-
-TEST(CompletionCodesTest, PromptDecisionsAndTexts) {
-  EXPECT_TRUE(ShouldAskReboot(2, false));
-  EXPECT_FALSE(ShouldAskReboot(2, true));
-  EXPECT_FALSE(ShouldAskReboot(1, false));
-  EXPECT_FALSE(ShouldAskReboot(3010, false));
-  EXPECT_EQ(L"Restart needed.\r\n\r\nRestart now?", RebootQuestionText(L"Restart needed.", L"Restart now?"));
-
+TEST(CompletionCodesTest, MessageNamesTheProgram) {
   const wchar_t message[] = L"Package Setup was unable to start the installation program - %s.  Installation will not continue.";
   EXPECT_EQ(L"Package Setup was unable to start the installation program - setup.exe.  Installation will not continue.",
             FillProgramName(message, L"setup.exe"));
