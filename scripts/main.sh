@@ -13,9 +13,9 @@ mkdir -p "$out"
 pkg="$out/brxsample.exe"
 comp="$root/sample/component"
 # The definition first, then the payload; the sample setup program comes from the Windows build.
-files=("$comp/brxsample.xml" "$comp/zt_data.xml" "$comp/sample.cfg" "$comp/readme.txt")
-[ -f "$root/build/win/bin/brxsample_setup.exe" ] && files+=("$root/build/win/bin/brxsample_setup.exe=setup.exe")
-"$root/dist/bin/brxpack" build --stub "$root/dist/bin/brxstub.exe" --out "$pkg" "${files[@]}"
+"$root/dist/bin/brxpack" build --stub "$root/dist/bin/brxstub.exe" -o "$pkg" \
+  "brxsample.xml=$comp/brxsample.xml" "zt_data.xml=$comp/zt_data.xml" "sample.cfg=$comp/sample.cfg" \
+  "readme.txt=$comp/readme.txt" "setup.exe=$root/build/win/bin/brxsample_setup.exe"
 "$root/dist/bin/brxpack" list "$pkg"
 
 "$root/tests/wine/bench.sh" start "$state"
