@@ -25,6 +25,12 @@ class RecordingLog : public CCmpLog2 {
   void Write(unsigned target, int level, const wchar_t* module, int line, const std::wstring& message) override {
     lines.push_back({target, level, module ? module : L"(null)", line, message});
   }
+  bool Logged(const std::wstring& text) const {
+    for (const LoggedLine& l : lines) {
+      if (l.text == text) return true;
+    }
+    return false;
+  }
   std::vector<std::wstring> Texts() const {
     std::vector<std::wstring> out;
     for (const LoggedLine& l : lines) out.push_back(l.text);
