@@ -39,9 +39,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q "${missing[@]}"
 fi
 
-# A Japanese locale lets the rich edit control show Japanese text under Wine.
+# A Japanese locale lets the rich edit control show Japanese text under Wine;
+# the Chinese one does the same for the Chinese screenshots.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 || true
+fi
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+  localedef -i zh_CN -f UTF-8 zh_CN.UTF-8 || true
 fi
 
 # expat for Windows: a static library that delivers UTF-16 (XML_Char = wchar_t),
