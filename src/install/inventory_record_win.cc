@@ -78,8 +78,14 @@ bool SubkeyExists(HKEY key, const wchar_t* name) {
 // (same file name or same expected path) is the one to rewrite; later ones
 // are duplicates and go. Returns the record's name, or an empty text when no
 // record matched.
+// The subkey that receives the new record. The component key holds the
+// records of one software key, and the first subkey is its current record:
+// when any record matches the package (by file name or expected path), the
+// first subkey is rewritten and every later match is removed. Empty when
+// nothing matches.
 std::wstring FindRecord(HKEY component_key, const wchar_t* file_name, const wchar_t* expected_path) {
-  std::wstring record;
+  std::wstring first;
+  bool any_match = false;
   for (DWORD index = 0;;) {
     wchar_t name[513];
     DWORD name_length = ARRAYSIZE(name);
@@ -95,14 +101,14 @@ std::wstring FindRecord(HKEY component_key, const wchar_t* file_name, const wcha
                   ValueEquals(subkey.get(), L"ComponentKeyExpectedPath", expected_path);
       }
     }
-    if (matches && record.empty()) {
-      record = name;
-    } else if (matches && RegDeleteKeyExW(component_key, name, kView, 0) == ERROR_SUCCESS) {
+    if (index == 0) first = name;
+    if (matches) any_match = true;
+    if (matches && index != 0 && RegDeleteKeyExW(component_key, name, kView, 0) == ERROR_SUCCESS) {
       continue;  // the next subkey has moved into this position
     }
     ++index;
   }
-  return record;
+  return any_match ? first : std::wstring();
 }
 
 std::wstring FirstFreeRecord(HKEY component_key) {

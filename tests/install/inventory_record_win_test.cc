@@ -167,25 +167,34 @@ TEST_F(InventoryRecordTest, CodesOtherThanOneAndTwoRecordNothing) {
   EXPECT_FALSE(CopyExists());
 }
 
-TEST_F(InventoryRecordTest, ComponentsGetTheirOwnRecordAndDuplicatesAreRemoved) {
+TEST_F(InventoryRecordTest, FirstRecordIsRewrittenAndLaterMatchesRemoved) {
   ASSERT_TRUE(Install("a.exe", "software:a", 1));
   ASSERT_TRUE(Install("b.exe", "software:b", 1));
   auto records = Records();
   ASSERT_EQ(2u, records.size());
   EXPECT_EQ(L"b.exe", records[L"1"][L"ComponentFileName"]);
 
-  // A stale duplicate of b (same expected path) sits in "2". Reinstalling b
-  // rewrites its first record, drops the duplicate and leaves a alone.
+  // Reinstalling the component recorded in "1" while "0" holds another one:
+  // the first subkey is the software key's current record and is rewritten,
+  // "1" is deleted.
+  ASSERT_TRUE(Install("b.exe", "software:b", 1));
+  records = Records();
+  ASSERT_EQ(1u, records.size());
+  EXPECT_EQ(L"b.exe", records[L"0"][L"ComponentFileName"]);
+  EXPECT_EQ(L"software:b", records[L"0"][L"ComponentKeyExpectedPath"]);
+
+  // Reinstalling the component recorded in "0" rewrites it and deletes only
+  // later matches: the unrelated "1" stays, the stale duplicate in "2" goes.
+  PutRecord(L"1", L"c.exe", L"software:c");
   PutRecord(L"2", L"b-old.exe", L"software:b");
   ASSERT_TRUE(Install("b.exe", "software:b", 1));
   records = Records();
   ASSERT_EQ(2u, records.size());
-  EXPECT_EQ(L"a.exe", records[L"0"][L"ComponentFileName"]);
-  EXPECT_EQ(L"software:a", records[L"0"][L"ComponentKeyExpectedPath"]);
-  EXPECT_EQ(L"b.exe", records[L"1"][L"ComponentFileName"]);
+  EXPECT_EQ(L"b.exe", records[L"0"][L"ComponentFileName"]);
+  EXPECT_EQ(L"c.exe", records[L"1"][L"ComponentFileName"]);
 
   // Found by file name alone, too.
-  ASSERT_TRUE(Install("a.exe", "software:moved", 1));
+  ASSERT_TRUE(Install("b.exe", "software:moved", 1));
   records = Records();
   ASSERT_EQ(2u, records.size());
   EXPECT_EQ(L"software:moved", records[L"0"][L"ComponentKeyExpectedPath"]);
