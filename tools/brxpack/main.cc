@@ -1,7 +1,7 @@
 // brxpack: builds, lists and extracts stub packages.
 //
 //   brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME] [--keep-order]
-//                 [--comment TEXT] ENTRY...
+//                 [--comment TEXT] [--encipher NAME] ENTRY...
 //       ENTRY is PATH (archive name = PATH with '/' separators), NAME=PATH,
 //       or NAME/ for a directory entry. The definition goes first unless
 //       --keep-order is given.
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive/zip_file.h"
+#include "brxpack/definition_check.h"
 #include "brxpack/package_tool.h"
 #include "brxpack/package_writer.h"
 #include "platform/codepage.h"
@@ -32,7 +33,7 @@ std::wstring Wide(const char* arg) {
 int Usage() {
   fprintf(stderr,
           "usage: brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME]\n"
-          "                     [--keep-order] [--comment TEXT] ENTRY...\n"
+          "                     [--keep-order] [--comment TEXT] [--encipher NAME] ENTRY...\n"
           "       brxpack list PACKAGE\n"
           "       brxpack extract PACKAGE DIR\n"
           "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n");
@@ -53,8 +54,20 @@ std::string ArchiveName(std::string path) {
   return path;
 }
 
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes) {
+  brx::platform::File file;
+  uint64_t size = 0;
+  if (!file.Open(Wide(path.c_str()).c_str(), brx::platform::FileMode::kReadShared) || !file.GetSize(&size) ||
+      size > (64u << 20)) {
+    return false;
+  }
+  bytes->resize(static_cast<size_t>(size));
+  uint32_t read = 0;
+  return size == 0 || (file.Read(bytes->data(), static_cast<uint32_t>(size), &read) && read == size);
+}
+
 int Build(int argc, char** argv) {
-  std::string stub, output, definition, comment;
+  std::string stub, output, definition, comment, encipher;
   bool store = false, keep_order = false;
   std::vector<Input> inputs;
   for (int i = 0; i < argc; ++i) {
@@ -72,6 +85,8 @@ int Build(int argc, char** argv) {
       if (!value(&definition)) return Usage();
     } else if (a == "--comment") {
       if (!value(&comment)) return Usage();
+    } else if (a == "--encipher") {
+      if (!value(&encipher)) return Usage();
     } else if (a == "--store") {
       store = true;
     } else if (a == "--keep-order") {
@@ -101,7 +116,27 @@ int Build(int argc, char** argv) {
       }
     }
   }
+  // The definition goes first; what it says decides the warnings and the key
+  // of an enciphered configuration file.
+  std::wstring definition_file_name;
+  const Input& first = inputs.front();
+  std::vector<unsigned char> definition_bytes;
+  if (!first.path.empty() && ReadWholeFile(first.path, &definition_bytes)) {
+    brxpack::ReadDefinitionFileName(definition_bytes, &definition_file_name);
+  }
+  for (const std::string& warning : brxpack::DefinitionWarnings(output, first.name, definition_file_name)) {
+    fprintf(stderr, "brxpack: warning: %s\n", warning.c_str());
+  }
+  if (!encipher.empty() && definition_file_name.empty()) {
+    fprintf(stderr, "brxpack: cannot encipher %s: the definition (%s) names no filename to key it with\n",
+            encipher.c_str(), first.name.c_str());
+    return 1;
+  }
+
   brxpack::PackageWriter writer;
+  if (!encipher.empty()) {
+    writer.set_transform(brxpack::MakeEncipherTransform(definition_file_name, encipher));
+  }
   std::wstring stub_path = Wide(stub.c_str());
   if (!writer.Begin(Wide(output.c_str()).c_str(), stub.empty() ? nullptr : stub_path.c_str())) {
     fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
