@@ -172,6 +172,14 @@ TEST(LogTextTest, VersionNeedsRoomAndResource) {
   wchar_t small[9] = L"keep";
   EXPECT_FALSE(GetStubFileVersion(small, 9));
   EXPECT_EQ(std::wstring(L"keep"), small);
+  wchar_t version[32] = L"";
+#ifdef _WIN32
+  // The test program carries a version resource: high word, then low word.
+  ASSERT_TRUE(GetStubFileVersion(version, 32));
+  EXPECT_EQ(std::wstring(L"7.65535.0.300"), version);
+#else
+  EXPECT_FALSE(GetStubFileVersion(version, 32));
+#endif
   wchar_t time[4];
   EXPECT_FALSE(GetLogTimeText(time, 4));
 }
