@@ -126,6 +126,14 @@ TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
   std::wstring blocked = scratch_.dir() + L"blocker\\log\\";
   CCmpLog2 bad(blocked.c_str());
   EXPECT_EQ(kLogOpenFailed, bad.Open());
+
+  // A directory too long for the path buffer is not cut into some other
+  // (or a relative) path: the open fails instead.
+  std::wstring too_long = scratch_.dir() + std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e') + L"\\";
+  CCmpLog2 cut(too_long.c_str());
+  EXPECT_STREQ(L"", cut.main_log_path());
+  EXPECT_EQ(kLogOpenFailed, cut.Open());
+  EXPECT_FALSE(std::filesystem::exists("brxsetup.log"));
 }
 
 TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
