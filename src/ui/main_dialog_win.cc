@@ -243,8 +243,11 @@ INT_PTR CALLBACK MainDialog(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 
 void ShowMainDialog(HWND owner, const MainDialogContext& context) {
   if (!context.package) return;
-  ui::ShowModalDialog(MainDialogTemplate(*context.package), owner, MainDialog,
-                      reinterpret_cast<LPARAM>(&context));
+  INT_PTR result = ui::ShowModalDialog(MainDialogTemplate(*context.package), owner, MainDialog,
+                                       reinterpret_cast<LPARAM>(&context));
+  // A dialog that never came up (no rich edit class, no template) installed
+  // nothing: that is a failure, not the run's initial "installed".
+  if (result == -1 && context.completion_code) *context.completion_code = 0;
 }
 
 }  // namespace brx

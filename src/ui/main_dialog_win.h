@@ -31,7 +31,7 @@ INT_PTR CALLBACK MainDialog(HWND dialog, UINT message, WPARAM wparam, LPARAM lpa
 // Runs the dialog modally with the template the package asks for.
 // context.package must be set; the completion code is left in
 // *context.completion_code (3 when closed, the install's or extraction's
-// result otherwise).
+// result otherwise, 0 when the dialog cannot be created).
 void ShowMainDialog(HWND owner, const MainDialogContext& context);
 
 }  // namespace brx

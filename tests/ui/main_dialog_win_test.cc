@@ -278,5 +278,25 @@ TEST_F(MainDialogTest, LicenceDeclinedOnEnterThenAcceptedLeadsToInstallAndReboot
   EXPECT_EQ(1, actions_.reboots);
 }
 
+// ctest runs every case in a process of its own, where nothing has loaded
+// riched32.dll; the stub goes on without it when it cannot be loaded.
+TEST(MainDialogWithoutRichEditTest, DialogThatCannotBeCreatedIsAFailure) {
+  if (GetModuleHandleW(L"riched32.dll")) GTEST_SKIP() << "riched32.dll already loaded in this process";
+  TestPackage pkg;
+  ASSERT_TRUE(pkg.Build({{"pkg.xml", DefinitionXml("P", "1", "d", "setup.exe")}}));
+  int32_t completion = 1;
+  brx::MainDialogContext context;
+  context.package = &pkg.package;
+  context.archive = &pkg.archive;
+  context.completion_code = &completion;
+  // Should a dialog come up after all, close it rather than hang.
+  DialogDriver driver({[](HWND d) {
+    if (d) PostCommand(d, IDCANCEL);
+    return d != nullptr;
+  }});
+  brx::ShowMainDialog(GetDesktopWindow(), context);
+  EXPECT_EQ(0, completion);
+}
+
 }  // namespace
 }  // namespace brxtest
