@@ -13,17 +13,12 @@
 
 #include <string>
 
+#include "base/completion_code.h"
+
 class CCmpLog2;
 class CPPkg;
 
 namespace brx {
-
-enum CompletionCode : int32_t {
-  kCompletionFailed = 0,
-  kCompletionInstalled = 1,
-  kCompletionRebootNeeded = 2,
-  kCompletionNotAttempted = 3,
-};
 
 // The dry run's two lines; the caller then carries on with raw code 1.
 void LogDryRun(CCmpLog2& log);

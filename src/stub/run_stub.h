@@ -5,17 +5,10 @@
 
 #include <stdint.h>
 
+#include "base/completion_code.h"
 #include "stub/options.h"
 
 namespace brx {
-
-// Completion codes of a run.
-enum CompletionCode : int32_t {
-  kCompletionFailed = 0,
-  kCompletionInstalled = 1,
-  kCompletionRebootNeeded = 2,
-  kCompletionNotAttempted = 3,
-};
 
 // What the run modes need from the system. The stub's entry provides the real
 // one; tests record the calls.
