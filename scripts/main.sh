@@ -18,7 +18,7 @@ comp="$root/sample/component"
   "readme.txt=$comp/readme.txt" "setup.exe=$root/build/win/bin/brxsample_setup.exe"
 "$root/dist/bin/brxpack" list "$pkg"
 
-"$root/tests/wine/bench.sh" start "$state"
+"$root/tests/wine/bench.sh" start "$state" "$root/build/win/bin/deskhold.exe"
 trap '"$root/tests/wine/bench.sh" stop "$state"' EXIT
 set +e
 timeout 300 "$root/tests/wine/wine-run.sh" "$state" "$pkg" /silent

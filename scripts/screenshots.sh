@@ -14,7 +14,7 @@ command -v convert >/dev/null || { echo "screenshots: imagemagick's convert is m
 state=$(mktemp -d /tmp/brx-shots.XXXXXX)
 cleanup() { "$root/tests/wine/bench.sh" stop "$state" >/dev/null 2>&1 || true; rm -rf "$state"; }
 trap cleanup EXIT
-"$root/tests/wine/bench.sh" start "$state"
+"$root/tests/wine/bench.sh" start "$state" "$root/build/win/bin/deskhold.exe"
 source "$root/tests/wine/wine-env.sh" "$state"
 
 mkdir -p "$out"
