@@ -1,5 +1,7 @@
 # Windows build: MinGW-w64, zlib from libz-mingw-w64-dev, expat cross-built by
 # scripts/setup.sh (UTF-16 XML_Char), GoogleTest cross-built from Debian's source.
+# Static zlib: Wine ships a zlib1.dll, Windows does not.
+set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 set(BRX_EXPAT_DIR "${BRX_DEPS}/expat-mingw")
 if(NOT EXISTS "${BRX_EXPAT_DIR}/lib/libexpatw.a")
