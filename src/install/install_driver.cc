@@ -48,6 +48,7 @@ class Driver {
   }
   const wchar_t* StubName() const { return context_.stub_file_name ? context_.stub_file_name : L""; }
 
+  void ChooseVerboseLog();
   bool PrepareInstall();
   bool CreateTarget();
   int32_t ExtractAndRun();
@@ -87,21 +88,25 @@ class Driver {
   bool no_ui_;
   DriverPath target_;
   DriverPath saved_;
+  DriverPath verbose_name_;
   bool target_existed_before_ = false;
 };
 
+// /verbose_log names the verbose log after the stub. This has to happen
+// before the log is opened: Open only opens the verbose file it knows of then.
+void Driver::ChooseVerboseLog() {
+  if (!options_.verboseLog) return;
+  verbose_name_.AssignCut(StubName());
+  verbose_name_.Append(L".log");
+  log_.SetVerboseFileName(verbose_name_.get());
+}
+
 // Install mode, before any directory work. False to stop with 0.
 bool Driver::PrepareInstall() {
-  if (options_.verboseLog) {
-    DriverPath verbose;
-    verbose.AssignCut(StubName());
-    verbose.Append(L".log");
-    log_.SetVerboseFileName(verbose.get());
-  }
   WriteSessionHeader(log_);
   if (options_.verboseLog) {
     log_.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 90, L"Successfully created verbose log file [%s]\r\n\r\n",
-               log_.verbose_log_path());
+               verbose_name_.get());
   }
   const wchar_t* disable_install = package_.GetSetting(L"DISABLE_INSTALL_BUTTON");
   if (disable_install && wcscmp(disable_install, L"1") == 0) return false;
@@ -134,6 +139,7 @@ bool Driver::CreateTarget() {
 
 int32_t Driver::Run(const wchar_t* target_directory) {
   if (install_) {
+    ChooseVerboseLog();
     if (log_.Open() != 0 && !env_.IsPreinstallEnvironment()) {
       if (no_ui_) return 0;
       env_.ShowMessage(nullptr, IDS_LOG_NOT_OPENED, kWarningIcon);
