@@ -15,6 +15,11 @@
 // on. The record is UTF-8 text, one "name=value" line each: commandline,
 // directory, then env:<NAME> for CMPLOG2_VERBOSE_FILENAME and for every name
 // listed (';'-separated) in BRXSAMPLE_ENV.
+//
+// BRXSAMPLE_COPY lists files to copy before the record is written, as
+// "<source>|<destination>" pairs separated by ';' (a relative source is found
+// in the current directory: the extraction directory the stub made), so a test
+// can keep what the stub placed there after the stub has removed it.
 #include <windows.h>
 #include <stdlib.h>
 #include <wchar.h>
@@ -73,6 +78,22 @@ void WriteRecord(const std::wstring& path) {
   DWORD written = 0;
   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   CloseHandle(file);
+}
+
+void CopyListedFiles() {
+  bool present = false;
+  std::wstring list = EnvVar(L"BRXSAMPLE_COPY", &present);
+  size_t start = 0;
+  while (start < list.size()) {
+    size_t end = list.find(L';', start);
+    if (end == std::wstring::npos) end = list.size();
+    std::wstring pair = list.substr(start, end - start);
+    size_t bar = pair.find(L'|');
+    if (bar != std::wstring::npos) {
+      CopyFileW(pair.substr(0, bar).c_str(), pair.substr(bar + 1).c_str(), FALSE);
+    }
+    start = end + 1;
+  }
 }
 
 // The number in exitcode.txt beside this program; false when there is none.
@@ -135,6 +156,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (!have_code) ExitCodeFromFile(&code);
 
+  CopyListedFiles();
   if (!record_path.empty()) WriteRecord(record_path);
   // Both streams in turn: the caller has to read while the program writes,
   // or the second stream is never reached.
