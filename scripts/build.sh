@@ -23,7 +23,13 @@ for t in "${trees[@]}"; do
     *) echo "build.sh: unknown tree $t" >&2; exit 2 ;;
   esac
   echo "build: $t"
-  cmake --build "build/$t" -j "$jobs"
+  # BRX_TARGETS_<TREE> limits a tree to some targets (the main job needs no tests).
+  var="BRX_TARGETS_${t^^}"
+  if [ -n "${!var:-}" ]; then
+    cmake --build "build/$t" -j "$jobs" --target ${!var}
+  else
+    cmake --build "build/$t" -j "$jobs"
+  fi
 done
 
 # dist/: the stub and the tools, from the Windows tree and the native tree.

@@ -5,7 +5,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" native win
+# Only what the job runs: the stub, the packer, the sample setup program and the bench's desktop keeper.
+BRX_TARGETS_NATIVE="brxpack" BRX_TARGETS_WIN="brxstub brxpack brxsample_setup deskhold" \
+  "$root/scripts/build.sh" native win
 
 out="$root/build/sample"
 state="$out/wine"
