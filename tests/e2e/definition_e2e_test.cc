@@ -39,6 +39,31 @@ TEST(E2eDefinition, RenamedPackageInstallsWithTheDefinitionFoundBySearch) {
   EXPECT_NE(text.find("Component XML file = [def.XML]\r\n"), std::string::npos) << text;
 }
 
+// Archive names are in the ANSI code page; the stub's own name is wide. A
+// definition without a version can only be found under the stub's name.
+TEST(E2eDefinition, DefinitionNamedAfterAPackageWithLettersBeyondAsciiLoads) {
+  StubRun run;
+  const std::wstring base = L"Paket f\u00fcr M\u00e4rz";
+  char ansi[MAX_PATH];
+  BOOL lossy = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, 0, base.c_str(), -1, ansi, MAX_PATH, nullptr, &lossy);
+  ASSERT_GT(n, 0);
+  if (lossy) GTEST_SKIP() << "the ANSI code page has no letters for the name";
+  std::string definition = Definition("2.0.2.0");
+  definition.replace(definition.find(" version=\"2.0.2.0\""), 18, "");
+  std::wstring pkg = run.Package({{std::string(ansi) + ".xml", definition}, {"setup.exe", SampleSetupBytes()}},
+                                 base + L".exe");
+  std::wstring record = run.dir().File(L"record.txt");
+  ScopedEnv env(L"BRXSAMPLE_RECORD", record);
+  LogTail log;
+  RunResult r = run.Start(pkg, {L"/silent", L"/exitcode:3"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 3u) << r.Describe();
+  EXPECT_TRUE(FileExists(record)) << "the setup program did not run\n" << r.Describe();
+  std::string text = log.Appended();
+  EXPECT_NE(text.find("Component XML file = [" + std::string(ansi) + ".xml]\r\n"), std::string::npos) << text;
+}
+
 TEST(E2eDefinition, UnsupportedFormatVersionIsNoPackage) {
   StubRun run;
   std::wstring pkg = run.Package({{"def.xml", Definition("2.0.3.0")}, {"setup.exe", SampleSetupBytes()}},

@@ -47,6 +47,7 @@ const wchar_t kRebootCaption[] = L"Reboot Confirmation";
 // part of these tests.
 const brxwatch::Rule kLeaveProgressOpen{L"Extraction Progress", L"", brxwatch::kLeaveOpen};
 constexpr int kProgressBarId = 1011;
+constexpr int kInstallButtonId = 1002;
 
 std::string Join(const std::vector<std::wstring>& args) {
   std::wstring s;
@@ -70,6 +71,8 @@ std::vector<brxwatch::DialogRecord> BoxesCaptioned(const RunResult& r, const std
   for (const brxwatch::DialogRecord& d : r.dialogs) {
     if (d.IsMessageBox() && d.caption == caption) {
       found.push_back(d);
+    } else if (!d.IsMessageBox() && d.FindControl(kInstallButtonId)) {
+      // the setup dialog
     } else {
       // The progress window's caption may read empty: its thread is busy.
       const brxwatch::ControlRecord* bar = d.FindControl(kProgressBarId);
@@ -159,6 +162,9 @@ TEST(E2eLauncher, RestartQuestionAndRestart) {
     std::string restart;
   };
   const Case cases[] = {
+      // From the setup dialog's Install button: the dialog is gone when the
+      // question has been answered, and the restart still follows.
+      {pkg, {L"/exitcode:2"}, IDYES, 2, default_restart},
       {pkg, {L"/noprompt", L"/reboot", L"/exitcode:2"}, IDNO, 2, ""},
       {pkg, {L"/noprompt", L"/exitcode:2"}, IDYES, 2, default_restart},
       {two_to_one, {L"/noprompt", L"/reboot", L"/exitcode:2"}, IDYES, 1, ""},
@@ -173,6 +179,7 @@ TEST(E2eLauncher, RestartQuestionAndRestart) {
     SCOPED_TRACE(brxwatch::ToUtf8(c.package) + Join(c.args));
     std::vector<brxwatch::Rule> rules = {kLeaveProgressOpen};
     if (c.answer) rules.push_back({kRebootCaption, L"", c.answer});
+    rules.push_back({kPackageCaption, L"", kInstallButtonId});
     RunResult r = run.Start(c.package, c.args, Parent::kTest, rules);
     ASSERT_TRUE(r.started && !r.timed_out) << r.Describe();
     EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
@@ -246,7 +253,12 @@ TEST(E2eLauncher, LoudSetupProgramFinishesAndDryRunStartsNothing) {
 // credential masked.
 TEST(E2eLauncher, SetupProgramReceivesTheTranslatedArguments) {
   StubRun run;
-  std::wstring pkg = LaunchPackage(run);
+  // Blanks in the package's path and in the temporary folder, as under a
+  // user profile named "First Last".
+  std::wstring pkg = LaunchPackage(run, kPackageData, L"My Package.exe");
+  std::wstring temp = run.dir().File(L"temp dir");
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  ScopedEnv tmp(L"TMP", temp), temp_env(L"TEMP", temp);
   std::wstring record = run.dir().File(L"record.txt");
   ScopedEnv env(L"BRXSAMPLE_RECORD", record);
   LogTail log;
@@ -260,6 +272,7 @@ TEST(E2eLauncher, SetupProgramReceivesTheTranslatedArguments) {
   ASSERT_NE(dir_at, std::string::npos) << "the setup program did not run\n" << received;
   std::string dir = received.substr(dir_at + 10, received.find('\n', dir_at) - dir_at - 10);
   const std::string program = "\"" + dir + "\\setup.exe\"";
+  EXPECT_EQ(dir.rfind(brxwatch::ToUtf8(temp) + "\\", 0), 0u) << "extracted to " << dir;
   // The record is UTF-8: the letters outside ASCII arrive intact.
   EXPECT_NE(received.find("commandline=" + program +
                           " /component e2e -s \"two words\" /user s3cr3t --password=hunter2 Z\xc3\xbcrich "

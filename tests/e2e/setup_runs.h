@@ -55,18 +55,24 @@ class LogTail {
 };
 
 // Sets an environment variable of the test process (the stub and its setup
-// program inherit it) for one scope.
+// program inherit it) for one scope, then puts back what was there.
 class ScopedEnv {
  public:
   ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(name) {
+    wchar_t old[32768];
+    DWORD n = GetEnvironmentVariableW(name, old, 32768);
+    had_ = n > 0 && n < 32768;
+    if (had_) old_.assign(old, n);
     SetEnvironmentVariableW(name, value.c_str());
   }
-  ~ScopedEnv() { SetEnvironmentVariableW(name_, nullptr); }
+  ~ScopedEnv() { SetEnvironmentVariableW(name_, had_ ? old_.c_str() : nullptr); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
   const wchar_t* name_;
+  bool had_ = false;
+  std::wstring old_;
 };
 
 // The stub appends a line here instead of restarting the machine; every test
