@@ -35,13 +35,13 @@ TEST(VirtualGuest, GuestHaltsUnlessAllowed) {
   MessageRecorder::Reset();
   VirtualGuestDetector guest = Detector(L"VMware, Inc.", L"");
   EXPECT_FALSE(ReportVirtualGuest(guest, false, false, nullptr, log, ui));
-  ASSERT_EQ(3u, log.lines.size());
-  EXPECT_EQ(L"Checking for virtualized environment...\r\n\r\n", log.lines[0].text);
+  ASSERT_EQ(3u, log.entries.size());
+  EXPECT_EQ(L"Checking for virtualized environment...\r\n\r\n", log.entries[0].message);
   EXPECT_EQ(L"\r\n\r\nExecution currently not supported in Server Virtualized Guest operating systems.\r\n\r\n",
-            log.lines[1].text);
-  EXPECT_EQ(LEVEL_ERROR, log.lines[1].level);
-  EXPECT_EQ(L"(null)", log.lines[1].module);
-  EXPECT_EQ(L"Installation Halted...FAILURE CODE (0)...\r\n\r\n", log.lines[2].text);
+            log.entries[1].message);
+  EXPECT_EQ(LEVEL_ERROR, log.entries[1].level);
+  EXPECT_EQ(L"(null)", log.entries[1].module);
+  EXPECT_EQ(L"Installation Halted...FAILURE CODE (0)...\r\n\r\n", log.entries[2].message);
   ASSERT_EQ(1u, MessageRecorder::shown().size());
   EXPECT_EQ(1050u, MessageRecorder::shown()[0].text_id);
   EXPECT_EQ(0x10u, MessageRecorder::shown()[0].style);
@@ -50,10 +50,10 @@ TEST(VirtualGuest, GuestHaltsUnlessAllowed) {
   EXPECT_FALSE(ReportVirtualGuest(guest, true, false, nullptr, log, ui));
   EXPECT_TRUE(MessageRecorder::shown().empty());
 
-  log.lines.clear();
+  log.Clear();
   EXPECT_TRUE(ReportVirtualGuest(guest, true, true, nullptr, log, ui));
-  ASSERT_EQ(2u, log.lines.size());
-  EXPECT_EQ(L"Virtualized environment not detected.\r\n\r\n", log.lines[1].text);
+  ASSERT_EQ(2u, log.entries.size());
+  EXPECT_EQ(L"Virtualized environment not detected.\r\n\r\n", log.entries[1].message);
 }
 
 int LoadGerman(unsigned id, wchar_t* buffer, int capacity) {
@@ -72,25 +72,25 @@ TEST(WmiService, StoppedServiceLogsTheMessageAndShowsItOnce) {
             log.Texts());
   EXPECT_TRUE(MessageRecorder::shown().empty());
 
-  log.lines.clear();
+  log.Clear();
   EXPECT_FALSE(ReportWmiServiceState(false, false, nullptr, log, ui));
-  ASSERT_EQ(3u, log.lines.size());
+  ASSERT_EQ(3u, log.entries.size());
   EXPECT_EQ(L"\r\n\r\nWindows Management Instrumentation (WMI) is not installed or has been disabled.  Please "
             L"install or enable this service in order to continue installation of this component.\r\n\r\n",
-            log.lines[1].text);
-  EXPECT_EQ(LEVEL_ERROR, log.lines[1].level);
-  EXPECT_EQ(LEVEL_ERROR, log.lines[2].level);
+            log.entries[1].message);
+  EXPECT_EQ(LEVEL_ERROR, log.entries[1].level);
+  EXPECT_EQ(LEVEL_ERROR, log.entries[2].level);
   ASSERT_EQ(1u, MessageRecorder::shown().size());
   EXPECT_EQ(1051u, MessageRecorder::shown()[0].text_id);
   EXPECT_EQ(0x10u, MessageRecorder::shown()[0].style);
 
   // Under noUi only the log reports; the loaded string table text is logged.
   MessageRecorder::Reset();
-  log.lines.clear();
+  log.Clear();
   ui.load_text = &LoadGerman;
   EXPECT_FALSE(ReportWmiServiceState(false, true, nullptr, log, ui));
   EXPECT_TRUE(MessageRecorder::shown().empty());
-  EXPECT_EQ(L"\r\n\r\nWMI\r\n\r\n", log.lines[1].text);
+  EXPECT_EQ(L"\r\n\r\nWMI\r\n\r\n", log.entries[1].message);
 }
 
 }  // namespace

@@ -52,13 +52,13 @@ TEST(WmiServiceWine, RunningPassesStoppedHaltsWithOneMessage) {
   RecordingLog log;
   ASSERT_TRUE(WaitForRunning(true));
   EXPECT_TRUE(CheckWmiService(true, true, nullptr, log, ui));
-  EXPECT_EQ(2u, log.lines.size());
+  EXPECT_EQ(2u, log.entries.size());
 
   ASSERT_TRUE(RunSc(L"stop"));
   ASSERT_TRUE(WaitForRunning(false));
-  log.lines.clear();
+  log.Clear();
   EXPECT_FALSE(CheckWmiService(true, true, nullptr, log, ui));
-  EXPECT_EQ(3u, log.lines.size());
+  EXPECT_EQ(3u, log.entries.size());
   EXPECT_TRUE(MessageRecorder::shown().empty());
   EXPECT_FALSE(CheckWmiService(true, false, nullptr, log, ui));
   ASSERT_EQ(1u, MessageRecorder::shown().size());
@@ -98,9 +98,9 @@ TEST(TpmStateWine, TableComesFromWmiOrTheFirmwareAndTheCheckRuns) {
   RecordingLog log;
   CheckUi ui = MessageRecorder::Ui();
   bool result = CheckTpmState(true, true, false, L"firmware:system", nullptr, log, ui);
-  ASSERT_GE(log.lines.size(), 3u);
-  EXPECT_EQ(L"Checking TPM (Trusted Platform Module) state...\r\n\r\n", log.lines[0].text);
-  EXPECT_EQ(L"SMBIOS table access via WMI query... Success.\r\n\r\n", log.lines[2].text);
+  ASSERT_GE(log.entries.size(), 3u);
+  EXPECT_EQ(L"Checking TPM (Trusted Platform Module) state...\r\n\r\n", log.entries[0].message);
+  EXPECT_EQ(L"SMBIOS table access via WMI query... Success.\r\n\r\n", log.entries[2].message);
   if (!table.FindStructure(kSmbiosTpmStateType).found()) {
     EXPECT_TRUE(result);
   }

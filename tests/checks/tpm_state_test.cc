@@ -21,7 +21,7 @@ class TpmStateTest : public ::testing::Test {
   }
 
   bool Run(const wchar_t* type, bool no_ui, bool bypass) {
-    log_.lines.clear();
+    log_.Clear();
     MessageRecorder::Reset();
     return ReportTpmState(table_, no_ui, bypass, type, nullptr, log_, MessageRecorder::Ui());
   }
@@ -53,10 +53,10 @@ TEST_F(TpmStateTest, Tpm20OnSystemFirmwareCautionsHaltsOrIsBypassed) {
   std::vector<std::wstring> texts = log_.Texts();
   ASSERT_EQ(expected.size() + 1, texts.size());
   EXPECT_EQ(expected, std::vector<std::wstring>(texts.begin(), texts.end() - 1));
-  const LoggedLine& caution = log_.lines.back();
+  const LogEntry& caution = log_.entries.back();
   EXPECT_EQ(LEVEL_WARNING, caution.level);
-  EXPECT_EQ(0u, caution.text.find(L"\r\n\r\nCAUTION: A Trusted Platform Module (TPM) has been detected"));
-  for (const LoggedLine& l : log_.lines) EXPECT_EQ(unsigned(LOG_BOTH_TAGGED), l.target);
+  EXPECT_EQ(0u, caution.message.find(L"\r\n\r\nCAUTION: A Trusted Platform Module (TPM) has been detected"));
+  for (const LogEntry& l : log_.entries) EXPECT_EQ(unsigned(LOG_BOTH_TAGGED), l.target);
   ASSERT_EQ(1u, MessageRecorder::shown().size());
   EXPECT_EQ(3050u, MessageRecorder::shown()[0].text_id);
   EXPECT_EQ(1u, MessageRecorder::shown()[0].caption_id);
@@ -64,15 +64,15 @@ TEST_F(TpmStateTest, Tpm20OnSystemFirmwareCautionsHaltsOrIsBypassed) {
 
   EXPECT_FALSE(Run(L"firmware:system", true, false));
   EXPECT_TRUE(MessageRecorder::shown().empty());
-  ASSERT_EQ(expected.size() + 2, log_.lines.size());
-  const LoggedLine& message = log_.lines[log_.lines.size() - 2];
+  ASSERT_EQ(expected.size() + 2, log_.entries.size());
+  const LogEntry& message = log_.entries[log_.entries.size() - 2];
   EXPECT_EQ(LEVEL_ERROR, message.level);
   EXPECT_EQ(L"(null)", message.module);
   EXPECT_EQ(0, message.line);
   EXPECT_EQ(L"TPM (Trusted Platform Module) is enabled, and needs to be disabled. Installation halted. FAILURE "
             L"CODE (0).\r\n\r\n",
-            log_.lines.back().text);
-  EXPECT_EQ(LEVEL_ERROR, log_.lines.back().level);
+            log_.entries.back().message);
+  EXPECT_EQ(LEVEL_ERROR, log_.entries.back().level);
 
   EXPECT_TRUE(Run(L"firmware:system", true, true));
   EXPECT_TRUE(MessageRecorder::shown().empty());
@@ -81,23 +81,23 @@ TEST_F(TpmStateTest, Tpm20OnSystemFirmwareCautionsHaltsOrIsBypassed) {
   // Not a caution type, no option ROM: continue whatever the mode.
   EXPECT_TRUE(Run(L"software:driver", true, false));
   EXPECT_EQ(L"TPM (Trusted Platform Module) is in CORRECT setting. Installation will continue.\r\n\r\n",
-            log_.lines.back().text);
+            log_.entries.back().message);
 }
 
 TEST_F(TpmStateTest, TrustedModuleIsLoggedAndTheOptionRomBitDecides) {
   UseRecord({0x01, 0x04, 0x03});
   EXPECT_FALSE(Run(L"firmware:other", true, false));
   bool tm_logged = false;
-  for (const LoggedLine& l : log_.lines) {
-    if (l.text.find(L"CAUTION:  A Trusted Module (TM)") == std::wstring::npos) continue;
+  for (const LogEntry& l : log_.entries) {
+    if (l.message.find(L"CAUTION:  A Trusted Module (TM)") == std::wstring::npos) continue;
     tm_logged = true;
     EXPECT_EQ(LEVEL_ERROR, l.level);
     EXPECT_EQ(L"(null)", l.module);
     EXPECT_EQ(0, l.line);
   }
   EXPECT_TRUE(tm_logged);
-  EXPECT_TRUE(log_.Logged(L"btTMType is 0x01...\r\n\r\n"));
-  EXPECT_TRUE(log_.Logged(L"SMBIOS Type 224 record - (UEFI) TM 1.0 is installed\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"btTMType is 0x01...\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"SMBIOS Type 224 record - (UEFI) TM 1.0 is installed\r\n\r\n"));
 
   // A TM is not a TPM: a list type without the option ROM bit goes on.
   UseRecord({0x01, 0x00, 0x03});
@@ -108,8 +108,8 @@ TEST_F(TpmStateTest, TrustedModuleIsLoggedAndTheOptionRomBitDecides) {
 TEST_F(TpmStateTest, InactiveStateIgnoresTheOptionRomBit) {
   UseRecord({0x00, 0x04, 0x02});
   EXPECT_TRUE(Run(L"firmware:system", true, false));
-  EXPECT_TRUE(log_.Logged(L"SMBIOS Type 224 record - (UEFI) Option ROM status is [0]...\r\n\r\n"));
-  EXPECT_TRUE(log_.Logged(L"SMBIOS Type 224 record - (UEFI) TM State is NOT active...\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"SMBIOS Type 224 record - (UEFI) Option ROM status is [0]...\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"SMBIOS Type 224 record - (UEFI) TM State is NOT active...\r\n\r\n"));
 }
 
 TEST_F(TpmStateTest, LegacyLayoutReadsOptionRomBeyondItsFormattedArea) {
@@ -118,8 +118,8 @@ TEST_F(TpmStateTest, LegacyLayoutReadsOptionRomBeyondItsFormattedArea) {
   ASSERT_TRUE(table_.Assign(bytes.data(), bytes.size()));
   EXPECT_TRUE(Run(L"firmware:other", false, false));
   ASSERT_EQ(1u, MessageRecorder::shown().size());
-  EXPECT_TRUE(log_.Logged(L"SMBIOS Type 224 record found in legacy BIOS format.\r\n\r\n"));
-  EXPECT_TRUE(log_.Logged(L"SMBIOS Type 224 record - (Legacy) Opt ROM is [1]...\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"SMBIOS Type 224 record found in legacy BIOS format.\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"SMBIOS Type 224 record - (Legacy) Opt ROM is [1]...\r\n\r\n"));
   EXPECT_FALSE(Run(L"firmware:other", true, false));
   EXPECT_TRUE(Run(L"software:other", true, false));
 
@@ -133,18 +133,18 @@ TEST_F(TpmStateTest, LegacyLayoutReadsOptionRomBeyondItsFormattedArea) {
   const uint8_t cut[] = {224, 4, 0, 0, 1};
   ASSERT_TRUE(table_.Assign(cut, sizeof cut));
   EXPECT_TRUE(Run(L"firmware:other", true, false));
-  EXPECT_TRUE(log_.Logged(L"SMBIOS Type 224 record - (Legacy) TPM Status is active...\r\n\r\n"));
+  EXPECT_TRUE(log_.HasMessage(L"SMBIOS Type 224 record - (Legacy) TPM Status is active...\r\n\r\n"));
 }
 
 TEST_F(TpmStateTest, NoRecordContinuesAfterTwoLines) {
   auto bytes = TableBuilder().End().Add(224, {0x01, 0x00, 0x02}).bytes();
   ASSERT_TRUE(table_.Assign(bytes.data(), bytes.size()));
   EXPECT_TRUE(Run(L"firmware:system", true, false));
-  EXPECT_EQ(2u, log_.lines.size());
+  EXPECT_EQ(2u, log_.entries.size());
   SmbiosTableReader empty;
-  log_.lines.clear();
+  log_.Clear();
   EXPECT_TRUE(ReportTpmState(empty, true, false, nullptr, nullptr, log_, MessageRecorder::Ui()));
-  EXPECT_EQ(2u, log_.lines.size());
+  EXPECT_EQ(2u, log_.entries.size());
 }
 
 TEST(TpmCautionList, ContainsRuleForMgxEqualityForTheRest) {

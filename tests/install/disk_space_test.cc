@@ -6,18 +6,12 @@
 #include <vector>
 
 #include "log/cmp_log2.h"
+#include "support/recording_log.h"
 
 namespace brx {
 namespace {
 
-class LineLog : public CCmpLog2 {
- public:
-  using CCmpLog2::Write;
-  void Write(unsigned, int level, const wchar_t*, int line, const std::wstring& message) override {
-    lines.push_back(std::to_wstring(line) + L":" + std::to_wstring(level) + L":" + message);
-  }
-  std::vector<std::wstring> lines;
-};
+using brxtest::RecordingLog;
 
 std::vector<std::wstring> g_shown;
 void RecordShown(OwnerWindow, const wchar_t* text) { g_shown.push_back(text); }
@@ -27,37 +21,37 @@ const wchar_t kTemplate[] =
     L"available\n\nPlease make %lu bytes available and try again.";
 
 TEST(DiskSpaceTest, FreeMustExceedRequiredStrictly) {
-  LineLog log;
+  RecordingLog log;
   g_shown.clear();
   EXPECT_TRUE(CheckDiskSpace(log, 1000, 1001, nullptr, true, false, kTemplate, RecordShown));
   EXPECT_TRUE(g_shown.empty());
-  ASSERT_EQ(2u, log.lines.size());
-  EXPECT_EQ(L"1528:0:Required disk space is available. Success.\r\n\r\n", log.lines[1]);
+  ASSERT_EQ(2u, log.entries.size());
+  EXPECT_EQ(L"1528:0:Required disk space is available. Success.\r\n\r\n", log.Line(1));
 
-  log.lines.clear();
+  log.Clear();
   EXPECT_FALSE(CheckDiskSpace(log, 1000, 1000, nullptr, true, false, kTemplate, RecordShown));
   ASSERT_EQ(1u, g_shown.size());
   EXPECT_EQ(L"Not enough disk space is available to extract the package:\n\n1000 bytes required\n\n1000 bytes "
             L"available\n\nPlease make 0 bytes available and try again.",
             g_shown[0]);
-  ASSERT_EQ(3u, log.lines.size());
-  EXPECT_EQ(L"1511:2:" + g_shown[0], log.lines[1]);
-  EXPECT_EQ(L"1516:0:Installation Halted...ERROR CODE (0)...\r\n\r\n", log.lines[2]);
+  ASSERT_EQ(3u, log.entries.size());
+  EXPECT_EQ(L"1511:2:" + g_shown[0], log.Line(1));
+  EXPECT_EQ(L"1516:0:Installation Halted...ERROR CODE (0)...\r\n\r\n", log.Line(2));
 }
 
 TEST(DiskSpaceTest, SilentShowsNothingButStillLogsAndNumbersAre32Bit) {
-  LineLog log;
+  RecordingLog log;
   g_shown.clear();
   uint64_t required = (uint64_t{5} << 32) + 300;  // low 32 bits: 300
   EXPECT_FALSE(CheckDiskSpace(log, required, 100, nullptr, true, true, kTemplate, RecordShown));
   EXPECT_TRUE(g_shown.empty());
-  ASSERT_EQ(3u, log.lines.size());
-  EXPECT_NE(std::wstring::npos, log.lines[1].find(L"300 bytes required\n\n100 bytes available\n\nPlease make 200 bytes"));
+  ASSERT_EQ(3u, log.entries.size());
+  EXPECT_NE(std::wstring::npos, log.Line(1).find(L"300 bytes required\n\n100 bytes available\n\nPlease make 200 bytes"));
 
   // An extract-only run logs nothing.
-  log.lines.clear();
+  log.Clear();
   EXPECT_FALSE(CheckDiskSpace(log, 10, 0, nullptr, false, true, kTemplate, RecordShown));
-  EXPECT_TRUE(log.lines.empty());
+  EXPECT_TRUE(log.entries.empty());
 }
 
 }  // namespace

@@ -9,30 +9,12 @@
 #include "package/entry_source.h"
 #include "package/ppkg.h"
 #include "stub/options.h"
+#include "support/recording_log.h"
 
 namespace brx {
 namespace {
 
-// Keeps the log lines as "line:text" (header and footer lines as they come).
-class RecordingLog : public CCmpLog2 {
- public:
-  using CCmpLog2::Write;
-  unsigned Open() override { return open_result; }
-  void Close() override { closed = true; }
-  void Write(unsigned target, int level, const wchar_t* module, int line,
-             const std::wstring& message) override {
-    lines.push_back(std::to_wstring(line) + L":" + message);
-  }
-  bool Contains(const std::wstring& fragment) const {
-    for (const auto& l : lines) {
-      if (l.find(fragment) != std::wstring::npos) return true;
-    }
-    return false;
-  }
-  unsigned open_result = 0;
-  bool closed = false;
-  std::vector<std::wstring> lines;
-};
+using brxtest::RecordingLog;
 
 class FakeEnvironment : public InstallEnvironment {
  public:
@@ -109,7 +91,7 @@ class InstallDriverTest : public ::testing::Test {
   }
   std::vector<int> LineNumbers() const {
     std::vector<int> numbers;
-    for (const auto& l : log_.lines) numbers.push_back(std::stoi(l));
+    for (const auto& e : log_.entries) numbers.push_back(e.line);
     return numbers;
   }
 
@@ -155,7 +137,7 @@ TEST_F(InstallDriverTest, UnopenableLog) {
   log_.open_result = 103;
   EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/true));
   EXPECT_EQ(L"", env_.calls);
-  EXPECT_TRUE(log_.lines.empty());
+  EXPECT_TRUE(log_.entries.empty());
   EXPECT_FALSE(log_.closed);
 
   // With a user interface the user is warned and the install goes on.
@@ -183,8 +165,8 @@ TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {
   env_.extract_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/false));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"extract C:\\TEMP\\{GUID}!;msg1005;destroy;rmtree C:\\TEMP\\{GUID};"));
-  EXPECT_TRUE(log_.Contains(L"338:Package Setup was unable to extract the package properly.  Installation will not continue.\r\n"));
-  EXPECT_TRUE(log_.Contains(L"344:Installation Halted...ERROR CODE (0)...\r\n\r\n"));
+  EXPECT_TRUE(log_.Contains(L"338:2:Package Setup was unable to extract the package properly.  Installation will not continue.\r\n"));
+  EXPECT_TRUE(log_.Contains(L"344:0:Installation Halted...ERROR CODE (0)...\r\n\r\n"));
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"setup;"));
 }
 
@@ -193,7 +175,7 @@ TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
   env_.config_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, true));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"config!;rmtree C:\\TEMP\\{GUID};"));
-  EXPECT_TRUE(log_.Contains(L"444:OV Package Setup was unable to extract the configuration file properly.  "
+  EXPECT_TRUE(log_.Contains(L"444:2:OV Package Setup was unable to extract the configuration file properly.  "
                             L"Installation will not continue.\r\n\r\n"));
 }
 
@@ -205,7 +187,7 @@ TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy D:\\cfg\\site.cfg>C:\\TEMP\\{GUID}\\site.cfg;"));
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"config;"));
   EXPECT_TRUE(log_.Contains(
-      L"408:Copy CFG file returncode[1] copyFileName[D:\\cfg\\site.cfg] newPath[C:\\TEMP\\{GUID}\\site.cfg]\r\n\r\n"));
+      L"408:0:Copy CFG file returncode[1] copyFileName[D:\\cfg\\site.cfg] newPath[C:\\TEMP\\{GUID}\\site.cfg]\r\n\r\n"));
 }
 
 TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
@@ -225,7 +207,7 @@ TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
 
   env_.create_dir_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, true));
-  EXPECT_TRUE(log_.Contains(L"170:Unable to create extraction directory for Quellin Component [pkg.exe]..."));
+  EXPECT_TRUE(log_.Contains(L"170:2:Unable to create extraction directory for Quellin Component [pkg.exe]..."));
 }
 
 TEST_F(InstallDriverTest, TooltipFallsBackToThePackageFileName) {
@@ -238,7 +220,7 @@ TEST_F(InstallDriverTest, ExtractOnlyMode) {
   Load();
   EXPECT_EQ(1, Run(L"C:\\out", false, true));
   EXPECT_EQ(L"cd C:\\out;disk;extract C:\\out;config;cd C:\\start;", env_.calls);
-  EXPECT_TRUE(log_.lines.empty());
+  EXPECT_TRUE(log_.entries.empty());
 
   env_.calls.clear();
   env_.set_dir_ok = false;  // a directory that does not exist

@@ -14,19 +14,13 @@
 #include "log/cmp_log2.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
+#include "support/recording_log.h"
 #include "support/scratch_dir.h"
 
 namespace brx {
 namespace {
 
-class LineLog : public CCmpLog2 {
- public:
-  using CCmpLog2::Write;
-  void Write(unsigned target, int level, const wchar_t* module, int line, const std::wstring& message) override {
-    lines.push_back(std::to_wstring(line) + L":" + message);
-  }
-  std::vector<std::wstring> lines;
-};
+using brxtest::RecordingLog;
 
 using Values = std::map<std::wstring, std::wstring>;
 
@@ -76,7 +70,7 @@ class InventoryRecordTest : public ::testing::Test {
     source.Add(L"d.xml", xml);
     CPPkg package;
     EXPECT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"d.xml", L"en"));
-    log_.lines.clear();
+    log_.Clear();
     return UpdateComponentData(log_, package, definition_.c_str(), code);
   }
 
@@ -128,7 +122,7 @@ class InventoryRecordTest : public ::testing::Test {
   bool CopyExists() { return GetFileAttributesW(copy_.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
   std::wstring sw_key_, key_path_, definition_, dir_, saved_dir_, copy_;
-  LineLog log_;
+  RecordingLog log_;
 };
 
 TEST_F(InventoryRecordTest, FirstInstallCopiesTheDefinitionAndWritesRecordZero) {
@@ -143,13 +137,13 @@ TEST_F(InventoryRecordTest, FirstInstallCopiesTheDefinitionAndWritesRecordZero) 
   EXPECT_NE(std::wstring::npos, record[L"InstallTime"].find(L'-'));
   EXPECT_EQ(4u, record.size());
 
-  ASSERT_EQ(4u, log_.lines.size());
-  EXPECT_EQ(L"1872:Copying component definition XML to " + copy_.substr(0, copy_.size() - definition_.size()) +
+  ASSERT_EQ(4u, log_.entries.size());
+  EXPECT_EQ(L"1872:0:Copying component definition XML to " + copy_.substr(0, copy_.size() - definition_.size()) +
                 L"...",
-            log_.lines[0]);
-  EXPECT_EQ(L"1897:copy component definition XML...Success.\r\n", log_.lines[1]);
-  EXPECT_EQ(L"1927:    - Creating registry key HKLM\\" + key_path_ + L"...\r\n", log_.lines[2]);
-  EXPECT_EQ(L"2117:Component registry updates complete...success\r\n", log_.lines[3]);
+            log_.Line(0));
+  EXPECT_EQ(L"1897:0:copy component definition XML...Success.\r\n", log_.Line(1));
+  EXPECT_EQ(L"1927:0:    - Creating registry key HKLM\\" + key_path_ + L"...\r\n", log_.Line(2));
+  EXPECT_EQ(L"2117:0:Component registry updates complete...success\r\n", log_.Line(3));
 
   // Code 2 records as well and rewrites the same record.
   ASSERT_TRUE(Install("a.exe", "software:a2", 2));
@@ -161,7 +155,7 @@ TEST_F(InventoryRecordTest, FirstInstallCopiesTheDefinitionAndWritesRecordZero) 
 TEST_F(InventoryRecordTest, CodesOtherThanOneAndTwoRecordNothing) {
   for (int32_t code : {0, 3, 7, -1}) {
     EXPECT_TRUE(Install("a.exe", "software:a", code));
-    EXPECT_TRUE(log_.lines.empty());
+    EXPECT_TRUE(log_.entries.empty());
   }
   EXPECT_TRUE(Records().empty());
   EXPECT_FALSE(CopyExists());
@@ -213,15 +207,15 @@ TEST_F(InventoryRecordTest, NewComponentTakesTheSmallestFreeNumberAndCaseMatters
 }
 
 TEST_F(InventoryRecordTest, MissingDefinitionTextsOrSystemDriveRecordNothing) {
-  const std::wstring unable = L"2073:Failed to update component data...\r\n    - Unable to update registry HKLM\\";
+  const std::wstring unable = L"2073:2:Failed to update component data...\r\n    - Unable to update registry HKLM\\";
   EXPECT_FALSE(Install("a.exe", "software:a", 1, false));
-  ASSERT_EQ(2u, log_.lines.size());
-  EXPECT_EQ(unable + kInventoryKeyPath + L"\r\n", log_.lines[0]);
-  EXPECT_EQ(L"2079:FAILURE CODE (0)\r\n", log_.lines[1]);
+  ASSERT_EQ(2u, log_.entries.size());
+  EXPECT_EQ(unable + kInventoryKeyPath + L"\r\n", log_.Line(0));
+  EXPECT_EQ(L"2079:0:FAILURE CODE (0)\r\n", log_.Line(1));
   EXPECT_FALSE(Install(nullptr, "software:a", 1));
-  EXPECT_EQ(unable + key_path_ + L"\r\n", log_.lines[0]);
+  EXPECT_EQ(unable + key_path_ + L"\r\n", log_.Line(0));
   EXPECT_FALSE(Install("a.exe", nullptr, 2));
-  EXPECT_EQ(2u, log_.lines.size());
+  EXPECT_EQ(2u, log_.entries.size());
 
   wchar_t drive[MAX_PATH];
   DWORD n = GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
@@ -229,10 +223,10 @@ TEST_F(InventoryRecordTest, MissingDefinitionTextsOrSystemDriveRecordNothing) {
   bool recorded = Install("a.exe", "software:a", 1);
   SetEnvironmentVariableW(L"SystemDrive", std::wstring(drive, n).c_str());
   EXPECT_FALSE(recorded);
-  ASSERT_EQ(2u, log_.lines.size());
-  EXPECT_EQ(L"1880:Failed to update component data...\r\n    - Unable to copy component definition XML to "
+  ASSERT_EQ(2u, log_.entries.size());
+  EXPECT_EQ(L"1880:2:Failed to update component data...\r\n    - Unable to copy component definition XML to "
             L"%SystemDrive%\\BRXSYSTEM\\ztxml\\...FAILURE CODE (0)\r\n",
-            log_.lines[1]);
+            log_.Line(1));
 
   EXPECT_TRUE(Records().empty());
   EXPECT_FALSE(CopyExists());

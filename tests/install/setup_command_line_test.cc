@@ -9,6 +9,7 @@
 #include "log/cmp_log2.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
+#include "support/recording_log.h"
 
 namespace brx {
 namespace {
@@ -78,16 +79,7 @@ TEST(SetupCommandLineTest, MissingPartsAndOverlongLinesFail) {
   EXPECT_TRUE(out.empty());
 }
 
-// Records the lines instead of writing files.
-class RecordingLog : public CCmpLog2 {
- public:
-  using CCmpLog2::Write;
-  void Write(unsigned target, int level, const wchar_t* module, int line,
-             const std::wstring& message) override {
-    lines.push_back(std::to_wstring(line) + L":" + std::to_wstring(level) + L":" + message);
-  }
-  std::vector<std::wstring> lines;
-};
+using brxtest::RecordingLog;
 
 TEST(SetupCommandLineTest, PackageMapsAndTheStepLogsTheMaskedLine) {
   MemoryEntrySource source;
@@ -107,19 +99,19 @@ TEST(SetupCommandLineTest, PackageMapsAndTheStepLogsTheMaskedLine) {
                                      &plain, &masked));
   EXPECT_STREQ(L"\"C:\\T\\setup.exe\" /c 1 /force /user bob", plain.get());
   EXPECT_STREQ(L"\"C:\\T\\setup.exe\" /c 1 /force /user ****", masked.get());
-  ASSERT_EQ(4u, log.lines.size());
-  EXPECT_EQ(L"664:0:Building installation command line...\r\n\r\n", log.lines[0]);
-  EXPECT_EQ(L"687:0:Building installation command line complete. Success.\r\n\r\n", log.lines[1]);
-  EXPECT_EQ(L"694:0:Setup program = [setup.exe]\r\n\r\n", log.lines[2]);
+  ASSERT_EQ(4u, log.entries.size());
+  EXPECT_EQ(L"664:0:Building installation command line...\r\n\r\n", log.Line(0));
+  EXPECT_EQ(L"687:0:Building installation command line complete. Success.\r\n\r\n", log.Line(1));
+  EXPECT_EQ(L"694:0:Setup program = [setup.exe]\r\n\r\n", log.Line(2));
   EXPECT_EQ(L"700:0:Installation command line = [\"C:\\T\\setup.exe\" /c 1 /force /user ****]\r\n\r\n",
-            log.lines[3]);
+            log.Line(3));
 
   CPPkg empty;
-  log.lines.clear();
+  log.Clear();
   EXPECT_FALSE(BuildSetupCommandLines(log, empty, L"p.exe", L"C:\\T", &plain, &masked));
-  ASSERT_EQ(3u, log.lines.size());
-  EXPECT_EQ(L"673:2:Installation command line failed to build.\r\n\r\n", log.lines[1]);
-  EXPECT_EQ(L"678:0:Installation Halted...ERROR CODE (0)\r\n\r\n", log.lines[2]);
+  ASSERT_EQ(3u, log.entries.size());
+  EXPECT_EQ(L"673:2:Installation command line failed to build.\r\n\r\n", log.Line(1));
+  EXPECT_EQ(L"678:0:Installation Halted...ERROR CODE (0)\r\n\r\n", log.Line(2));
 }
 
 }  // namespace

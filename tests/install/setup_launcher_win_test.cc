@@ -12,34 +12,14 @@
 #include "log/cmp_log2.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
+#include "support/recording_log.h"
 #include "support/scratch_dir.h"
 #include "ui/resource_ids.h"
 
 namespace brx {
 namespace {
 
-class LineLog : public CCmpLog2 {
- public:
-  using CCmpLog2::Write;
-  void Write(unsigned target, int level, const wchar_t* module, int line, const std::wstring& message) override {
-    lines.push_back(std::to_wstring(line) + L":" + std::to_wstring(level) + L":" + message);
-  }
-  int IsVerboseEnabled() override { return verbose; }
-  bool Has(const std::wstring& entry) const {
-    for (const auto& line : lines) {
-      if (line == entry) return true;
-    }
-    return false;
-  }
-  size_t Count(int line_number) const {
-    size_t n = 0;
-    std::wstring prefix = std::to_wstring(line_number) + L":";
-    for (const auto& line : lines) n += line.compare(0, prefix.size(), prefix) == 0;
-    return n;
-  }
-  int verbose = 0;
-  std::vector<std::wstring> lines;
-};
+using brxtest::RecordingLog;
 
 struct Shown {
   HWND owner;
@@ -112,7 +92,7 @@ class SetupLauncherTest : public ::testing::Test {
 
   std::wstring dir_, command_line_;
   CPPkg package_;
-  LineLog log_;
+  RecordingLog log_;
   FakePrompts prompts_;
   bool reboot_ = false;
   int tray_removals_ = 0;
@@ -124,7 +104,7 @@ TEST_F(SetupLauncherTest, RawCodesAreLoggedTranslatedAndReturned) {
     int raw, expected, line;
   } cases[] = {{0, 0, 784}, {1, 1, 791}, {2, 2, 798}, {3, 3, 805}, {7, 7, 812}, {5, 1, 812}, {3010, 2, 812}};
   for (const Case& c : cases) {
-    log_.lines.clear();
+    log_.Clear();
     tray_removals_ = 0;
     EXPECT_EQ(c.expected, Run(L"/silent /exitcode:" + std::to_wstring(c.raw))) << c.raw;
     EXPECT_EQ(1, tray_removals_);
@@ -197,9 +177,9 @@ TEST_F(SetupLauncherTest, RebootQuestionOnlyForRawTwoWithoutSilent) {
 TEST_F(SetupLauncherTest, MissingProgramIsLoggedAndCountsAsFailed) {
   ASSERT_TRUE(DeleteFileW((dir_ + L"\\setup.exe").c_str()));
   EXPECT_EQ(0, Run(L"/silent"));
-  ASSERT_FALSE(log_.lines.empty());
+  ASSERT_FALSE(log_.entries.empty());
   bool error_line = false;
-  for (const auto& line : log_.lines) {
+  for (const auto& line : log_.Lines()) {
     error_line = error_line || line.rfind(L"63:3:CreateProcess FAILED with error 2: ", 0) == 0;
   }
   EXPECT_TRUE(error_line);
@@ -232,7 +212,7 @@ TEST_F(SetupLauncherTest, OutputBeyondThePipeBufferIsDrainedIntoTheVerboseLog) {
 
   // Without a verbose log the output is read and dropped.
   log_.verbose = 0;
-  log_.lines.clear();
+  log_.Clear();
   EXPECT_EQ(3, Run(L"/stdout:300000 /exitcode:3"));
   EXPECT_EQ(0u, log_.Count(765));
 }
