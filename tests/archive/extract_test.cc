@@ -7,6 +7,8 @@
 #include "archive/entry_name.h"
 #include "archive/extract_progress.h"
 #include "archive/zip_file.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "zip_builder.h"
 
 namespace brxzip {
@@ -34,7 +36,7 @@ bool Record(void* argument, const ExtractProgress* p) {
 
 class ExtractTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = brxtest::TestDirectory(); }
+  void SetUp() override { dir_ = brxtest::ScratchDir("archive"); }
   ZIP_Result Open(const std::vector<TestEntry>& entries) {
     zip_.CloseArchive();  // Windows does not let a file open for reading be rewritten
     std::wstring path = brxtest::WriteFile(dir_ + L"/package.bin", "stub" + BuildZip(entries, 4).bytes);

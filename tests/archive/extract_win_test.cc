@@ -11,6 +11,8 @@
 #include "archive/directory_path.h"
 #include "archive/extract_progress.h"
 #include "archive/zip_file.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "zip_builder.h"
 
 namespace brxzip {
@@ -21,7 +23,7 @@ using brxtest::TestEntry;
 
 class ExtractWinTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = brxtest::TestDirectory(); }
+  void SetUp() override { dir_ = brxtest::ScratchDir("archive"); }
   ZIP_Result Open(const std::vector<TestEntry>& entries) {
     zip_.CloseArchive();  // Windows does not let a file open for reading be rewritten
     std::wstring path = brxtest::WriteFile(dir_ + L"\\package.exe", "MZ" + BuildZip(entries, 2).bytes);

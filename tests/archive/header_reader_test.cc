@@ -5,6 +5,8 @@
 #include <string>
 
 #include "platform/file.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "zip_builder.h"
 
 namespace brxzip {
@@ -43,7 +45,7 @@ class BytewiseReader {
 };
 
 TEST(HeaderReaderTest, WindowedReadsEqualByteWiseReads) {
-  std::wstring dir = brxtest::TestDirectory();
+  std::wstring dir = brxtest::ScratchDir("archive");
   std::string content;
   for (int i = 0; i < 300000; ++i) content.push_back(static_cast<char>((i * 131) ^ (i >> 7)));
   std::wstring path = brxtest::WriteFile(dir + L"/data.bin", content);

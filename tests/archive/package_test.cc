@@ -6,6 +6,8 @@
 #include "archive/zip_file.h"
 #include "brxpack/package_tool.h"
 #include "brxpack/package_writer.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "zip_builder.h"
 
 namespace brxpack {
@@ -14,7 +16,7 @@ namespace {
 std::vector<unsigned char> Bytes(const std::string& s) { return std::vector<unsigned char>(s.begin(), s.end()); }
 
 TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
-  std::wstring dir = brxtest::TestDirectory();
+  std::wstring dir = brxtest::ScratchDir("archive");
   std::wstring pkg = dir + L"/pkg.exe";
   std::string big(300000, 'q');
   for (size_t i = 0; i < big.size(); i += 97) big[i] = static_cast<char>(i);

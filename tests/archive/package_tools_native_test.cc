@@ -8,6 +8,8 @@
 
 #include "archive/zip_file.h"
 #include "brxpack/package_tool.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "zip_builder.h"
 
 namespace brxzip {
@@ -30,7 +32,7 @@ void ExpectPackageContents(const std::wstring& package, const std::wstring& out)
 class ForeignPackageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = brxtest::Narrow(brxtest::TestDirectory());
+    dir_ = brxtest::Narrow(brxtest::ScratchDir("archive"));
     ASSERT_EQ(0, Shell("cd '" + dir_ + "' && mkdir -p src/bin && echo '<brx_package/>' > src/package.xml"
                      " && head -c 300000 /dev/urandom > src/bin/data.bin && seq 1 20000 >> src/bin/data.bin"
                      " && head -c 40000 /dev/urandom > stub.exe"));

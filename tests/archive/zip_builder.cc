@@ -1,19 +1,8 @@
 #include "zip_builder.h"
 
-#include <stdlib.h>
 #include <string.h>
 
-#include <gtest/gtest.h>
 #include <zlib.h>
-
-#include "platform/dir.h"
-#include "platform/file.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
 
 namespace brxtest {
 
@@ -44,27 +33,6 @@ std::string RawDeflate(const std::string& in) {
   return out;
 }
 
-#ifdef _WIN32
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (h != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = dir + L"\\" + name;
-      SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(h, &fd));
-    FindClose(h);
-  }
-  RemoveDirectoryW(dir.c_str());
-}
-#endif
 
 }  // namespace
 
@@ -141,72 +109,6 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
   Append16(&b, static_cast<uint32_t>(comment.size()));
   b += comment;
   return zip;
-}
-
-std::wstring TestDirectory() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  std::string leaf = std::string(info->test_suite_name()) + "." + info->name();
-  for (char& c : leaf) {
-    if (c == '/') c = '_';
-  }
-  std::wstring wleaf(leaf.begin(), leaf.end());
-#ifdef _WIN32
-  wchar_t temp[MAX_PATH + 1];
-  DWORD n = GetTempPathW(MAX_PATH, temp);
-  std::wstring dir = std::wstring(temp, n) + L"brxarchive\\" + wleaf;
-  RemoveTree(dir);
-#else
-  const char* root = getenv("BRX_TEST_TMP");
-  std::string base = root && *root ? root : "/tmp/brx-test-tmp";
-  std::wstring dir = std::wstring(base.begin(), base.end()) + L"/archive/" + wleaf;
-  std::string cmd = "chmod -R u+w '" + Narrow(dir) + "' 2>/dev/null; rm -rf '" + Narrow(dir) + "'";
-  if (system(cmd.c_str()) != 0) ADD_FAILURE() << cmd;
-#endif
-  // Made with the tool under test's neighbour: any failure shows in the test.
-  std::wstring walk;
-  for (size_t i = 0; i <= dir.size(); ++i) {
-    if (i == dir.size() || ((dir[i] == L'\\' || dir[i] == L'/') && i > 2)) {
-      brx::platform::MakeDirectory(dir.substr(0, i).c_str());
-    }
-  }
-  return dir;
-}
-
-std::wstring WriteFile(const std::wstring& path, const std::string& bytes) {
-  brx::platform::File f;
-  EXPECT_TRUE(f.Open(path.c_str(), brx::platform::FileMode::kCreateAlways)) << Narrow(path);
-  EXPECT_TRUE(f.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
-  return path;
-}
-
-bool ReadFile(const std::wstring& path, std::string* bytes) {
-  brx::platform::File f;
-  uint64_t size = 0;
-  if (!f.Open(path.c_str(), brx::platform::FileMode::kReadShared) || !f.GetSize(&size)) return false;
-  bytes->assign(static_cast<size_t>(size), '\0');
-  uint32_t got = 0;
-  return size == 0 || (f.Read(&(*bytes)[0], static_cast<uint32_t>(size), &got) && got == size);
-}
-
-bool FileExists(const std::wstring& path) {
-  brx::platform::File f;
-  return f.Open(path.c_str(), brx::platform::FileMode::kReadShared);
-}
-
-bool IsDirectory(const std::wstring& path) {
-#ifdef _WIN32
-  DWORD a = GetFileAttributesW(path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-#else
-  struct stat st;
-  return stat(brx::platform::NativePath(path.c_str()).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-#endif
-}
-
-std::string Narrow(const std::wstring& path) {
-  std::string out;
-  for (wchar_t c : path) out.push_back(static_cast<char>(c));
-  return out;
 }
 
 }  // namespace brxtest

@@ -34,14 +34,6 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base = 0,
 void Put16(std::string* bytes, size_t at, uint32_t value);
 void Put32(std::string* bytes, size_t at, uint32_t value);
 
-// A fresh directory for the running test (removed first if it exists).
-std::wstring TestDirectory();
-std::wstring WriteFile(const std::wstring& path, const std::string& bytes);
-bool ReadFile(const std::wstring& path, std::string* bytes);
-bool FileExists(const std::wstring& path);
-bool IsDirectory(const std::wstring& path);
-std::string Narrow(const std::wstring& path);
-
 }  // namespace brxtest
 
 #endif  // BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "archive/zip_file.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "zip_builder.h"
 
 namespace brxzip {
@@ -30,7 +32,7 @@ std::string Text(size_t n, unsigned seed) {
 
 class ZipReaderTest : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = brxtest::TestDirectory(); }
+  void SetUp() override { dir_ = brxtest::ScratchDir("archive"); }
   ZIP_Result Open(const std::string& bytes) {
     zip_.CloseArchive();  // Windows does not let a file open for reading be rewritten
     path_ = brxtest::WriteFile(dir_ + L"/archive.bin", bytes);

@@ -8,22 +8,11 @@
 #include "brxpack/package_writer.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
-#include "platform/file.h"
 #include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace brx {
 namespace {
-
-std::string ReadAll(const std::wstring& path) {
-  platform::File file;
-  if (!file.Open(path.c_str(), platform::FileMode::kReadShared)) return "<missing>";
-  uint64_t size = 0;
-  file.GetSize(&size);
-  std::string bytes(size, '\0');
-  uint32_t read = 0;
-  if (size) file.Read(&bytes[0], static_cast<uint32_t>(size), &read);
-  return bytes;
-}
 
 class ConfigurationFileTest : public ::testing::Test {
  protected:
@@ -52,14 +41,14 @@ TEST_F(ConfigurationFileTest, WrittenOnlyWithAConfigUiAndAnEntryOfThatName) {
   Build("<zt_pkg_data><configuration><configui><filename lang=\"en\">ui.exe</filename></configui>"
         "<config_file><filename>site.cfg</filename></config_file></configuration></zt_pkg_data>");
   ASSERT_TRUE(WriteConfigurationFile(package_, archive_, dir_.c_str()));
-  EXPECT_EQ("key=value\n", ReadAll(brxtest::JoinPath(dir_, L"site.cfg")));
+  EXPECT_EQ("key=value\n", brxtest::FileBytes(brxtest::JoinPath(dir_, L"site.cfg"), "<missing>"));
 }
 
 TEST_F(ConfigurationFileTest, NothingDeclaredOrMissingEntryWritesNothing) {
   Build("<zt_pkg_data><configuration><config_file><filename>site.cfg</filename></config_file>"
         "</configuration></zt_pkg_data>");
   EXPECT_TRUE(WriteConfigurationFile(package_, archive_, dir_.c_str()));
-  EXPECT_EQ("<missing>", ReadAll(brxtest::JoinPath(dir_, L"site.cfg")));
+  EXPECT_EQ("<missing>", brxtest::FileBytes(brxtest::JoinPath(dir_, L"site.cfg"), "<missing>"));
 }
 
 TEST_F(ConfigurationFileTest, UnwritableTargetFails) {

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +12,7 @@
 #include "package/ppkg.h"
 #include "support/recording_log.h"
 #include "support/scratch_dir.h"
+#include "support/test_files.h"
 #include "ui/resource_ids.h"
 
 namespace brx {
@@ -48,13 +47,6 @@ std::wstring BinDirectory() {
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring dir(path, n);
   return dir.substr(0, dir.find_last_of(L'\\'));
-}
-
-std::string ReadAll(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 void LoadPackage(CPPkg* package, const char* return_map, const char* command = "setup.exe") {
@@ -124,7 +116,7 @@ TEST_F(SetupLauncherTest, ProgramStartsInTheDirectoryWithTheCommandLineAndEnviro
   SetEnvironmentVariableW(CMPLOG2_VERBOSE_FILENAME, L"C:\\logs\\v.log");
   EXPECT_EQ(1, Run(L"/f \"two words\" /user secret /record:" + record));
   SetEnvironmentVariableW(CMPLOG2_VERBOSE_FILENAME, nullptr);
-  std::string text = ReadAll(record);
+  std::string text = brxtest::FileBytes(record);
   std::string dir(dir_.begin(), dir_.end());  // the scratch path is ASCII
   EXPECT_NE(std::string::npos, text.find("commandline=\"" + dir + "\\setup.exe\" /component test /f \"two words\" "
                                          "/user secret /record:"))
@@ -136,7 +128,7 @@ TEST_F(SetupLauncherTest, ProgramStartsInTheDirectoryWithTheCommandLineAndEnviro
   run_.no_ui = false;
   DeleteFileW(record.c_str());
   EXPECT_EQ(3, Run(L"/exitcode:3 /record:" + record));
-  EXPECT_NE(std::string::npos, ReadAll(record).find("directory=" + dir + "\n"));
+  EXPECT_NE(std::string::npos, brxtest::FileBytes(record).find("directory=" + dir + "\n"));
 }
 
 TEST_F(SetupLauncherTest, RebootQuestionOnlyForRawTwoWithoutSilent) {

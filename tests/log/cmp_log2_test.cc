@@ -6,28 +6,33 @@
 #include <string>
 
 #include "platform/environment.h"
-#include "scratch_dir.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace {
 
-using brx::testing::ReadFile;
-using brx::testing::ScratchDir;
+using brxtest::FileBytes;
+using brxtest::JoinPath;
 
 const char kTime[] = "[0-9]{1,2}:[0-9]{2}:[0-9]{2}";
 
 class CmpLog2Test : public ::testing::Test {
  protected:
-  void SetUp() override { brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, nullptr); }
+  void SetUp() override {
+    brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, nullptr);
+    // With a trailing separator, as the log keeps its directory.
+    dir_ = JoinPath(brxtest::ScratchDir("log"), L"");
+  }
   void TearDown() override { brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, nullptr); }
 
-  std::string Main() { return ReadFile(scratch_.path() / "brxsetup.log"); }
-  std::string Verbose() { return ReadFile(scratch_.path() / "v.log"); }
+  std::string Main() { return FileBytes(dir_ + L"brxsetup.log"); }
+  std::string Verbose() { return FileBytes(dir_ + L"v.log"); }
 
-  ScratchDir scratch_;
+  std::wstring dir_;
 };
 
 TEST_F(CmpLog2Test, TargetsLevelsPrefixesAndTags) {
-  CCmpLog2 log(scratch_.dir().c_str());
+  CCmpLog2 log(dir_.c_str());
   log.SetVerboseFileName(L"v.log");
   ASSERT_EQ(0u, log.Open());
 
@@ -59,7 +64,7 @@ TEST_F(CmpLog2Test, TargetsLevelsPrefixesAndTags) {
 }
 
 TEST_F(CmpLog2Test, SessionHeaderAndFooterBytes) {
-  CCmpLog2 log(scratch_.dir().c_str());
+  CCmpLog2 log(dir_.c_str());
   ASSERT_EQ(0u, log.Open());
   WriteSessionHeader(log);
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 10, L"step\r\n\r\n");
@@ -94,7 +99,7 @@ TEST_F(CmpLog2Test, SessionHeaderAndFooterBytes) {
 }
 
 TEST_F(CmpLog2Test, OpenCreatesLevelsAndNeverTruncates) {
-  std::wstring dir = scratch_.dir() + L"brxsystem\\log\\";
+  std::wstring dir = dir_ + L"brxsystem\\log\\";
   {
     CCmpLog2 log(dir.c_str());
     EXPECT_EQ(0, log.IsVerboseEnabled());
@@ -106,14 +111,13 @@ TEST_F(CmpLog2Test, OpenCreatesLevelsAndNeverTruncates) {
     ASSERT_EQ(0u, log.Open());
     log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"second\r\n");
   }
-  auto logdir = scratch_.path() / "brxsystem" / "log";
-  EXPECT_EQ("first\r\nsecond\r\n", ReadFile(logdir / "brxsetup.log"));
+  EXPECT_EQ("first\r\nsecond\r\n", FileBytes(dir + L"brxsetup.log"));
   // Without a verbose request, no verbose file appears.
-  EXPECT_FALSE(std::filesystem::exists(logdir / "brxsetup.verbose.log"));
+  EXPECT_FALSE(brxtest::FileExists(dir + L"brxsetup.verbose.log"));
 }
 
 TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
-  CCmpLog2 log(scratch_.dir().c_str());
+  CCmpLog2 log(dir_.c_str());
   log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"before open\r\n");
   ASSERT_EQ(0u, log.Open());
   log.Close();
@@ -122,22 +126,22 @@ TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
   EXPECT_EQ("", Main());
 
   // A directory level that is a file cannot be created: the open fails.
-  brx::testing::WriteFile(scratch_.path() / "blocker", "x");
-  std::wstring blocked = scratch_.dir() + L"blocker\\log\\";
+  brxtest::WriteFile(dir_ + L"blocker", "x");
+  std::wstring blocked = dir_ + L"blocker\\log\\";
   CCmpLog2 bad(blocked.c_str());
   EXPECT_EQ(kLogOpenFailed, bad.Open());
 
   // A directory too long for the path buffer is not cut into some other
   // (or a relative) path: the open fails instead.
-  std::wstring too_long = scratch_.dir() + std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e') + L"\\";
+  std::wstring too_long = dir_ + std::wstring(120, L'd') + L"\\" + std::wstring(120, L'e') + L"\\";
   CCmpLog2 cut(too_long.c_str());
   EXPECT_STREQ(L"", cut.main_log_path());
   EXPECT_EQ(kLogOpenFailed, cut.Open());
-  EXPECT_FALSE(std::filesystem::exists("brxsetup.log"));
+  EXPECT_FALSE(brxtest::FileExists(L"brxsetup.log"));
 }
 
 TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
-  CCmpLog2 log(scratch_.dir().c_str());
+  CCmpLog2 log(dir_.c_str());
   ASSERT_EQ(0u, log.Open());
   std::wstring big(3000, L'x');
   log.Write(LOG_MAIN, LEVEL_INFO, nullptr, 0, L"%s|", big);
@@ -150,24 +154,24 @@ TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
 }
 
 TEST_F(CmpLog2Test, VerboseFileNameTravelsThroughTheEnvironment) {
-  std::wstring inherited = scratch_.dir() + L"inherited.log";
+  std::wstring inherited = dir_ + L"inherited.log";
   brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, inherited.c_str());
   {
     // Started with the variable: verbose on, into the named file.
-    CCmpLog2 log(scratch_.dir().c_str());
+    CCmpLog2 log(dir_.c_str());
     EXPECT_EQ(1, log.IsVerboseEnabled());
     EXPECT_EQ(inherited, log.verbose_log_path());
     ASSERT_EQ(0u, log.Open());
     log.Write(LOG_VERBOSE, LEVEL_INFO, nullptr, 0, L"child\r\n");
   }
-  EXPECT_EQ("child\r\n", ReadFile(scratch_.path() / "inherited.log"));
+  EXPECT_EQ("child\r\n", FileBytes(dir_ + L"inherited.log"));
 
   // An explicit name wins and is handed on to children.
-  CCmpLog2 log(scratch_.dir().c_str());
+  CCmpLog2 log(dir_.c_str());
   EXPECT_NE(0, log.SetVerboseFileName(L"pkg.exe.log"));
   std::wstring value;
   ASSERT_TRUE(brx::platform::GetEnvVar(CMPLOG2_VERBOSE_FILENAME, &value));
-  EXPECT_EQ(scratch_.dir() + L"pkg.exe.log", value);
+  EXPECT_EQ(dir_ + L"pkg.exe.log", value);
   EXPECT_EQ(value, log.verbose_log_path());
 
   // Paths are cut at 259 characters.

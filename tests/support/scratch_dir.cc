@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "support/test_files.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -49,8 +51,6 @@ void MakeAll(const std::wstring& dir) {
 #else
 const wchar_t kSeparator = L'/';
 
-std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end()); }
-
 std::wstring Base() {
   const char* root = getenv("BRX_TEST_TMP");
   std::string base = root && *root ? root : "/tmp/brx-test-tmp";
@@ -81,12 +81,19 @@ std::wstring ScratchDir(const char* area) {
   for (char& c : leaf) {
     if (c == '/') c = '_';
   }
+  return ScratchDir(area, leaf.c_str());
+}
+
+std::wstring ScratchDir(const char* area, const char* leaf) {
   std::string narrow_area(area);
+  std::string narrow_leaf(leaf);
   std::wstring dir = JoinPath(JoinPath(Base(), std::wstring(narrow_area.begin(), narrow_area.end())),
-                              std::wstring(leaf.begin(), leaf.end()));
+                              std::wstring(narrow_leaf.begin(), narrow_leaf.end()));
   RemoveTree(dir);
   MakeAll(dir);
   return dir;
 }
+
+void RemoveDir(const std::wstring& dir) { RemoveTree(dir); }
 
 }  // namespace brxtest

@@ -6,9 +6,16 @@
 
 namespace brxtest {
 
-// <temp>/brx-tests/<area>/<suite>.<test>, emptied first. Windows paths use
+// <temp>/brx-tests/<area>/<suite>.<test>, emptied first, left in place
+// afterwards for a look at what a failed test wrote. Windows paths use
 // backslashes, native ones slashes; the product's code accepts either natively.
+// <temp> is $BRX_TEST_TMP natively (ctest sets it to the build tree).
 std::wstring ScratchDir(const char* area);
+// The same for a program that is not a GoogleTest case: <area>/<leaf>.
+std::wstring ScratchDir(const char* area, const char* leaf);
+
+// Removes dir and everything below it, read-only files included.
+void RemoveDir(const std::wstring& dir);
 
 // path + separator + name.
 std::wstring JoinPath(const std::wstring& path, const std::wstring& name);
