@@ -285,10 +285,7 @@ TEST(MainDialogWithoutRichEditTest, DialogThatCannotBeCreatedIsAFailure) {
   TestPackage pkg;
   ASSERT_TRUE(pkg.Build({{"pkg.xml", DefinitionXml("P", "1", "d", "setup.exe")}}));
   int32_t completion = 1;
-  brx::MainDialogContext context;
-  context.package = &pkg.package;
-  context.archive = &pkg.archive;
-  context.completion_code = &completion;
+  brx::MainDialogContext context = pkg.DialogContext(&completion, nullptr);
   // Should a dialog come up after all, close it rather than hang.
   DialogDriver driver({[](HWND d) {
     if (d) PostCommand(d, IDCANCEL);

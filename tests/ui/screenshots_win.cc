@@ -130,11 +130,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   }
   int32_t completion = 1;
   brxtest::FakeActions actions;
-  brx::MainDialogContext context;
-  context.package = &pkg.package;
-  context.archive = &pkg.archive;
-  context.completion_code = &completion;
-  context.actions = &actions;
+  brx::MainDialogContext context = pkg.DialogContext(&completion, &actions);
   context.large_icon = static_cast<HICON>(
       LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
   context.small_icon = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PACKAGE),

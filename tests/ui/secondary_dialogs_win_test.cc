@@ -47,11 +47,7 @@ TEST(ContentsDialogTest, ListsEveryEntryInArchiveOrderAndKeepsItsMinimumSize) {
                          odd}));
   int32_t completion = 1;
   FakeActions actions;
-  brx::MainDialogContext context;
-  context.package = &pkg.package;
-  context.archive = &pkg.archive;
-  context.completion_code = &completion;
-  context.actions = &actions;
+  brx::MainDialogContext context = pkg.DialogContext(&completion, &actions);
   HWND main = nullptr;
   DialogDriver driver({[&](HWND d) {
                          if (!d) return false;

@@ -59,4 +59,13 @@ bool TestPackage::Build(const std::vector<TestEntry>& entries) {
          package.LoadPackage(path.c_str(), L"pkg.xml", L"en");
 }
 
+brx::MainDialogContext TestPackage::DialogContext(int32_t* completion_code, brx::InstallActions* actions) const {
+  brx::MainDialogContext context;
+  context.package = &package;
+  context.archive = &archive;
+  context.completion_code = completion_code;
+  context.actions = actions;
+  return context;
+}
+
 }  // namespace brxtest

@@ -41,6 +41,9 @@ class TestPackage {
 
   // Writes the archive to a new temporary file, opens it and loads pkg.xml.
   bool Build(const std::vector<TestEntry>& entries);
+  // The main dialog's context for this package; what else the dialog may
+  // use (reboot option, icons) is left unset.
+  brx::MainDialogContext DialogContext(int32_t* completion_code, brx::InstallActions* actions) const;
 
   CPPkg package;
   brxzip::ZIP_File archive;
