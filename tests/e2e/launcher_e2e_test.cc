@@ -298,6 +298,30 @@ TEST(E2eLauncher, SetupProgramReceivesTheTranslatedArguments) {
                                  "Installation Halted...ERROR CODE (0)\r\n\r\n", "Return Code (0)\r\n"});
 }
 
+// Packages often keep their setup program in a folder of its own; it still
+// starts in the extraction directory, where the package's files are.
+TEST(E2eLauncher, SetupProgramInASubfolderStartsInTheExtractionDirectory) {
+  StubRun run;
+  std::string definition = kDefinition;
+  definition.replace(definition.find("setup.exe"), 9, "bin\\Setup Tool.exe");
+  std::wstring pkg = run.Package({{"tool.xml", definition},
+                                  {"bin/Setup Tool.exe", SampleSetupBytes()},
+                                  {"bin/exitcode.txt", "3"}},
+                                 L"tool.exe");
+  std::wstring record = run.dir().File(L"record.txt");
+  ScopedEnv env(L"BRXSAMPLE_RECORD", record);
+  RunResult r = run.Start(pkg, {L"/silent"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 3u) << r.Describe();
+  std::string received = ReadFileBytes(record);
+  size_t dir_at = received.find("directory=");
+  ASSERT_NE(dir_at, std::string::npos) << "the setup program did not run\n" << r.Describe();
+  std::string dir = received.substr(dir_at + 10, received.find('\n', dir_at) - dir_at - 10);
+  EXPECT_NE(received.find("commandline=\"" + dir + "\\bin\\Setup Tool.exe\" /component e2e /silent\n"),
+            std::string::npos)
+      << received;
+}
+
 // A component key of this run's own, removed with the definition copy
 // however the test ends.
 class InventoryCleanup {
