@@ -69,9 +69,11 @@ void RebootSystem(const RebootRequest& request, const RebootHooks& hooks) {
     message = hooks.load_text(IDS_REBOOT_NOTICE);
   }
   if (message.size() > 511) message.resize(511);
-  if (hooks.shutdown) {
-    hooks.shutdown(message.c_str(), static_cast<DWORD>(request.timeout_seconds), TRUE, TRUE);
-  }
+  // A negative countdown would reach the system as a count of about 136
+  // years, which it refuses: the restart the user asked for would silently
+  // not happen. It means "no countdown".
+  DWORD timeout = request.timeout_seconds < 0 ? 0 : static_cast<DWORD>(request.timeout_seconds);
+  if (hooks.shutdown) hooks.shutdown(message.c_str(), timeout, TRUE, TRUE);
 }
 
 RebootHooks SystemRebootHooksWithoutShutdown() {

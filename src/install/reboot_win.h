@@ -12,7 +12,7 @@ namespace brx {
 struct RebootRequest {
   bool silent = false;              // no removable-media warning
   const wchar_t* message = nullptr; // the /reboot_message text; empty or null: string 708
-  int32_t timeout_seconds = 0;      // handed to the system as an unsigned count
+  int32_t timeout_seconds = 0;      // negative means none
 };
 
 // Everything RebootSystem does to the machine. A default-constructed set

@@ -67,6 +67,12 @@ TEST_F(RebootWinTest, RestartsWithDefaultMessageAndCountdown) {
   request.timeout_seconds = 0;
   RebootSystem(request, Hooks());
   EXPECT_EQ(L"privilege;shutdown [Maintenance restart] 0 1 1;", g_machine.events);
+
+  // "/t -5" restarts without a countdown instead of not at all.
+  g_machine.events.clear();
+  request.timeout_seconds = -5;
+  RebootSystem(request, Hooks());
+  EXPECT_EQ(L"privilege;shutdown [Maintenance restart] 0 1 1;", g_machine.events);
 }
 
 TEST_F(RebootWinTest, MediaInFloppyOrCdromWarnsUnlessSilent) {
