@@ -88,13 +88,8 @@ INT_PTR CALLBACK ContentsDialogProc(HWND dialog, UINT message, WPARAM wparam, LP
       limits->ptMinTrackSize.y = kContentsMinHeight;
       return TRUE;
     }
-    case WM_COMMAND: {
-      auto* context = reinterpret_cast<const MainDialogContext*>(GetWindowLongPtrW(dialog, DWLP_USER));
-      // The list has no buttons: only Esc and the close box (id 2) end it,
-      // and no other id may start an install from here.
-      if (LOWORD(wparam) != IDCANCEL || !context) return FALSE;
-      return MainDialogCommand(dialog, IDCANCEL, *context) ? TRUE : FALSE;
-    }
+    case WM_COMMAND:
+      return CloseOnlyCommand(dialog, wparam);
     default:
       return FALSE;
   }

@@ -57,4 +57,10 @@ bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context) {
   }
 }
 
+INT_PTR CloseOnlyCommand(HWND dialog, WPARAM wparam) {
+  auto* context = reinterpret_cast<const MainDialogContext*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (LOWORD(wparam) != IDCANCEL || !context) return FALSE;
+  return MainDialogCommand(dialog, IDCANCEL, *context) ? TRUE : FALSE;
+}
+
 }  // namespace brx

@@ -46,6 +46,12 @@ struct MainDialogContext {
 // Returns false for every other id.
 bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context);
 
+// WM_COMMAND of a dialog without buttons of its own (contents, usage) whose
+// DWLP_USER holds the MainDialogContext: only Esc, the close box and a Close
+// button (all id 2) reach the shared handler, so nothing there can start an
+// install. TRUE when handled.
+INT_PTR CloseOnlyCommand(HWND dialog, WPARAM wparam);
+
 }  // namespace brx
 
 #endif  // BRX_UI_MAIN_DIALOG_COMMAND_WIN_H_

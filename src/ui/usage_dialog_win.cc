@@ -12,13 +12,8 @@ INT_PTR CALLBACK UsageDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
     case WM_INITDIALOG:
       SetWindowLongPtrW(dialog, DWLP_USER, lparam);
       return TRUE;
-    case WM_COMMAND: {
-      // Close, Esc and the close box all arrive as IDCANCEL; nothing else may
-      // reach the shared handler from this dialog.
-      auto* context = reinterpret_cast<const MainDialogContext*>(GetWindowLongPtrW(dialog, DWLP_USER));
-      if (LOWORD(wparam) != IDCANCEL || !context) return FALSE;
-      return MainDialogCommand(dialog, IDCANCEL, *context) ? TRUE : FALSE;
-    }
+    case WM_COMMAND:
+      return CloseOnlyCommand(dialog, wparam);
     default:
       return FALSE;
   }
