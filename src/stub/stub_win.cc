@@ -124,6 +124,12 @@ class Win32StubHost : public StubHost {
   }
 
   int32_t ExtractOnly(const wchar_t* directory) override {
+    // "/extract:out" means the folder "out" where the command was given: the
+    // driver changes the current directory before extracting, and extraction
+    // accepts only full paths, so a relative one is made full first.
+    wchar_t full[MAX_PATH + 1];
+    DWORD length = directory && *directory ? GetFullPathNameW(directory, MAX_PATH + 1, full, nullptr) : 0;
+    if (length > 0 && length <= MAX_PATH) directory = full;
     return RunInstallDriver(nullptr, directory, /*install=*/false, /*no_ui=*/true);
   }
 

@@ -252,6 +252,12 @@ TEST(E2eInstallLog, DisabledInstallAndExtractionOnlyRuns) {
   EXPECT_EQ(ReadBinary(existing + L"\\data\\payload.txt"), "payload");
   EXPECT_TRUE(FileExists(existing + L"\\setup.exe"));
 
+  // A relative directory is the one below where the command was given.
+  ASSERT_TRUE(CreateDirectoryW(run.dir().File(L"relative").c_str(), nullptr));
+  RunResult relative = run.Start(pkg, {L"/extract:relative"});
+  EXPECT_EQ(relative.exit_code, 1u) << relative.Describe();
+  EXPECT_EQ(ReadBinary(run.dir().File(L"relative\\data\\payload.txt")), "payload");
+
   std::wstring missing = run.dir().File(L"missing");
   RunResult refused = run.Start(pkg, {L"/extract:" + missing});
   ExpectNoDialog(refused);
