@@ -45,11 +45,19 @@ Masking ClassifyForMasking(const wchar_t* translated) {
 }
 
 bool AppendArgument(const wchar_t* text, SetupCommandLine* out) {
-  bool quote = wcschr(text, L' ') && !wcschr(text, L'"');
+  // A tab separates arguments just as a blank does.
+  bool quote = (wcschr(text, L' ') || wcschr(text, L'\t')) && !wcschr(text, L'"');
   if (!out->Append(L' ')) return false;
   if (quote && !out->Append(L'"')) return false;
   if (!out->Append(text)) return false;
-  return !quote || out->Append(L'"');
+  if (!quote) return true;
+  // Backslashes before the closing quote are doubled: "C:\Dir\" would
+  // otherwise escape the quote, and the setup program would read the rest of
+  // the line as part of this argument.
+  for (size_t n = wcslen(text); n > 0 && text[n - 1] == L'\\'; --n) {
+    if (!out->Append(L'\\')) return false;
+  }
+  return out->Append(L'"');
 }
 
 class PackageArgumentMap : public ArgumentMap {

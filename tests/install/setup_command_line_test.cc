@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/command_line.h"
 #include "log/cmp_log2.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
@@ -46,6 +47,17 @@ TEST(SetupCommandLineTest, MapDropsTranslatesAndQuotes) {
   map.entries[L"/two"] = L"two words";
   EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /force \"two words\" \"a b\" say\"a b\"",
             Build({L"/f", L"/drop", L"/two", L"a b", L"say\"a b\""}, false, map));
+}
+
+// The setup program must read back exactly the arguments the stub received,
+// including a quoted folder ending in a backslash and one holding a tab.
+TEST(SetupCommandLineTest, QuotedArgumentsSplitBackUnchanged) {
+  Args args = {L"/dir:C:\\My Dir\\", L"a\tb", L"/s", L"x y\\\\"};
+  std::wstring line = Build(args, false);
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q \"/dir:C:\\My Dir\\\\\" \"a\tb\" /s \"x y\\\\\\\\\"", line);
+  Args split = SplitCommandLine(line.c_str(), FirstArgument::kProgramPath);
+  ASSERT_EQ(6u, split.size()) << line;
+  EXPECT_EQ(Args(split.begin() + 2, split.end()), args);
 }
 
 TEST(SetupCommandLineTest, CredentialsAreMaskedOnlyInTheMaskedVariant) {
