@@ -72,6 +72,16 @@ HWND CreateProgress(HWND owner) { return ProgressDialog(owner); }
 bool BrowseFolder(HWND owner, wchar_t* buffer) { return BrowseForExtractFolder(owner, buffer); }
 
 int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool no_ui) {
+  // As with /extract:, a relative /instpath: names a folder where the command
+  // was given: the driver uses the name again after making that folder
+  // current (and extraction accepts only full paths), so it is made full first.
+  auto& inst_path = g_run.options.instPathDir;
+  wchar_t full[MAX_PATH + 1];
+  DWORD length = install && g_run.options.instPath && !inst_path.empty()
+                     ? GetFullPathNameW(inst_path.get(), MAX_PATH + 1, full, nullptr)
+                     : 0;
+  if (length > 0 && length <= MAX_PATH) inst_path.Assign(full, length);
+
   ProcessObjects& process = Process();
   InstallDialogs dialogs;
   dialogs.create_progress = CreateProgress;

@@ -266,6 +266,26 @@ TEST(E2eInstallLog, DisabledInstallAndExtractionOnlyRuns) {
   EXPECT_TRUE(tail.Unchanged()) << "an extraction-only run wrote to the log";
 }
 
+// /instpath: with a relative folder installs into that folder below where the
+// command was given, which the run removes again as it created it.
+TEST(E2eInstallLog, RelativeInstallPathIsBelowWhereTheCommandWasGiven) {
+  StubRun run;
+  std::wstring pkg = BuildInstallPackage(run, L"e2epkg.exe", 1, {{"data/payload.txt", "payload"}});
+  ASSERT_FALSE(pkg.empty());
+  std::wstring record = run.dir().File(L"record.txt");
+  InstallRun r;
+  {
+    ScopedEnv env(L"BRXSAMPLE_RECORD", record);
+    r = RunInstall(run, pkg, {L"/silent", L"/instpath:inst"});
+  }
+  ExpectNoDialog(r.result);
+  EXPECT_EQ(r.result.exit_code, 1u) << r.result.Describe() << r.session;
+  ASSERT_GT(r.directory.size(), 5u) << r.session;
+  EXPECT_EQ(r.directory.substr(r.directory.size() - 5), "\\inst") << r.directory;
+  EXPECT_EQ(RecordValue(record, "directory"), r.directory) << "the setup program ran elsewhere";
+  EXPECT_FALSE(DirectoryExists(run.dir().File(L"inst"))) << "the run's folder outlived it";
+}
+
 // A corrupt entry: message 1005 with user interface, the two lines, and the
 // directory gone (or, because it is still current when removed, due for
 // deletion at the next boot).
