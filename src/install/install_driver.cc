@@ -19,10 +19,15 @@ const size_t kTooltipChars = 127;
 const wchar_t kExtractFailedText[] =
     L"Package Setup was unable to extract the package properly.  Installation will not continue.";
 
-// The part of a path after its last backslash.
+// The part of a path after its last separator (either slash, or the colon of
+// a drive-relative "D:name"). A name still holding "../" would land the copy
+// outside the extraction directory.
 const wchar_t* FileNamePart(const wchar_t* path) {
-  const wchar_t* slash = wcsrchr(path, L'\\');
-  return slash ? slash + 1 : path;
+  const wchar_t* name = path;
+  for (const wchar_t* p = path; *p; ++p) {
+    if (*p == L'\\' || *p == L'/' || *p == L':') name = p + 1;
+  }
+  return name;
 }
 
 class Driver {

@@ -190,6 +190,20 @@ TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
       L"408:0:Copy CFG file returncode[1] copyFileName[D:\\cfg\\site.cfg] newPath[C:\\TEMP\\{GUID}\\site.cfg]\r\n\r\n"));
 }
 
+// Whatever separators the option's path uses, the copy keeps only the file
+// name and stays in the extraction directory.
+TEST_F(InstallDriverTest, ConfigFileCopyStaysInTheExtractionDirectory) {
+  Load();
+  options_.configFile.Assign(L"../site.cfg");
+  options_.configFileFound = true;
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy ../site.cfg>C:\\TEMP\\{GUID}\\site.cfg;")) << env_.calls;
+  env_.calls.clear();
+  options_.configFile.Assign(L"D:other.cfg");
+  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy D:other.cfg>C:\\TEMP\\{GUID}\\other.cfg;")) << env_.calls;
+}
+
 TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
   Load();
   options_.instPath = true;
