@@ -53,6 +53,8 @@ std::wstring LogDirectory();
 class LogTail {
  public:
   LogTail();
+  // Forgets what was appended so far.
+  void Mark();
   std::string Appended() const;
   bool Unchanged() const;
   const std::string& before() const { return before_; }

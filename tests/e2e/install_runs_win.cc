@@ -155,6 +155,8 @@ std::wstring MainLogPath() { return LogDirectory() + L"brxsetup.log"; }
 
 LogTail::LogTail() : before_(ReadBinary(MainLogPath())) {}
 
+void LogTail::Mark() { before_ = ReadBinary(MainLogPath()); }
+
 std::string LogTail::Appended() const {
   std::string now = ReadBinary(MainLogPath());
   EXPECT_GE(now.size(), before_.size()) << "the log was shortened";

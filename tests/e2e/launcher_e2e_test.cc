@@ -267,7 +267,7 @@ TEST(E2eLauncher, SetupProgramReceivesTheTranslatedArguments) {
   ExpectNoDialog(r);
   EXPECT_EQ(r.exit_code, 3u) << r.Describe();
 
-  std::string received = ReadFileBytes(record);
+  std::string received = ReadBinary(record);
   size_t dir_at = received.find("directory=");
   ASSERT_NE(dir_at, std::string::npos) << "the setup program did not run\n" << received;
   std::string dir = received.substr(dir_at + 10, received.find('\n', dir_at) - dir_at - 10);
@@ -313,7 +313,7 @@ TEST(E2eLauncher, SetupProgramInASubfolderStartsInTheExtractionDirectory) {
   RunResult r = run.Start(pkg, {L"/silent"});
   ExpectNoDialog(r);
   EXPECT_EQ(r.exit_code, 3u) << r.Describe();
-  std::string received = ReadFileBytes(record);
+  std::string received = ReadBinary(record);
   size_t dir_at = received.find("directory=");
   ASSERT_NE(dir_at, std::string::npos) << "the setup program did not run\n" << r.Describe();
   std::string dir = received.substr(dir_at + 10, received.find('\n', dir_at) - dir_at - 10);
@@ -426,7 +426,7 @@ TEST(E2eInventory, InstalledComponentIsRecordedAfterTranslation) {
   EXPECT_FALSE(values[L"InstallTime"].empty());
   EXPECT_EQ(values[L"ComponentFileName"], L"inventory.exe");
   EXPECT_EQ(values[L"ComponentKeyExpectedPath"], L"software:e2e");
-  EXPECT_EQ(ReadFileBytes(cleanup.copy()), definition);
+  EXPECT_EQ(ReadBinary(cleanup.copy()), definition);
 }
 
 }  // namespace

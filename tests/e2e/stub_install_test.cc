@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 
+#include "install_runs.h"
 #include "stub_runs.h"
 
 namespace brxe2e {
@@ -19,18 +20,6 @@ const char kDefinition[] =
     "    <command_params>/component e2e</command_params>\n"
     "  </install></installation>\n"
     "</brx_package>\n";
-
-std::string ReadBinary(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
 
 // A package whose setup program exits with `setup_code`.
 std::wstring InstallPackage(StubRun& run, int setup_code) {
