@@ -12,8 +12,14 @@
 
 #include "brxpack/package_writer.h"
 #include "stub_runs.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace brxe2e {
+
+using brxtest::Narrow;  // ASCII paths, as the log holds them
+inline bool DirectoryExists(const std::wstring& path) { return brxtest::IsDirectory(path); }
+inline void RemoveTree(const std::wstring& path) { brxtest::RemoveDir(path); }
 
 extern const char kInstallDefinition[];  // names setup.exe, file name e2epkg.exe
 extern const wchar_t kLogNotOpenedText[];   // string 709
@@ -24,10 +30,7 @@ brxwatch::Rule LeaveProgressOpen();
 
 std::string ReadBinary(const std::wstring& path);
 bool FileExists(const std::wstring& path);
-bool DirectoryExists(const std::wstring& path);
 // Deletes a directory and everything in it.
-void RemoveTree(const std::wstring& path);
-std::string Narrow(const std::wstring& text);  // ASCII paths, as the log holds them
 
 struct InstallEntry {
   std::string name;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "setup_runs.h"
+#include "support/registry_win.h"
 
 namespace brxe2e {
 namespace {
@@ -341,13 +342,7 @@ class InventoryCleanup {
  private:
   void Remove() {
     DeleteFileW(copy_.c_str());
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) ==
-        ERROR_SUCCESS) {
-      RegDeleteTreeW(key, nullptr);
-      RegCloseKey(key);
-      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), KEY_WOW64_64KEY, 0);
-    }
+    brxtest::DeleteLocalMachineTree64(key_path_);
   }
 
   std::wstring key_path_;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "screenshot.h"
+#include "support/scratch_dir.h"
 
 namespace brxe2e {
 
@@ -21,26 +22,6 @@ struct Handle {
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
 };
-
-void DeleteTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = dir + L"\\" + name;
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        DeleteTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
-  }
-  RemoveDirectoryW(dir.c_str());
-}
 
 // Children before parents, so no survivor starts new processes. Backs up the job
 // object for processes that left it.
@@ -91,7 +72,7 @@ ScratchDir::ScratchDir() {
 }
 
 ScratchDir::~ScratchDir() {
-  if (!GetEnvironmentVariableW(L"BRX_E2E_KEEP", nullptr, 0)) DeleteTree(path_);
+  if (!GetEnvironmentVariableW(L"BRX_E2E_KEEP", nullptr, 0)) brxtest::RemoveDir(path_);
 }
 
 std::wstring CopyProgram(const ScratchDir& dir, const std::wstring& program,

@@ -16,6 +16,7 @@
 #include "package/ppkg.h"
 #include "support/recording_log.h"
 #include "support/scratch_dir.h"
+#include "support/registry_win.h"
 
 namespace brx {
 namespace {
@@ -46,13 +47,7 @@ class InventoryRecordTest : public ::testing::Test {
   void TearDown() override {
     SetCurrentDirectoryW(saved_dir_.c_str());
     DeleteFileW(copy_.c_str());
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) ==
-        ERROR_SUCCESS) {
-      RegDeleteTreeW(key, nullptr);
-      RegCloseKey(key);
-      RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key_path_.c_str(), KEY_WOW64_64KEY, 0);
-    }
+    brxtest::DeleteLocalMachineTree64(key_path_);
   }
 
   // Records a component with this file name and expected path; a null drops
