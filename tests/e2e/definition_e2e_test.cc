@@ -19,6 +19,19 @@ std::string Definition(const char* version) {
          "</brx_package>\n";
 }
 
+// Installs pkg silently; the setup program must run and exit with 3. Returns
+// the log text the run appended.
+std::string SilentInstallLog(StubRun& run, const std::wstring& pkg) {
+  std::wstring record = run.dir().File(L"record.txt");
+  ScopedEnv env(L"BRXSAMPLE_RECORD", record);
+  LogTail log;
+  RunResult r = run.Start(pkg, {L"/silent", L"/exitcode:3"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 3u) << r.Describe();
+  EXPECT_TRUE(FileExists(record)) << "the setup program did not run\n" << r.Describe();
+  return log.Appended();
+}
+
 TEST(E2eDefinition, RenamedPackageInstallsWithTheDefinitionFoundBySearch) {
   StubRun run;
   // Ahead of the definition in the archive: XML that is no definition, and
@@ -28,14 +41,7 @@ TEST(E2eDefinition, RenamedPackageInstallsWithTheDefinitionFoundBySearch) {
                                   {"def.XML", Definition("2.0.2.0")},
                                   {"setup.exe", SampleSetupBytes()}},
                                  L"renamed.exe");
-  std::wstring record = run.dir().File(L"record.txt");
-  ScopedEnv env(L"BRXSAMPLE_RECORD", record);
-  LogTail log;
-  RunResult r = run.Start(pkg, {L"/silent", L"/exitcode:3"});
-  ExpectNoDialog(r);
-  EXPECT_EQ(r.exit_code, 3u) << r.Describe();
-  EXPECT_TRUE(FileExists(record)) << "the setup program did not run\n" << r.Describe();
-  std::string text = log.Appended();
+  std::string text = SilentInstallLog(run, pkg);
   EXPECT_NE(text.find("Component XML file = [def.XML]\r\n"), std::string::npos) << text;
 }
 
@@ -53,14 +59,7 @@ TEST(E2eDefinition, DefinitionNamedAfterAPackageWithLettersBeyondAsciiLoads) {
   definition.replace(definition.find(" version=\"2.0.2.0\""), 18, "");
   std::wstring pkg = run.Package({{std::string(ansi) + ".xml", definition}, {"setup.exe", SampleSetupBytes()}},
                                  base + L".exe");
-  std::wstring record = run.dir().File(L"record.txt");
-  ScopedEnv env(L"BRXSAMPLE_RECORD", record);
-  LogTail log;
-  RunResult r = run.Start(pkg, {L"/silent", L"/exitcode:3"});
-  ExpectNoDialog(r);
-  EXPECT_EQ(r.exit_code, 3u) << r.Describe();
-  EXPECT_TRUE(FileExists(record)) << "the setup program did not run\n" << r.Describe();
-  std::string text = log.Appended();
+  std::string text = SilentInstallLog(run, pkg);
   EXPECT_NE(text.find("Component XML file = [" + std::string(ansi) + ".xml]\r\n"), std::string::npos) << text;
 }
 
