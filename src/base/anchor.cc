@@ -1,2 +1,0 @@
-// Portable helpers: anchor so the library is never empty.
-namespace brx { int base_anchor; }
