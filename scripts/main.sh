@@ -3,6 +3,7 @@
 # the sample package from sample/component, runs it silently under Wine in a
 # private prefix and prints its log session and exit code.
 set -euo pipefail
+source "$(dirname "$0")/fail_trap.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 # Only what the job runs: the stub, the packer, the sample setup program and the bench's desktop keeper.
@@ -33,3 +34,9 @@ if [ -f "$log" ]; then
   echo "-------------------------------------------"
 fi
 echo "brxsample.exe /silent exit code: $code"
+# The sample's setup program reports 1 (installed): any other code fails the job,
+# so CI running this script proves the whole road from a fresh clone.
+if [ "$code" != 1 ]; then
+  echo "main: brxsample.exe /silent should exit with 1 (installed), got $code" >&2
+  exit 1
+fi

@@ -4,6 +4,7 @@
 #   scripts/screenshots.sh [WINDOWS_BUILD_DIR]   (default: build/win, built by scripts/build.sh win)
 # Uses its own Wine bench (prefix, display, CJK font links) and stops it again.
 set -euo pipefail
+source "$(dirname "$0")/fail_trap.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/win}" && pwd)
 shots=$build/bin/uishots.exe

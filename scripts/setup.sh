@@ -2,6 +2,7 @@
 # Installs everything the build and the tests need on a Debian 12 machine, as root.
 # Idempotent: a second run finds everything in place and costs a few seconds.
 set -euo pipefail
+source "$(dirname "$0")/fail_trap.sh"
 
 # Where the cross-built expat is cached; outside the repo so a fresh clone reuses it.
 BRX_DEPS=${BRX_DEPS:-/opt/brx-deps}

@@ -2,6 +2,7 @@
 # Every test: installs what is missing, builds the native, sanitizer, fuzzing and
 # Windows trees, then runs all their tests (the Windows ones under Wine) in one ctest run.
 set -euo pipefail
+source "$(dirname "$0")/fail_trap.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh" native asan fuzz win
