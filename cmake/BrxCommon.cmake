@@ -54,3 +54,17 @@ function(brx_glob_sources out dir)
   endforeach()
   set(${out} ${result} PARENT_SCOPE)
 endfunction()
+
+# nlohmann-json (Debian's nlohmann-json3-dev, header-only) for the tools' JSON
+# output. Both builds include it as <nlohmann/json.hpp> through a folder of
+# their own in the build tree that links only to the json headers: the Windows
+# build must never see the host's /usr/include beside them.
+find_path(BRX_JSON_PARENT nlohmann/json.hpp PATHS /usr/include NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(NOT BRX_JSON_PARENT)
+  message(FATAL_ERROR "nlohmann/json.hpp missing: run scripts/setup.sh")
+endif()
+set(brx_json_include ${CMAKE_BINARY_DIR}/json-include)
+file(MAKE_DIRECTORY ${brx_json_include})
+file(CREATE_LINK ${BRX_JSON_PARENT}/nlohmann ${brx_json_include}/nlohmann SYMBOLIC)
+add_library(brx_json INTERFACE)
+target_include_directories(brx_json SYSTEM INTERFACE ${brx_json_include})

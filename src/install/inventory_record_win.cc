@@ -132,7 +132,7 @@ const wchar_t* LastComponent(const wchar_t* path) {
 
 bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
                          int32_t completion_code) {
-  if (completion_code != kCompletionInstalled && completion_code != kCompletionRebootNeeded) return true;
+  if (!IsInstalledCode(completion_code)) return true;
 
   const wchar_t* sw_key_name = package.GetSwKeyName();
   const wchar_t* file_name = package.GetFileName();

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/utf8.h"
+
 namespace brxwatch {
 
 const ControlRecord* DialogRecord::FindControl(int id) const {
@@ -56,34 +58,6 @@ std::wstring FormatRecord(const DialogRecord& r) {
   return out;
 }
 
-std::string ToUtf8(const std::wstring& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t cp = static_cast<uint32_t>(text[i]);
-    // wchar_t is UTF-16 here: join surrogate pairs, replace lone halves.
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() &&
-        text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<uint32_t>(text[++i]) - 0xDC00);
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
+std::string ToUtf8(const std::wstring& text) { return brx::WideToUtf8(text); }
 
 }  // namespace brxwatch

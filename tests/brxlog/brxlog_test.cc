@@ -1,0 +1,172 @@
+// brxlog on logs built here in the exact form the stub writes them: sessions
+// whole, cut off by a crash, written by two stubs at once, filtered, and
+// files that are no component log at all.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "brxlog/brxlog_tool.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
+
+namespace brxlog {
+namespace {
+
+const std::string kRule(75, '=');
+
+std::string Header(const std::string& source, const std::string& date) {
+  return kRule + "\r\nSource:          " + source + "\r\nVersion:         1.2.3.4\r\nLog Date:        " + date +
+         "\r\n\r\nLog Session Start...\r\n\r\n";
+}
+
+std::string Footer(const std::string& time, int code) {
+  return "\r\n\r\nLog Session End. [" + time + "]\r\nReturn Code (" + std::to_string(code) + ")\r\n" + kRule +
+         "\r\n\r\n";
+}
+
+const std::string kChecksPass =
+    "Validating WMI service is available...\r\n\r\nWMI service is available.\r\n\r\n"
+    "Checking for virtualized environment...\r\n\r\nVirtualized environment not detected.\r\n\r\n"
+    "Checking TPM (Trusted Platform Module) state...\r\n\r\nTPM State determined.\r\n\r\n"
+    "TPM (Trusted Platform Module) is in CORRECT setting. Installation will continue.\r\n\r\n"
+    "Verifying required disk space for Quellin Component Installation is available...\r\n\r\n"
+    "Required disk space is available. Success.\r\n\r\n";
+const std::string kLaunch =
+    "Setup program = [setup.exe]\r\n\r\nInstallation command line = [setup.exe /s /pw=\xA7****]\r\n\r\n";
+const std::string kNotAttempted =
+    "Completion Code (0x3) -> The Quellin Component installation was not attempted because the required "
+    "hardware was not present,\r\nthe software was current, or there was nothing to install\r\n\r\n";
+const std::string kNoWmi =
+    "Validating WMI service is available...\r\n\r\n**ERROR** - \r\n\r\nThe WMI service is not running.\r\n\r\n"
+    "**ERROR** - No WMI Service Available...FAILURE CODE (0) ...\r\n\r\n";
+const std::string kTpmCaution =
+    "Checking TPM (Trusted Platform Module) state...\r\n\r\n**WARNING** - \r\n\r\nDisable the TPM.\r\n\r\n"
+    "Verifying required disk space for Quellin Component Installation is available...\r\n\r\n";
+
+std::vector<nlohmann::json> Sessions(const std::string& log, const ToolOptions& options = ToolOptions()) {
+  std::string out;
+  EXPECT_TRUE(ConvertLog(log, options, &out)) << log;
+  std::vector<nlohmann::json> sessions;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    sessions.push_back(nlohmann::json::parse(line, nullptr, false));
+    EXPECT_FALSE(sessions.back().is_discarded()) << line;
+  }
+  return sessions;
+}
+
+// "status source [return code]" of each session: what a collector keys on.
+std::string Outline(const std::vector<nlohmann::json>& sessions) {
+  std::string text;
+  for (const auto& s : sessions) {
+    text += s.value("status", "?") + " " + s.value("source", "?");
+    if (s.contains("return_code")) text += " " + std::to_string(s["return_code"].get<int>());
+    text += ";";
+  }
+  return text;
+}
+
+TEST(Brxlog, SessionsWholeCutOffAndInterleaved) {
+  struct Case {
+    const char* what;
+    std::string log;
+    const char* outline;
+  } cases[] = {
+      {"two whole sessions", Header("a.exe", "12/8/2026 23:50:01") + kChecksPass + Footer("23:50:09", 1) +
+                                 Header("b.exe", "12/9/2026 01:00:00") + kNoWmi + Footer("01:00:01", 0),
+       "complete a.exe 1;complete b.exe 0;"},
+      {"a crash, then a whole session", Header("a.exe", "12/8/2026 10:00:00") + kChecksPass +
+                                            Header("b.exe", "12/8/2026 10:05:00") + kLaunch + Footer("10:06:00", 2),
+       "incomplete a.exe;complete b.exe 2;"},
+      {"power lost mid-line", Header("a.exe", "12/8/2026 10:00:00") + "Validating WMI serv" + std::string(16, '\0'),
+       "incomplete a.exe;"},
+      {"two stubs at once, then one alone",
+       Header("a.exe", "12/8/2026 10:00:00") + "Validating WMI service is available...\r\n\r\n" +
+           Header("b.exe", "12/8/2026 10:00:01") + kChecksPass + Footer("10:00:05", 1) + kLaunch +
+           Footer("10:00:07", 0) + Header("c.exe", "12/8/2026 11:00:00") + Footer("11:00:01", 3),
+       "interleaved a.exe;interleaved b.exe;complete c.exe 3;"},
+      {"a crash inside two stubs at once",
+       Header("a.exe", "12/8/2026 10:00:00") + Header("b.exe", "12/8/2026 10:00:01") +
+           Header("c.exe", "12/8/2026 10:00:02") + Footer("10:00:05", 1) + Footer("10:00:07", 1),
+       "incomplete a.exe;interleaved b.exe;interleaved c.exe;"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Outline(Sessions(c.log)), c.outline) << c.what;
+  }
+}
+
+TEST(Brxlog, SessionFieldsCarryWhatACollectorNeeds) {
+  std::string log = Header("cp0042.exe", "12/8/2026 23:50:01") + kChecksPass + kLaunch + kNotAttempted +
+                    Footer("23:50:09", 3) + Header("cp0043.exe", "2026/12/09 1:02:03") + kNoWmi +
+                    Footer("1:02:04", 0) + Header("cp0044.exe", "09.12.2026 04:05:06") + kTpmCaution;
+  std::vector<nlohmann::json> s = Sessions(log);
+  ASSERT_EQ(s.size(), 3u);
+  EXPECT_EQ(s[0], nlohmann::json::parse(
+            R"({"checks":{"disk_space":"passed","tpm":"passed","virtual_guest":"passed","wmi_service":"passed"},)"
+            R"("command_line":"setup.exe /s /pw=\u00a7****","completion_text":"The Quellin Component installation )"
+            R"(was not attempted because the required hardware was not present, the software was current, or there )"
+            R"(was nothing to install","end_time":"23:50:09","line":2,"log_date":"12/8/2026 23:50:01",)"
+            R"("result":"not_attempted","return_code":3,"setup_program":"setup.exe","source":"cp0042.exe",)"
+            R"("start":"2026-12-08T23:50:01","status":"complete","version":"1.2.3.4"})"));
+  EXPECT_EQ(s[1]["start"], "2026-12-09T01:02:03");
+  EXPECT_EQ(s[1]["result"], "failed");
+  EXPECT_EQ(s[1]["checks"].dump(), R"({"wmi_service":"failed"})");
+  EXPECT_EQ(s[1]["first_error"], "The WMI service is not running.");
+  EXPECT_EQ(s[2]["start"], "2026-12-09T04:05:06");
+  EXPECT_EQ(s[2]["checks"].dump(), R"({"disk_space":"unknown","tpm":"warning"})");
+  EXPECT_FALSE(s[2].contains("return_code"));
+}
+
+TEST(Brxlog, SinceAndLastPickSessions) {
+  std::string log = Header("a.exe", "3/4/2026 10:00:00") + Footer("10:00:01", 1) +
+                    Header("b.exe", "5/4/2026 10:00:00") + Footer("10:00:01", 1) +
+                    Header("c.exe", "not a date") + Footer("10:00:01", 1);
+  struct Case {
+    const char* since;
+    bool day_first;
+    int last;  // -1: all
+    const char* outline;
+  } cases[] = {
+      {"", false, -1, "complete a.exe 1;complete b.exe 1;complete c.exe 1;"},
+      {"", false, 2, "complete b.exe 1;complete c.exe 1;"},
+      {"", false, 0, ""},
+      {"2026-04-01", false, -1, "complete b.exe 1;"},          // May 4th, month first
+      {"2026-04-04T10:00", true, -1, "complete b.exe 1;"},     // 5 April, day first
+      {"2026-03-04 10:00:01", false, 1, "complete b.exe 1;"},
+  };
+  for (const Case& c : cases) {
+    ToolOptions options;
+    ASSERT_TRUE(c.since[0] == '\0' || ParseSince(c.since, &options.since)) << c.since;
+    options.order = c.day_first ? DateOrder::kDayFirst : DateOrder::kMonthFirst;
+    options.has_last = c.last >= 0;
+    options.last = c.last >= 0 ? static_cast<size_t>(c.last) : 0;
+    EXPECT_EQ(Outline(Sessions(log, options)), c.outline) << c.since << " last " << c.last;
+  }
+  std::string iso;
+  for (const char* bad : {"2026-13-01", "yesterday", "2026-01-01T25:00", "2026-01-01X"}) {
+    EXPECT_FALSE(ParseSince(bad, &iso)) << bad;
+  }
+}
+
+TEST(Brxlog, FilesThatAreNoLogAreRefused) {
+  std::wstring dir = brxtest::ScratchDir("brxlog");
+  // Narrow paths, as brxlog takes them from its command line.
+  std::string not_log = brxtest::Narrow(brxtest::WriteFile(
+      brxtest::JoinPath(dir, L"notes.txt"), "Source:          x.exe\r\nReturn Code (1)\r\n" + kRule + "\r\n"));
+  // No line end in 300,000 bytes: one over-long line, cut while reading.
+  std::string binary = brxtest::Narrow(brxtest::WriteFile(brxtest::JoinPath(dir, L"random.bin"),
+                                                          std::string(300000, '\x01')));
+  std::string missing = brxtest::Narrow(brxtest::JoinPath(dir, L"missing.log"));
+  for (const std::string& path : {not_log, binary, missing}) {
+    std::string out, error;
+    EXPECT_EQ(ConvertLogFile(path, ToolOptions(), &out, &error), 1) << path;
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_TRUE(out.empty());
+  }
+}
+
+}  // namespace
+}  // namespace brxlog

@@ -1,0 +1,67 @@
+// brxlog: turns a brxsetup.log into JSON Lines, one object per log session,
+// for log shippers and SIEMs.
+//
+//   brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] LOGFILE
+//
+// The log is read in the ANSI code page (natively: Windows-1252's Latin-1
+// part). Exit codes: 0 done, 1 the file cannot be read or is not a component
+// log, 2 wrong usage.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+#include <string>
+
+#include "brxlog/brxlog_tool.h"
+
+namespace {
+
+int Usage() {
+  fprintf(stderr, "usage: brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] LOGFILE\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  brxlog::ToolOptions options;
+  std::string path;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--since" && i + 1 < argc) {
+      if (!brxlog::ParseSince(argv[++i], &options.since)) {
+        fprintf(stderr, "brxlog: --since wants YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], not \"%s\"\n", argv[i]);
+        return 2;
+      }
+    } else if (a == "--last" && i + 1 < argc) {
+      char* end = nullptr;
+      unsigned long n = strtoul(argv[++i], &end, 10);
+      if (!*argv[i] || *end || argv[i][0] == '-') return Usage();
+      options.last = n;
+      options.has_last = true;
+    } else if (a == "--day-first") {
+      options.order = brxlog::DateOrder::kDayFirst;
+    } else if (a.empty() || a[0] == '-' || !path.empty()) {
+      return Usage();
+    } else {
+      path = a;
+    }
+  }
+  if (path.empty()) return Usage();
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);  // JSON Lines end with a bare line feed
+#endif
+  std::string out, error;
+  int code = brxlog::ConvertLogFile(path, options, &out, &error);
+  if (code != 0) {
+    fprintf(stderr, "brxlog: %s\n", error.c_str());
+    return code;
+  }
+  fwrite(out.data(), 1, out.size(), stdout);
+  return fflush(stdout) == 0 ? 0 : 1;
+}
