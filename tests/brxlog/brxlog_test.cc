@@ -101,9 +101,12 @@ TEST(Brxlog, SessionsWholeCutOffAndInterleaved) {
 TEST(Brxlog, SessionFieldsCarryWhatACollectorNeeds) {
   std::string log = Header("cp0042.exe", "12/8/2026 23:50:01") + kChecksPass + kLaunch + kNotAttempted +
                     Footer("23:50:09", 3) + Header("cp0043.exe", "2026/12/09 1:02:03") + kNoWmi +
-                    Footer("1:02:04", 0) + Header("cp0044.exe", "09.12.2026 04:05:06") + kTpmCaution;
+                    Footer("1:02:04", 0) + Header("cp0044.exe", "09.12.2026 04:05:06") + kTpmCaution +
+                    Header("cp0045.exe", "12/9/2026 5:00:00") +  // no TPM record: no verdict, the run goes on
+                    "Checking TPM (Trusted Platform Module) state...\r\n\r\nTPM State determined.\r\n\r\n"
+                    "Creating extraction directory for Quellin Component [cp0045.exe]...\r\n\r\n";
   std::vector<nlohmann::json> s = Sessions(log);
-  ASSERT_EQ(s.size(), 3u);
+  ASSERT_EQ(s.size(), 4u);
   EXPECT_EQ(s[0], nlohmann::json::parse(
             R"({"checks":{"disk_space":"passed","tpm":"passed","virtual_guest":"passed","wmi_service":"passed"},)"
             R"("command_line":"setup.exe /s /pw=\u00a7****","completion_text":"The Quellin Component installation )"
@@ -118,6 +121,7 @@ TEST(Brxlog, SessionFieldsCarryWhatACollectorNeeds) {
   EXPECT_EQ(s[2]["start"], "2026-12-09T04:05:06");
   EXPECT_EQ(s[2]["checks"].dump(), R"({"disk_space":"unknown","tpm":"warning"})");
   EXPECT_FALSE(s[2].contains("return_code"));
+  EXPECT_EQ(s[3]["checks"].dump(), R"({"tpm":"passed"})");
 }
 
 TEST(Brxlog, SinceAndLastPickSessions) {
