@@ -6,8 +6,9 @@ set -euo pipefail
 source "$(dirname "$0")/fail_trap.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-# Only what the job runs: the stub, the packer, the sample setup program and the bench's desktop keeper.
-BRX_TARGETS_NATIVE="brxpack" BRX_TARGETS_WIN="brxstub brxpack brxsample_setup deskhold" \
+# Only what the job runs or dist/ ships: the stub, the packer, the log reader,
+# the sample setup program and the bench's desktop keeper.
+BRX_TARGETS_NATIVE="brxpack brxlog" BRX_TARGETS_WIN="brxstub brxpack brxlog brxsample_setup deskhold" \
   "$root/scripts/build.sh" native win
 
 out="$root/build/sample"
@@ -32,6 +33,8 @@ if [ -f "$log" ]; then
   echo "----- C:\\brxsystem\\log\\brxsetup.log -----"
   iconv -f WINDOWS-1252 -t UTF-8 "$log" | tr -d '\r'
   echo "-------------------------------------------"
+  echo "----- the same session as JSON (dist/bin/brxlog --last 1) -----"
+  "$root/dist/bin/brxlog" --last 1 "$log"
 fi
 echo "brxsample.exe /silent exit code: $code"
 # The sample's setup program reports 1 (installed): any other code fails the job,
