@@ -1,54 +1,162 @@
 #include "archive/entry_name.h"
 
 #include "archive/zip_file.h"
+#include "platform/codepage.h"
 
 namespace brxzip {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
-// A component made only of dots and spaces with at least two dots resolves to
-// the parent on Windows once trailing dots and spaces are trimmed.
-bool IsParentLike(const char* begin, const char* end) {
+// A component made only of dots and blanks with at least two dots resolves to
+// the parent on Windows once trailing dots and blanks are trimmed.
+bool IsParentLike(const std::wstring& component) {
   int dots = 0;
-  for (const char* p = begin; p < end; ++p) {
-    if (*p == '.') {
+  for (wchar_t c : component) {
+    if (c == L'.') {
       ++dots;
-    } else if (*p != ' ') {
+    } else if (c != L' ') {
       return false;
     }
   }
   return dots >= 2;
 }
 
-}  // namespace
-
-bool IsSafeEntryName(const char* name) {
-  if (!name || !*name) return false;
-  if (IsSeparator(name[0])) return false;
-  for (const char* p = name; *p; ++p) {
-    if (*p == ':') return false;
+bool EqualsAsciiIgnoringCase(const std::wstring& text, const char* wanted) {
+  size_t i = 0;
+  for (; wanted[i]; ++i) {
+    if (i >= text.size()) return false;
+    wchar_t c = text[i];
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    if (c != static_cast<wchar_t>(wanted[i])) return false;
   }
-  const char* component = name;
-  for (const char* p = name;; ++p) {
-    if (*p == '\0' || IsSeparator(*p)) {
-      if (IsParentLike(component, p)) return false;
-      if (*p == '\0') break;
-      component = p + 1;
-    }
+  return i == text.size();
+}
+
+bool IsDeviceDigit(wchar_t c) {
+  // Windows also accepts the superscript digits one, two and three.
+  return (c >= L'0' && c <= L'9') || c == 0xB9 || c == 0xB2 || c == 0xB3;
+}
+
+// Windows decides on the part before the first dot, blanks at its end
+// trimmed, so "nul.log", "NUL .txt" and "com1.tar.gz" all open a device.
+bool IsDeviceName(const std::wstring& component) {
+  std::wstring base = component.substr(0, component.find(L'.'));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualsAsciiIgnoringCase(base, device)) return true;
+  }
+  if (base.size() != 4 || !IsDeviceDigit(base[3])) return false;
+  std::wstring prefix = base.substr(0, 3);
+  return EqualsAsciiIgnoringCase(prefix, "COM") || EqualsAsciiIgnoringCase(prefix, "LPT");
+}
+
+// The form of a generated 8.3 short name: at most eight characters ending in
+// '~' and digits, then at most a dot and three characters. A long name
+// written earlier in the same extraction may own that short name.
+bool IsShortNameForm(const std::wstring& component) {
+  size_t dot = component.find(L'.');
+  std::wstring base = component.substr(0, dot);
+  if (dot != std::wstring::npos) {
+    std::wstring extension = component.substr(dot + 1);
+    if (extension.size() > 3 || extension.find(L'.') != std::wstring::npos) return false;
+  }
+  size_t tilde = base.rfind(L'~');
+  if (base.size() > 8 || tilde == std::wstring::npos || tilde == 0 || tilde + 1 == base.size()) return false;
+  for (size_t i = tilde + 1; i < base.size(); ++i) {
+    if (base[i] < L'0' || base[i] > L'9') return false;
   }
   return true;
 }
 
-bool IsSafeEntry(const ZIP_FileEntry& entry) {
+EntryRefusal CheckComponent(const std::wstring& component) {
+  if (component.empty() || component == L".") return EntryRefusal::kNone;
+  if (IsParentLike(component)) return EntryRefusal::kUnsafeName;
+  if (IsDeviceName(component)) return EntryRefusal::kDeviceName;
+  wchar_t last = component.back();
+  if (last == L'.' || last == L' ' || IsShortNameForm(component)) return EntryRefusal::kAliasedName;
+  return EntryRefusal::kNone;
+}
+
+// Components of a name with '/' and '\' alike.
+std::vector<std::wstring> Components(const std::wstring& name) {
+  std::vector<std::wstring> parts(1);
+  for (wchar_t c : name) {
+    if (IsSeparator(c)) {
+      parts.emplace_back();
+    } else {
+      parts.back().push_back(c);
+    }
+  }
+  return parts;
+}
+
+}  // namespace
+
+const char* DescribeEntryRefusal(EntryRefusal reason) {
+  switch (reason) {
+    case EntryRefusal::kNone: return "accepted";
+    case EntryRefusal::kUnsafeName: return "unsafe name (absolute, drive, stream or parent-directory path)";
+    case EntryRefusal::kLink: return "symbolic link or reparse point";
+    case EntryRefusal::kDeviceName: return "Windows device name";
+    case EntryRefusal::kAliasedName: return "name Windows stores under another name (trailing dot or blank, short-name form)";
+    case EntryRefusal::kDuplicateName: return "same name as an earlier entry, ignoring case and separators";
+    case EntryRefusal::kEncrypted: return "encrypted entry";
+  }
+  return "refused";
+}
+
+EntryRefusal CheckEntryName(const char* name) {
+  if (!name || !*name) return EntryRefusal::kUnsafeName;
+  std::wstring wide = brx::platform::AnsiToWide(std::string(name));
+  if (wide.empty() || IsSeparator(wide[0])) return EntryRefusal::kUnsafeName;
+  // A colon names a drive ("C:x"), an NTFS stream ("a:s") or a device ("CON:").
+  if (wide.find(L':') != std::wstring::npos) return EntryRefusal::kUnsafeName;
+  // Every component is judged; the worst reason found first wins.
+  for (const std::wstring& component : Components(wide)) {
+    EntryRefusal reason = CheckComponent(component);
+    if (reason != EntryRefusal::kNone) return reason;
+  }
+  return EntryRefusal::kNone;
+}
+
+EntryRefusal CheckEntry(const ZIP_FileEntry& entry) {
   const uint32_t kUnixTypeMask = 0170000;
   const uint32_t kUnixSymlink = 0120000;
   const uint32_t kReparsePoint = 0x400;
+  const uint32_t kEncryptionFlags = 0x0001 | 0x0040 | 0x2000;
   uint32_t attributes = entry.GetExternalAttributes();
-  if (((attributes >> 16) & kUnixTypeMask) == kUnixSymlink) return false;
-  if (attributes & kReparsePoint) return false;
-  return IsSafeEntryName(entry.GetName());
+  if (((attributes >> 16) & kUnixTypeMask) == kUnixSymlink) return EntryRefusal::kLink;
+  if (attributes & kReparsePoint) return EntryRefusal::kLink;
+  if (entry.GetFlags() & kEncryptionFlags) return EntryRefusal::kEncrypted;
+  return CheckEntryName(entry.GetName());
+}
+
+EntryRefusal EntryNameSet::Add(const char* name) {
+  if (!name) return EntryRefusal::kNone;
+  std::wstring key;
+  for (const std::wstring& component : Components(brx::platform::AnsiToWide(std::string(name)))) {
+    if (component.empty() || component == L".") continue;
+    key += brx::platform::UpperCaseForNames(component);
+    key.push_back(L'/');
+  }
+  return keys_.insert(key).second ? EntryRefusal::kNone : EntryRefusal::kDuplicateName;
+}
+
+std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
+  std::vector<RefusedEntry> refused;
+  EntryNameSet names;
+  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
+    const ZIP_FileEntry* entry = archive.GetEntryAt(i);
+    EntryRefusal reason = CheckEntry(*entry);
+    EntryRefusal duplicate = names.Add(entry->GetName());
+    if (reason == EntryRefusal::kNone) reason = duplicate;
+    if (reason == EntryRefusal::kNone) continue;
+    const char* name = entry->GetName();
+    refused.push_back({i, name ? name : "", reason});
+  }
+  return refused;
 }
 
 }  // namespace brxzip

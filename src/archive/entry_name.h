@@ -1,22 +1,86 @@
-// Which archive entry names may be written to disk.
+// Which archive entries the stub refuses to write to disk, and why.
+//
+// The stub runs elevated on packages that crossed a network, so every entry
+// name is hostile until checked. One set of rules serves the extraction's
+// whole-archive pre-check, `brxpack build` (a package the stub would refuse is
+// never built) and `brxpack inspect` (which lists each refused entry).
 #ifndef BRX_ARCHIVE_ENTRY_NAME_H_
 #define BRX_ARCHIVE_ENTRY_NAME_H_
 
 #include <stdint.h>
 
+#include <set>
+#include <string>
+#include <vector>
+
 namespace brxzip {
 
+class ZIP_File;
 class ZIP_FileEntry;
 
-// True when writing the entry below a destination directory cannot touch
-// anything outside it. Refused: no name; absolute names ("/x", "\x"), drive
-// names ("C:x"), UNC names ("\\server\share"), any ':' (which on NTFS would
-// name an alternate data stream or a device), a component of two or more dots
-// and nothing else (".." climbs out; Windows trims "..." and ". ." to it), and
-// entries whose attributes mark a symbolic link or reparse point (a link
-// written as a file and followed later would redirect writes).
-bool IsSafeEntryName(const char* name);
-bool IsSafeEntry(const ZIP_FileEntry& entry);
+enum class EntryRefusal {
+  kNone,
+  // No name, an absolute, drive or UNC name, any ':' (an NTFS stream or a
+  // device), or a component of dots and blanks with two or more dots
+  // ("..", "...", ". .": Windows trims them to the parent).
+  kUnsafeName,
+  // The attributes mark a symbolic link or reparse point: written as a file
+  // and followed later, it would redirect writes.
+  kLink,
+  // A component Windows opens as a device whatever the directory: CON, PRN,
+  // AUX, NUL, COM0-COM9, LPT0-LPT9 (also with the superscript digits 1, 2, 3),
+  // CONIN$, CONOUT$; in any letter case, with any extension, with trailing
+  // blanks before the extension.
+  kDeviceName,
+  // A component Windows stores under another name: one ending in a dot or a
+  // blank ("a.txt." is "a.txt"), or one in the form of a generated 8.3 short
+  // name ("SETUP~1.EXE" may be the short name of a long name written before).
+  kAliasedName,
+  // Equal to an earlier entry's name ignoring letter case, with '/' and '\'
+  // alike and empty and "." components dropped: one file would silently
+  // replace the other, so the file that was checked may not be the one that
+  // stays on disk.
+  kDuplicateName,
+  // General-purpose flag bit 0 (traditional encryption), bit 6 (strong
+  // encryption) or bit 13 (encrypted central directory): not supported, and
+  // the ciphertext must never land on disk.
+  kEncrypted,
+};
+
+// A short English reason ("Windows device name"), for logs and tools.
+const char* DescribeEntryRefusal(EntryRefusal reason);
+
+// The rules that look at one name alone (kUnsafeName, kDeviceName,
+// kAliasedName). A directory entry's trailing separator is allowed.
+EntryRefusal CheckEntryName(const char* name);
+
+// The rules that look at one entry alone: its name, link attributes and
+// encryption flags.
+EntryRefusal CheckEntry(const ZIP_FileEntry& entry);
+
+// Names as Windows would compare them, for duplicate detection.
+class EntryNameSet {
+ public:
+  // kDuplicateName when an equal name was added before; kNone otherwise.
+  EntryRefusal Add(const char* name);
+
+ private:
+  std::set<std::wstring> keys_;
+};
+
+struct RefusedEntry {
+  uint64_t index;       // zero-based position in the archive
+  std::string name;     // the entry's narrow name as stored (empty when none)
+  EntryRefusal reason;  // never kNone
+};
+
+// Every entry of an open archive that the stub refuses, in archive order, the
+// first reason found for each. Empty when extraction may go ahead.
+std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive);
+
+// Shorthands kept for callers that need only a yes or no.
+inline bool IsSafeEntryName(const char* name) { return CheckEntryName(name) == EntryRefusal::kNone; }
+inline bool IsSafeEntry(const ZIP_FileEntry& entry) { return CheckEntry(entry) == EntryRefusal::kNone; }
 
 }  // namespace brxzip
 

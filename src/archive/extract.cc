@@ -78,14 +78,15 @@ ZIP_Result ZIP_FileEntry::ExtractTo(const wchar_t* target_path) {
 
 ZIP_Result ZIP_File::ExtractAll(const wchar_t* destination, ExtractProgressCallback callback,
                                 void* callback_argument) {
+  // Every name and path is checked before the first byte is written (the
+  // destination included), so a hostile entry late in the archive leaves no
+  // partial extraction behind.
+  if (!FindRefusedEntries(*this).empty()) return ZIP_ERR_FORMAT;
   if (destination && !EnsureDirectoryPath(destination)) return ZIP_ERR_FAILED;
 
-  // Every name and path is checked before the first byte is written, so a
-  // hostile entry late in the archive leaves no partial extraction behind.
   std::vector<std::wstring> targets;
   targets.reserve(entries_.size());
   for (const auto& entry : entries_) {
-    if (!IsSafeEntry(*entry)) return ZIP_ERR_FORMAT;
     targets.push_back(TargetPath(destination, entry->GetName()));
     if (targets.back().size() > kMaxTargetPath) return ZIP_ERR_CREATE;
   }

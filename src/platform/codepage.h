@@ -16,6 +16,11 @@ namespace platform {
 std::string WideToAnsi(const wchar_t* text, size_t length);
 std::wstring AnsiToWide(const char* text, size_t length);
 
+// Upper case as the file system compares names (NTFS ignores case through its
+// upcase table). Windows maps with the invariant locale; the native build
+// maps its Latin-1 subset.
+std::wstring UpperCaseForNames(const std::wstring& text);
+
 inline std::string WideToAnsi(const std::wstring& s) { return WideToAnsi(s.data(), s.size()); }
 inline std::wstring AnsiToWide(const std::string& s) { return AnsiToWide(s.data(), s.size()); }
 

@@ -20,5 +20,15 @@ std::wstring AnsiToWide(const char* text, size_t length) {
   return out;
 }
 
+std::wstring UpperCaseForNames(const std::wstring& text) {
+  std::wstring out(text);
+  for (wchar_t& c : out) {
+    bool ascii_lower = c >= L'a' && c <= L'z';
+    bool latin1_lower = c >= 0xE0 && c <= 0xFE && c != 0xF7;
+    if (ascii_lower || latin1_lower) c = static_cast<wchar_t>(c - 0x20);
+  }
+  return out;
+}
+
 }  // namespace platform
 }  // namespace brx

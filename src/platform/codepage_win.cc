@@ -25,5 +25,14 @@ std::wstring AnsiToWide(const char* text, size_t length) {
   return out;
 }
 
+std::wstring UpperCaseForNames(const std::wstring& text) {
+  if (text.empty() || text.size() > INT_MAX) return text;
+  std::wstring out(text.size(), L'\0');
+  int n = LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.data(), static_cast<int>(text.size()), &out[0],
+                       static_cast<int>(out.size()));
+  // Upper-casing never changes the length; anything else keeps the text as is.
+  return n == static_cast<int>(text.size()) ? out : text;
+}
+
 }  // namespace platform
 }  // namespace brx

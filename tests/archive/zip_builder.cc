@@ -58,7 +58,7 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
     std::string& b = zip.bytes;
     Append32(&b, 0x04034b50);
     Append16(&b, 20);
-    Append16(&b, 0);
+    Append16(&b, e.flags);
     Append16(&b, e.method);
     Append16(&b, e.dos_time);
     Append16(&b, e.dos_date);
@@ -75,7 +75,7 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
     Append32(&c, 0x02014b50);
     Append16(&c, e.made_by);
     Append16(&c, 20);
-    Append16(&c, 0);
+    Append16(&c, e.flags);
     Append16(&c, e.method);
     Append16(&c, e.dos_time);
     Append16(&c, e.dos_date);

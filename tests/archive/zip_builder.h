@@ -17,6 +17,7 @@ struct TestEntry {
   uint32_t dos_date = 0x5821;    // 2024-01-01
   uint32_t external = 0x20;
   uint32_t made_by = 20;
+  uint32_t flags = 0;            // general-purpose flags, in both headers
 };
 
 struct BuiltZip {

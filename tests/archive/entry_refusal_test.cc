@@ -1,0 +1,138 @@
+// Entries the stub refuses: names Windows aliases, duplicates, encryption.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/entry_name.h"
+#include "archive/zip_file.h"
+#include "support/scratch_dir.h"
+#include "support/test_files.h"
+#include "zip_builder.h"
+
+namespace brxzip {
+namespace {
+
+using brxtest::BuildZip;
+using brxtest::TestEntry;
+
+class EntryRefusalTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_ = brxtest::ScratchDir("refusal"); }
+  ZIP_Result Open(const std::vector<TestEntry>& entries) {
+    zip_.CloseArchive();
+    std::wstring path = brxtest::WriteFile(dir_ + L"/package.bin", "stub" + BuildZip(entries, 4).bytes);
+    return zip_.OpenArchive(path.c_str(), 1);
+  }
+  // Extraction must refuse the whole archive and leave nothing, not even the
+  // destination directory.
+  void ExpectNothingExtracted() {
+    std::wstring out = dir_ + L"/out";
+    EXPECT_EQ(ZIP_ERR_FORMAT, zip_.ExtractAll(out.c_str(), nullptr, nullptr));
+    EXPECT_FALSE(brxtest::FileExists(out));
+  }
+  std::wstring dir_;
+  ZIP_File zip_;
+};
+
+TEST_F(EntryRefusalTest, NamesWindowsAliasesAreRefusedAndNearMissesPass) {
+  struct Row {
+    const char* name;
+    EntryRefusal reason;
+  };
+  const Row rows[] = {
+      {"CON", EntryRefusal::kDeviceName},
+      {"sub/nul.log", EntryRefusal::kDeviceName},
+      {"Aux.txt", EntryRefusal::kDeviceName},
+      {"prn", EntryRefusal::kDeviceName},
+      {"COM0", EntryRefusal::kDeviceName},
+      {"lpt9.tar.gz/x", EntryRefusal::kDeviceName},
+      {"COM\xB9", EntryRefusal::kDeviceName},  // superscript one in the ANSI code page
+      {"lpt\xB3.dat", EntryRefusal::kDeviceName},
+      {"conin$", EntryRefusal::kDeviceName},
+      {"CONOUT$.x", EntryRefusal::kDeviceName},
+      {"NUL .txt", EntryRefusal::kDeviceName},
+      {"a.txt.", EntryRefusal::kAliasedName},
+      {"dir /a.txt", EntryRefusal::kAliasedName},
+      {"SETUP~1.EXE", EntryRefusal::kAliasedName},
+      {"bin/progr~12", EntryRefusal::kAliasedName},
+      {"../x", EntryRefusal::kUnsafeName},
+      {"C:\\x", EntryRefusal::kUnsafeName},
+      {"a:b", EntryRefusal::kUnsafeName},
+      {"/abs", EntryRefusal::kUnsafeName},
+      {"CONSOLE.txt", EntryRefusal::kNone},
+      {"com10", EntryRefusal::kNone},
+      {"nul_", EntryRefusal::kNone},
+      {"a.b.c", EntryRefusal::kNone},
+      {"lpt", EntryRefusal::kNone},
+      {"auxiliary/", EntryRefusal::kNone},
+      {"file~name.txt", EntryRefusal::kNone},
+      {"backup~1.text", EntryRefusal::kNone},
+      {"a/./b", EntryRefusal::kNone},
+  };
+  std::vector<TestEntry> entries;
+  std::vector<std::string> refused;
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.reason, CheckEntryName(row.name)) << row.name;
+    entries.push_back({row.name, "x", 0});
+    if (row.reason != EntryRefusal::kNone) refused.push_back(row.name);
+  }
+  // The archive as a whole: each refused entry is listed once, with its name.
+  ASSERT_EQ(ZIP_OK, Open(entries));
+  std::vector<std::string> listed;
+  for (const RefusedEntry& r : FindRefusedEntries(zip_)) listed.push_back(r.name);
+  EXPECT_EQ(refused, listed);
+  ExpectNothingExtracted();
+}
+
+TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
+  struct Row {
+    const char* first;
+    const char* second;
+    bool duplicate;
+  };
+  const Row rows[] = {
+      {"package.xml", "PACKAGE.XML", true},
+      {"bin/setup.exe", "BIN\\Setup.exe", true},
+      {"bin/setup.exe", "bin//./setup.exe", true},
+      {"sub/", "SUB", true},
+      {"caf\xE9.txt", "CAF\xC9.TXT", true},  // case beyond ASCII
+      {"bin/setup.exe", "bin/setup.exe2", false},
+      {"a/b", "a.b", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.first) + " | " + row.second);
+    EntryNameSet names;
+    EXPECT_EQ(EntryRefusal::kNone, names.Add(row.first));
+    EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second));
+  }
+  // The second of two equal names is the one listed.
+  ASSERT_EQ(ZIP_OK, Open({{"package.xml", "checked"}, {"other.txt", "o"}, {"Package.XML", "swapped"}}));
+  std::vector<RefusedEntry> refused = FindRefusedEntries(zip_);
+  ASSERT_EQ(1u, refused.size());
+  EXPECT_EQ(2u, refused[0].index);
+  EXPECT_EQ(EntryRefusal::kDuplicateName, refused[0].reason);
+  ExpectNothingExtracted();
+}
+
+TEST_F(EntryRefusalTest, EncryptedEntriesAreRefusedBeforeAnyByteIsWritten) {
+  for (uint32_t flags : {0x0001u, 0x0040u, 0x0041u, 0x2000u}) {
+    SCOPED_TRACE(flags);
+    TestEntry secret = {"secret.bin", "ciphertext", 0};
+    secret.flags = flags;
+    ASSERT_EQ(ZIP_OK, Open({{"first.txt", "plain"}, secret}));
+    std::vector<RefusedEntry> refused = FindRefusedEntries(zip_);
+    ASSERT_EQ(1u, refused.size());
+    EXPECT_EQ(EntryRefusal::kEncrypted, refused[0].reason);
+    ExpectNothingExtracted();
+  }
+  // Other flags (a data-descriptor bit agreeing in both headers, UTF-8 names)
+  // are no reason to refuse.
+  TestEntry utf8 = {"plain.txt", "p", 0};
+  utf8.flags = 0x0800;
+  ASSERT_EQ(ZIP_OK, Open({utf8}));
+  EXPECT_TRUE(FindRefusedEntries(zip_).empty());
+}
+
+}  // namespace
+}  // namespace brxzip
