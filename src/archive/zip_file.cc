@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "archive/certificate_table.h"
 #include "archive/end_record.h"
 #include "archive/header_reader.h"
 #include "platform/codepage.h"
@@ -15,6 +16,9 @@ const uint32_t kEndSignature = 0x06054b50;
 const uint32_t kCentralSignature = 0x02014b50;
 const uint32_t kLocalSignature = 0x04034b50;
 const uint32_t kLocalHeaderSize = 30;
+const uint32_t kEndRecordSize = 22;
+// The signer aligns the certificate table to eight bytes with zeros.
+const uint64_t kMaxSignerPadding = 7;
 // Central records are read sequentially; local headers forward with gaps.
 const uint32_t kCentralWindow = 64 * 1024;
 const uint32_t kLocalWindow = 64 * 1024;
@@ -63,16 +67,39 @@ ZIP_Result ZIP_File::OpenArchive(const wchar_t* path, unsigned char read_only) {
   return result;
 }
 
+bool ZIP_File::OnlySignerPadding(uint64_t from, uint64_t to) const {
+  if (to - from > kMaxSignerPadding) return false;
+  unsigned char padding[kMaxSignerPadding] = {};
+  uint32_t length = static_cast<uint32_t>(to - from);
+  uint32_t got = 0;
+  if (length != 0 && (!file_->ReadAt(from, padding, length, &got) || got != length)) return false;
+  for (uint32_t i = 0; i < length; ++i) {
+    if (padding[i] != 0) return false;
+  }
+  return true;
+}
+
 ZIP_Result ZIP_File::ReadDirectory() {
   uint64_t file_size = 0;
   if (!file_->GetSize(&file_size)) return ZIP_ERR_SEEK;
+  // In a signed package the archive lies before the certificate table, which
+  // the signature does not cover: an archive hidden inside the table (its
+  // length grown to hold one) would install under a valid signature. Nothing
+  // of the table is ever read as archive bytes; every read below is bounded by
+  // `end`.
+  uint64_t end = file_size;
+  uint64_t table_offset = 0;
+  CertificateTable table = FindCertificateTable(file_.get(), file_size, &table_offset);
+  if (table == CertificateTable::kMalformed) return ZIP_ERR_FORMAT;
+  if (table == CertificateTable::kPresent) end = table_offset;
+
   uint64_t end_position = 0;
-  EndRecordSearch search = LocateEndRecord(file_.get(), file_size, &end_position);
+  EndRecordSearch search = LocateEndRecord(file_.get(), end, &end_position);
   if (search == EndRecordSearch::kCannotStart) return ZIP_ERR_SEEK;
 
   ZIP_Result status = ZIP_ERR_FAILED;
   uint32_t total = 0;
-  HeaderReader central(file_.get(), file_size, kCentralWindow);
+  HeaderReader central(file_.get(), end, kCentralWindow);
   if (search == EndRecordSearch::kFound) {
     central.Seek(end_position);
     if (central.ReadU32() != kEndSignature) {
@@ -90,7 +117,14 @@ ZIP_Result ZIP_File::ReadDirectory() {
         central.ReadBytes(comment_length, &bytes);
         StoreText(bytes, &comment_, &has_comment_);
       }
-      if (disk_records != total || this_disk != 0 || directory_disk != 0) {
+      uint64_t archive_end = end_position + kEndRecordSize + comment_length;
+      if (archive_end > end || (table == CertificateTable::kPresent && !OnlySignerPadding(archive_end, end))) {
+        // A record cut off by the end of the file (or of the archive's part
+        // of it) is damaged, not an empty archive; and in a signed package
+        // only the signer's alignment may lie between archive and table.
+        central_directory_offset_ = 0;
+        status = ZIP_ERR_FORMAT;
+      } else if (disk_records != total || this_disk != 0 || directory_disk != 0) {
         central_directory_offset_ = 0;
         status = ZIP_ERR_FORMAT;
       } else {
@@ -100,7 +134,7 @@ ZIP_Result ZIP_File::ReadDirectory() {
   }
   if (central_directory_offset_ == 0) return status;
 
-  HeaderReader local(file_.get(), file_size, kLocalWindow);
+  HeaderReader local(file_.get(), end, kLocalWindow);
   entries_.reserve(total);
   central.Seek(central_directory_offset_);
   std::string central_name, local_name;
@@ -160,6 +194,9 @@ ZIP_Result ZIP_File::ReadDirectory() {
         entry->name_ != central_name.c_str()) {
       return ZIP_ERR_FORMAT;
     }
+    // Data running into the certificate table would be read from bytes the
+    // signature does not cover.
+    if (table == CertificateTable::kPresent && entry->data_offset_ + compressed > end) return ZIP_ERR_FORMAT;
     entries_.push_back(std::move(entry));
   }
   return status;

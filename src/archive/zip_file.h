@@ -1,9 +1,12 @@
 // The ZIP archive appended to the stub's own executable.
 //
 // The reader is handed a file path and finds the archive from the end of the
-// file, so anything may precede it (the executable image) or follow it (the
-// code signature). Offsets inside the archive are absolute positions in the
-// whole file; no base offset is ever added.
+// file, so anything may precede it (the executable image) or follow it. When
+// the file is a PE image with a certificate table (a signed package), the
+// archive is looked for only before the table, must end there (the signer's
+// zero alignment aside), and no header or data may reach into the table.
+// Offsets inside the archive are absolute positions in the whole file; no
+// base offset is ever added.
 //
 // Supported: single-disk archives, methods 0 (stored) and 8 (deflated), no
 // ZIP64, no encryption. Every local header must agree with its central record,
@@ -201,6 +204,9 @@ class ZIP_File {
 
  private:
   ZIP_Result ReadDirectory();
+  // True when the bytes from `from` to `to` are at most the signer's zero
+  // alignment before a certificate table.
+  bool OnlySignerPadding(uint64_t from, uint64_t to) const;
 
   std::vector<std::unique_ptr<ZIP_FileEntry>> entries_;
   std::string comment_;

@@ -96,7 +96,7 @@ TEST_F(ZipReaderTest, NoEndRecordFailsAndLeavesTheObjectClosed) {
   EXPECT_EQ(0u, zip_.GetCentralDirectoryOffset());
 }
 
-TEST_F(ZipReaderTest, LastEndRecordWinsAndTruncatedFieldsReadAsZero) {
+TEST_F(ZipReaderTest, LastEndRecordWinsAndATruncatedOneIsDamaged) {
   const std::string first_part = "stub";
   BuiltZip first = BuildZip({{"first", "1"}}, first_part.size());
   std::string file = first_part + first.bytes;
@@ -105,9 +105,11 @@ TEST_F(ZipReaderTest, LastEndRecordWinsAndTruncatedFieldsReadAsZero) {
   ASSERT_EQ(1u, zip_.GetEntryCount());
   EXPECT_STREQ("second", zip_.GetEntryAt(0)->GetName());
 
-  // A signature in the last four bytes: every field after it is past the end
-  // of the file, reads as 0, and describes a valid empty archive.
-  ASSERT_EQ(ZIP_OK, Open(first_part + first.bytes + "PK\x05\x06"));
+  // A signature in the last four bytes, or a file cut short: the record runs
+  // past the end of the file and is damaged, not an empty archive.
+  EXPECT_EQ(ZIP_ERR_FORMAT, Open(first_part + first.bytes + "PK\x05\x06"));
+  std::string whole = first_part + first.bytes;
+  EXPECT_EQ(ZIP_ERR_FORMAT, Open(whole.substr(0, whole.size() - 5)));
   EXPECT_EQ(0u, zip_.GetEntryCount());
 }
 
