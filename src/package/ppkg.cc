@@ -20,6 +20,7 @@ bool CPPkg::Clear() {
   language_.Assign(kFallbackLanguage);
   configuration_.Clear();
   archive_path_.Clear();
+  archive_ = nullptr;
   definition_.Reset();
   package_data_.Reset();
   return true;

@@ -58,6 +58,15 @@ class CPPkg {
   // unparsable definition, an unreadable or undecipherable configuration file.
   bool LoadPackage(const wchar_t* archivePath, const wchar_t* definitionEntryName,
                    const wchar_t* language);
+  // The same, read through `archive`, which the caller opened on
+  // `archivePath` and keeps open as long as the package is in use: the
+  // licence text and the package size are then read through it too. The stub
+  // passes its process-wide archive, so the package file is opened once and
+  // everything comes through that one handle: a file renamed into the
+  // package's place while the stub runs (a user may write the download folder
+  // an elevated stub runs from) is never read.
+  bool LoadPackage(const brxzip::ZIP_File& archive, const wchar_t* archivePath,
+                   const wchar_t* definitionEntryName, const wchar_t* language);
   // The loading steps over entries the caller provides; `archivePath` is
   // recorded as the package's archive on success.
   bool LoadPackageFrom(brx::PackageEntrySource* source, const wchar_t* archivePath,
@@ -106,6 +115,9 @@ class CPPkg {
   const CBrxXMLNode* FindMapEntry(const wchar_t* mapName, const wchar_t* source) const;
   bool FillConfigurationData(const uint8_t* bytes, size_t length);
 
+  // The open archive the package was loaded through, or null when it was
+  // loaded by path (each read then opens the path again).
+  const brxzip::ZIP_File* archive_ = nullptr;
   CBrxXMLReader definition_;
   CBrxXMLReader package_data_;
   brx::BoundedString<2> language_;

@@ -1,6 +1,8 @@
-// The package's reads from the appended archive. Each operation opens an
-// archive object of its own on the package's file, so it never disturbs the
-// process-wide archive's state.
+// The package's reads from the appended archive: through the archive the
+// package was loaded through, or else through an archive object of its own
+// opened on the package's file for each operation. Reads never depend on an
+// archive's state (every data chunk is read after an absolute seek), so a
+// shared archive is not disturbed.
 #include <string.h>
 
 #include <new>
@@ -14,7 +16,7 @@ namespace {
 
 class ZipEntrySource : public brx::PackageEntrySource {
  public:
-  explicit ZipEntrySource(brxzip::ZIP_File* archive) : archive_(archive) {}
+  explicit ZipEntrySource(const brxzip::ZIP_File* archive) : archive_(archive) {}
 
   bool FindEntry(const wchar_t* name, uint64_t* size) override {
     brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
@@ -28,7 +30,7 @@ class ZipEntrySource : public brx::PackageEntrySource {
   }
 
  private:
-  brxzip::ZIP_File* archive_;
+  const brxzip::ZIP_File* archive_;
 };
 
 const unsigned char kReadOnly = 1;
@@ -59,7 +61,17 @@ bool CPPkg::LoadPackage(const wchar_t* archivePath, const wchar_t* definitionEnt
   ZipEntrySource source(&archive);
   bool loaded = LoadPackageFrom(&source, archivePath, definitionEntryName, language);
   archive.CloseArchive();
+  archive_ = nullptr;
   return loaded;
+}
+
+bool CPPkg::LoadPackage(const brxzip::ZIP_File& archive, const wchar_t* archivePath,
+                        const wchar_t* definitionEntryName, const wchar_t* language) {
+  if (!archivePath || !definitionEntryName) return false;
+  ZipEntrySource source(&archive);
+  if (!LoadPackageFrom(&source, archivePath, definitionEntryName, language)) return false;
+  archive_ = &archive;
+  return true;
 }
 
 bool CPPkg::FindDefinitionEntry(const brxzip::ZIP_File& archive, PackagePath* outName) const {
@@ -89,25 +101,28 @@ bool CPPkg::FindDefinitionEntry(const brxzip::ZIP_File& archive, PackagePath* ou
 void CPPkg::GetPackageSize(uint64_t* outSize) const {
   if (!outSize) return;
   *outSize = 0;
-  brxzip::ZIP_File archive;
-  if (archive_path_.empty() || archive.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK)
-    return;
+  brxzip::ZIP_File own;
+  const brxzip::ZIP_File* archive = archive_;
+  if (!archive) {
+    if (archive_path_.empty() || own.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK) return;
+    archive = &own;
+  }
   uint64_t total = 0;
-  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
-    brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
+  for (uint64_t i = 0; i < archive->GetEntryCount(); ++i) {
+    brxzip::ZIP_FileEntry* entry = archive->GetEntryAt(i);
     if (entry) total += entry->GetUncompressedSize();
   }
-  archive.CloseArchive();
   *outSize = total;
 }
 
 bool CPPkg::GetLicenseText(void* buffer, size_t* inOutSize) const {
   if (!package_data_.loaded() || !inOutSize) return false;
-  brxzip::ZIP_File archive;
-  if (archive_path_.empty() || archive.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK)
-    return false;
-  ZipEntrySource source(&archive);
-  bool result = GetLicenseTextFrom(&source, buffer, inOutSize);
-  archive.CloseArchive();
-  return result;
+  brxzip::ZIP_File own;
+  const brxzip::ZIP_File* archive = archive_;
+  if (!archive) {
+    if (archive_path_.empty() || own.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK) return false;
+    archive = &own;
+  }
+  ZipEntrySource source(archive);
+  return GetLicenseTextFrom(&source, buffer, inOutSize);
 }

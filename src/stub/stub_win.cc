@@ -143,16 +143,20 @@ class Win32StubHost : public StubHost {
     return RunInstallDriver(nullptr, directory, /*install=*/false, /*no_ui=*/true);
   }
 
+  // Everything of the package is read through the process-wide archive's one
+  // handle on the stub's file, never by opening the path again.
   bool LoadDefinition() override {
     ProcessObjects& process = Process();
     if (DefinitionNameForStub(g_run.stub_path.get(), &g_run.definition_name) &&
-        process.package.LoadPackage(g_run.stub_path.get(), g_run.definition_name.get(), g_run.language)) {
+        process.package.LoadPackage(process.archive, g_run.stub_path.get(), g_run.definition_name.get(),
+                                    g_run.language)) {
       return true;
     }
     PackagePath found;
     if (!process.package.FindDefinitionEntry(process.archive, &found)) return false;
     g_run.definition_name.Assign(found.get());
-    return process.package.LoadPackage(g_run.stub_path.get(), g_run.definition_name.get(), g_run.language);
+    return process.package.LoadPackage(process.archive, g_run.stub_path.get(), g_run.definition_name.get(),
+                                       g_run.language);
   }
 
   void LoadIcons() override {
