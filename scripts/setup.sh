@@ -41,6 +41,22 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q "${missing[@]}"
 fi
 
+# The native expat (unit tests, fuzzers, brxpack) follows Debian's newest
+# update, not only what was installed once: the tests and fuzzers must run a
+# parser at least as patched as the one the stub ships. Cheap when current.
+expat_behind=()
+for p in libexpat1 libexpat1-dev; do
+  installed=$(dpkg-query -W -f='${Version}' "$p" 2>/dev/null || true)
+  candidate=$(apt-cache policy "$p" | awk '/Candidate:/ {print $2}')
+  if [ -n "$candidate" ] && [ "$candidate" != "(none)" ] && [ "$installed" != "$candidate" ]; then
+    expat_behind+=("$p=$candidate")
+  fi
+done
+if [ ${#expat_behind[@]} -gt 0 ]; then
+  echo "setup: updating ${expat_behind[*]}"
+  apt-get install -y -q "${expat_behind[@]}"
+fi
+
 # A Japanese locale lets the rich edit control show Japanese text under Wine;
 # the Chinese one does the same for the Chinese screenshots.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP.utf8$'; then

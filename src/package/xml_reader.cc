@@ -167,6 +167,16 @@ void XMLCALL OnCharacterData(void* user, const XML_Char* s, int length) {
   Guarded(state, [&] { OnCharacterDataBody(state, s, length); });
 }
 
+// Package files never need entities. A document that declares any is refused
+// before a reference can be expanded: deeply nested entities exhaust the stack
+// in some parser builds' recursive expansion, and exponential ones ("billion
+// laughs") exhaust memory. Whatever the parser build, such a file is simply
+// not a valid document; a DOCTYPE without declarations still loads.
+void XMLCALL OnEntityDeclaration(void* user, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
+                                 const XML_Char*, const XML_Char*, const XML_Char*) {
+  XML_StopParser(static_cast<ParseState*>(user)->parser, XML_FALSE);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -268,6 +278,7 @@ int CBrxXMLReader::Load(const void* bytes, size_t length) {
   XML_SetElementHandler(parser, OnStartElement, OnEndElement);
   XML_SetCharacterDataHandler(parser, OnCharacterData);
   XML_SetCdataSectionHandler(parser, OnStartCdata, OnEndCdata);
+  XML_SetEntityDeclHandler(parser, OnEntityDeclaration);
   XML_Status status =
       XML_Parse(parser, static_cast<const char*>(bytes), static_cast<int>(length), XML_TRUE);
   XML_ParserFree(parser);

@@ -146,6 +146,31 @@ TEST(XmlReaderTest, MalformedInputLeavesNothingToFind) {
   EXPECT_EQ(nullptr, r.FindChild(nullptr, L"a"));
 }
 
+TEST(XmlReaderTest, DocumentsDeclaringEntitiesAreRefused) {
+  // Nested deep enough to overflow the stack of a parser build that expands
+  // entities recursively.
+  std::string nested = "<!DOCTYPE a [<!ENTITY e0 \"x\">";
+  for (int i = 1; i < 10000; ++i) {
+    nested += "<!ENTITY e" + std::to_string(i) + " \"&e" + std::to_string(i - 1) + ";\">";
+  }
+  nested += "]><a>&e9999;</a>";
+  CBrxXMLReader r;
+  for (const std::string& doc :
+       {nested, std::string("<!DOCTYPE a [<!ENTITY x \"y\">]><a>ok</a>"),
+        std::string("<!DOCTYPE a [<!ENTITY % p \"<!ENTITY x 'y'>\"> %p;]><a/>"),
+        std::string("<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a>&x;</a>"),
+        std::string("<!DOCTYPE a [<!NOTATION n SYSTEM \"n\"><!ENTITY u SYSTEM \"u\" NDATA n>]><a/>")}) {
+    EXPECT_EQ(5, LoadText(&r, doc)) << doc.substr(0, 60);
+    EXPECT_EQ(nullptr, r.FindChild(nullptr, L"a"));
+  }
+  // A document type without declarations, or with element declarations only,
+  // still loads.
+  ASSERT_EQ(0, LoadText(&r, "<?xml version=\"1.0\"?><!DOCTYPE a><a>ok</a>"));
+  EXPECT_EQ(L"ok", TextOf(r, L"a", nullptr));
+  ASSERT_EQ(0, LoadText(&r, "<!DOCTYPE a [<!ELEMENT a (#PCDATA)>]><a>ok</a>"));
+  EXPECT_EQ(L"ok", TextOf(r, L"a", nullptr));
+}
+
 TEST(XmlReaderTest, LargeTreesAreFreedWithoutRecursion) {
   // Deep nesting and long sibling lists would overflow a recursive teardown.
   std::string doc;
