@@ -1,6 +1,7 @@
 // Packages made by other ZIP writers, appended to an executable, open exactly
 // like ours. Needs Info-ZIP zip and python3 on the build machine.
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,42 @@ TEST_F(ForeignPackageTest, BrxpackCommandLineRoundTrip) {
                    " && unzip -tq pkg.exe > /dev/null"
                    " && '" + tool + "' extract pkg.exe out"));
   ExpectPackageContents(W("pkg.exe"), W("out2"));
+}
+
+TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
+  std::string tool = "'" + std::string(BRXPACK_PATH) + "'";
+  std::string cd = "cd '" + dir_ + "' && ";
+  ASSERT_EQ(0, Shell(cd + tool + " build --stub stub.exe -o good.exe package.xml=src/package.xml"
+                     " && head -c -5 good.exe > cut.exe && cp good.exe stray.exe && printf 'PK\\005\\006' >> stray.exe"));
+  struct Row {
+    std::string arguments;
+    int status;           // exit status
+    const char* message;  // expected in standard error (standard output for --help)
+  };
+  const Row rows[] = {
+      {"build --stub stub.exe -o bad.exe package.xml=src/package.xml ../x=src/package.xml", 1, "refusing entry ../x"},
+      {"build --stub stub.exe -o bad.exe 'C:\\x=src/package.xml'", 1, "refusing entry C:\\x"},
+      {"build --stub stub.exe -o bad.exe a:b=src/package.xml", 1, "refusing entry a:b"},
+      {"build --stub stub.exe -o bad.exe /abs=src/package.xml", 1, "refusing entry /abs"},
+      {"build --stub stub.exe -o bad.exe CON=src/package.xml", 1, "device name"},
+      {"build --stub stub.exe -o bad.exe x.=src/package.xml", 1, "refusing entry x."},
+      {"build --stub stub.exe -o bad.exe a.xml=src/package.xml A.XML=src/package.xml", 1, "same name"},
+      {"list /etc/passwd", 1, "no package archive found at the end of /etc/passwd"},
+      {"list cut.exe", 1, "damaged"},
+      {"list stray.exe", 1, "damaged"},
+      {"extract missing.exe out", 1, "cannot open missing.exe"},
+      {"--help", 0, "usage: brxpack build"},
+      {"frobnicate", 2, "usage: brxpack build"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    int status = Shell(cd + tool + " " + row.arguments + " > out.txt 2> err.txt");
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(row.status, WEXITSTATUS(status));
+    std::string where = row.status == 0 ? "out.txt" : "err.txt";
+    EXPECT_EQ(0, Shell(cd + "grep -qF -- '" + row.message + "' " + where));
+  }
+  EXPECT_NE(0, Shell(cd + "test -e bad.exe"));
 }
 
 }  // namespace

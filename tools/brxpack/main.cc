@@ -7,12 +7,16 @@
 //       --keep-order is given.
 //   brxpack list PACKAGE
 //   brxpack extract PACKAGE DIR
+//   brxpack --help
+// Entry names the stub would refuse stop a build; list warns about them and
+// extract refuses the package, both with the entry's name and the reason.
 #include <stdio.h>
 #include <string.h>
 
 #include <string>
 #include <vector>
 
+#include "archive/entry_name.h"
 #include "archive/zip_file.h"
 #include "brxpack/definition_check.h"
 #include "brxpack/package_tool.h"
@@ -30,14 +34,22 @@ std::wstring Wide(const char* arg) {
 #endif
 }
 
+const char kUsage[] =
+    "usage: brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME]\n"
+    "                     [--keep-order] [--comment TEXT] [--encipher NAME] ENTRY...\n"
+    "       brxpack list PACKAGE\n"
+    "       brxpack extract PACKAGE DIR\n"
+    "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n";
+
+// A wrong command line: usage on standard error, exit 2.
 int Usage() {
-  fprintf(stderr,
-          "usage: brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME]\n"
-          "                     [--keep-order] [--comment TEXT] [--encipher NAME] ENTRY...\n"
-          "       brxpack list PACKAGE\n"
-          "       brxpack extract PACKAGE DIR\n"
-          "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n");
+  fputs(kUsage, stderr);
   return 2;
+}
+
+int Fail(const std::string& message) {
+  fprintf(stderr, "brxpack: %s\n", message.c_str());
+  return 1;
 }
 
 struct Input {
@@ -106,6 +118,16 @@ int Build(int argc, char** argv) {
     }
   }
   if (output.empty() || inputs.empty()) return Usage();
+  // A package the stub would refuse is never built: the same rules, checked
+  // here, fail on the packager's machine instead of the administrator's server.
+  brxzip::EntryNameSet names;
+  for (const Input& in : inputs) {
+    brxzip::EntryRefusal reason = brxzip::CheckEntryName(in.name.c_str());
+    if (reason == brxzip::EntryRefusal::kNone) reason = names.Add(in.name.c_str());
+    if (reason != brxzip::EntryRefusal::kNone) {
+      return Fail("refusing entry " + in.name + ": " + brxzip::DescribeEntryRefusal(reason));
+    }
+  }
   if (!definition.empty() && !keep_order) {
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (inputs[i].name == definition) {
@@ -155,15 +177,32 @@ int Build(int argc, char** argv) {
     fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
     return 1;
   }
+  // Read the result back as the stub will: a signed stub, for one, leaves a
+  // certificate table in the middle of the package, which the stub refuses.
+  brxzip::ZIP_File built;
+  int opened = built.OpenArchive(Wide(output.c_str()).c_str(), 1);
+  if (opened != brxzip::ZIP_OK) {
+    built.CloseArchive();
+    remove(output.c_str());
+    return Fail("the stub could not read the package built: " + brxpack::DescribeOpenFailure(opened, output) +
+                (stub.empty() ? "" : " (a signed stub? sign the package after building it)"));
+  }
   return 0;
 }
 
-int Open(brxzip::ZIP_File* archive, const char* path) {
+// Opens `path` as a package; false (with the reason on standard error) when
+// there is no usable archive or it has no entries.
+bool Open(brxzip::ZIP_File* archive, const char* path) {
   int result = archive->OpenArchive(Wide(path).c_str(), 1);
   if (result != brxzip::ZIP_OK) {
-    fprintf(stderr, "brxpack: cannot open %s: %s (%d)\n", path, brxpack::ResultName(result), result);
+    Fail(brxpack::DescribeOpenFailure(result, path));
+    return false;
   }
-  return result;
+  if (archive->GetEntryCount() == 0) {
+    Fail(std::string("the package archive in ") + path + " holds no entries");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -171,22 +210,30 @@ int Open(brxzip::ZIP_File* archive, const char* path) {
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    fputs(kUsage, stdout);
+    return 0;
+  }
   if (command == "build") return Build(argc - 2, argv + 2);
   if (command == "list" && argc == 3) {
     brxzip::ZIP_File archive;
-    if (Open(&archive, argv[2]) != brxzip::ZIP_OK) return 1;
+    if (!Open(&archive, argv[2])) return 1;
     std::string listing = brxpack::ListArchive(archive, argv[2]);
     fwrite(listing.data(), 1, listing.size(), stdout);
+    std::string refused = brxpack::DescribeRefusedEntries(archive);
+    if (!refused.empty()) fprintf(stderr, "brxpack: warning: the stub refuses this package:\n%s", refused.c_str());
     return 0;
   }
   if (command == "extract" && argc == 4) {
     brxzip::ZIP_File archive;
-    if (Open(&archive, argv[2]) != brxzip::ZIP_OK) return 1;
-    int result = brxpack::ExtractPackage(&archive, Wide(argv[3]));
-    if (result != brxzip::ZIP_OK) {
-      fprintf(stderr, "brxpack: extraction failed: %s (%d)\n", brxpack::ResultName(result), result);
-      return 1;
+    if (!Open(&archive, argv[2])) return 1;
+    std::string refused = brxpack::DescribeRefusedEntries(archive);
+    if (!refused.empty()) {
+      fprintf(stderr, "%s", refused.c_str());
+      return Fail("nothing extracted: the stub refuses this package");
     }
+    int result = brxpack::ExtractPackage(&archive, Wide(argv[3]));
+    if (result != brxzip::ZIP_OK) return Fail("extraction failed: " + brxpack::DescribeExtractFailure(result, argv[3]));
     return 0;
   }
   return Usage();

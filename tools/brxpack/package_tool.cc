@@ -2,6 +2,7 @@
 
 #include <stdio.h>
 
+#include "archive/entry_name.h"
 #include "platform/dir.h"
 
 namespace brxpack {
@@ -47,20 +48,41 @@ brxzip::ZIP_Result ExtractPackage(brxzip::ZIP_File* archive, const std::wstring&
   return archive->ExtractAll(target.c_str(), nullptr, nullptr);
 }
 
-const char* ResultName(int result) {
+std::string DescribeOpenFailure(int result, const std::string& path) {
   switch (result) {
-    case brxzip::ZIP_OK: return "ZIP_OK";
-    case brxzip::ZIP_ERR_FAILED: return "ZIP_ERR_FAILED";
-    case brxzip::ZIP_ERR_END_OF_STREAM: return "ZIP_ERR_END_OF_STREAM";
-    case brxzip::ZIP_ERR_SEEK: return "ZIP_ERR_SEEK";
-    case brxzip::ZIP_ERR_CREATE: return "ZIP_ERR_CREATE";
-    case brxzip::ZIP_ERR_NO_MEMORY: return "ZIP_ERR_NO_MEMORY";
-    case brxzip::ZIP_ERR_CRC: return "ZIP_ERR_CRC";
-    case brxzip::ZIP_ERR_FORMAT: return "ZIP_ERR_FORMAT";
-    case brxzip::ZIP_ERR_ARGUMENT: return "ZIP_ERR_ARGUMENT";
-    case brxzip::ZIP_ERR_OPEN: return "ZIP_ERR_OPEN";
-    default: return "unknown result";
+    case brxzip::ZIP_ERR_OPEN: return "cannot open " + path + " (missing, a directory, or not readable)";
+    case brxzip::ZIP_ERR_FAILED: return "no package archive found at the end of " + path;
+    case brxzip::ZIP_ERR_FORMAT:
+      return "the package archive in " + path +
+             " is damaged or unsupported (headers that disagree, an end record cut short, a multi-disk"
+             " archive, or a signature that does not close the file)";
+    case brxzip::ZIP_ERR_SEEK: return "cannot read " + path + " (a header points outside the file)";
+    case brxzip::ZIP_ERR_NO_MEMORY: return "out of memory while reading " + path;
+    default: return "cannot read the package archive in " + path;
   }
+}
+
+std::string DescribeExtractFailure(int result, const std::string& directory) {
+  switch (result) {
+    case brxzip::ZIP_ERR_FORMAT:
+      return "an entry has an unsafe name, an unsupported compression method or corrupt data";
+    case brxzip::ZIP_ERR_CRC: return "an entry's data is corrupt (its checksum does not match)";
+    case brxzip::ZIP_ERR_CREATE:
+      return "cannot create a file under " + directory + " (read-only, in the way, or a path over 260 characters)";
+    case brxzip::ZIP_ERR_FAILED: return "cannot create " + directory + " or a directory below it";
+    case brxzip::ZIP_ERR_END_OF_STREAM: return "an entry's data ends before its size";
+    case brxzip::ZIP_ERR_NO_MEMORY: return "out of memory";
+    default: return "cannot read an entry's data from the package";
+  }
+}
+
+std::string DescribeRefusedEntries(const brxzip::ZIP_File& archive) {
+  std::string out;
+  for (const brxzip::RefusedEntry& refused : brxzip::FindRefusedEntries(archive)) {
+    out += "refusing entry " + (refused.name.empty() ? std::string("(no name)") : refused.name) + ": " +
+           brxzip::DescribeEntryRefusal(refused.reason) + "\n";
+  }
+  return out;
 }
 
 }  // namespace brxpack

@@ -15,8 +15,16 @@ std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& arch
 // against the current directory when relative).
 brxzip::ZIP_Result ExtractPackage(brxzip::ZIP_File* archive, const std::wstring& directory);
 
-// A readable name of a result code ("ZIP_ERR_CRC").
-const char* ResultName(int result);
+// What went wrong, in a packager's words, when `path` cannot be opened as a
+// package ("no package archive found at the end of /etc/passwd").
+std::string DescribeOpenFailure(int result, const std::string& path);
+
+// The same for a failed extraction into `directory`.
+std::string DescribeExtractFailure(int result, const std::string& directory);
+
+// One line per entry the stub would refuse ("refusing entry CON: Windows
+// device name"); empty when there is none.
+std::string DescribeRefusedEntries(const brxzip::ZIP_File& archive);
 
 }  // namespace brxpack
 
