@@ -33,6 +33,9 @@ if [ -f "$sources" ] && grep -q '^Types: deb$' "$sources"; then
 fi
 
 expat_lib="$BRX_DEPS/expat-mingw/lib/libexpatw.a"
+# The Windows expat is rebuilt when the recipe below changes.
+expat_stamp="$BRX_DEPS/expat-mingw/brx-build"
+expat_want="recipe 2"
 if [ ${#missing[@]} -gt 0 ] || { [ ! -f "$expat_lib" ] && [ $need_update = 1 ]; }; then
   apt-get update -q
 fi
@@ -68,7 +71,9 @@ fi
 
 # expat for Windows: a static library that delivers UTF-16 (XML_Char = wchar_t),
 # built from Debian's own source package so Debian's security patches apply.
-if [ ! -f "$expat_lib" ]; then
+# Its only printf is debug output: the C library's plain stdio for it keeps
+# MinGW's float-capable printf (some 20 KB) out of the stub.
+if [ ! -f "$expat_lib" ] || [ "$(cat "$expat_stamp" 2>/dev/null)" != "$expat_want" ]; then
   echo "setup: cross-building expat for Windows into $BRX_DEPS/expat-mingw"
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
@@ -89,16 +94,26 @@ if [ ! -f "$expat_lib" ]; then
     cmake -S "$srcdir" -B build -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$OLDPWD/cmake/mingw-w64-x86_64.cmake" \
       -DCMAKE_BUILD_TYPE=Release \
+      -DCMAKE_C_FLAGS=-D__USE_MINGW_ANSI_STDIO=0 \
       -DCMAKE_INSTALL_PREFIX="$BRX_DEPS/expat-mingw" \
       -DEXPAT_CHAR_TYPE=wchar_t -DEXPAT_SHARED_LIBS=OFF \
       -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
       -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_FUZZERS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF \
       -DEXPAT_WITH_LIBBSD=OFF >/dev/null
     cmake --build build >/dev/null
-    cmake --install build >/dev/null
+    # Moved into place file by file with renames: a build linking meanwhile
+    # sees the old library or the new one, never half of one.
+    rm -rf "$BRX_DEPS/expat-mingw.new"
+    cmake --install build --prefix "$BRX_DEPS/expat-mingw.new" >/dev/null
+    (cd "$BRX_DEPS/expat-mingw.new" && find . -type f) | while read -r f; do
+      mkdir -p "$(dirname "$BRX_DEPS/expat-mingw/$f")"
+      mv -f "$BRX_DEPS/expat-mingw.new/$f" "$BRX_DEPS/expat-mingw/$f"
+    done
+    rm -rf "$BRX_DEPS/expat-mingw.new"
   )
   rm -rf "$work"
   trap - EXIT
   test -f "$expat_lib"
+  echo "$expat_want" > "$expat_stamp"
 fi
 echo "setup: ok"

@@ -1,6 +1,5 @@
 #include "base/format.h"
 
-#include <stdio.h>
 #include <string.h>
 #include <wchar.h>
 
@@ -31,7 +30,6 @@ const wchar_t* KindName(const Arg& a) {
     case Arg::kWide: return L"wstring";
     case Arg::kNarrow: return L"string";
     case Arg::kPointer: return L"pointer";
-    case Arg::kFloat: return L"double";
   }
   return L"?";
 }
@@ -155,31 +153,6 @@ void FormatPointer(std::wstring& out, const Spec& spec, const Arg& a) {
   Pad(out, spec, digits);
 }
 
-void FormatFloat(std::wstring& out, const Spec& spec, const Arg& a) {
-  // Digits from the C library (narrow, so the "%s" question does not arise).
-  char fmt[32];
-  size_t n = 0;
-  fmt[n++] = '%';
-  if (spec.left) fmt[n++] = '-';
-  if (spec.plus) fmt[n++] = '+';
-  if (spec.space) fmt[n++] = ' ';
-  if (spec.zero) fmt[n++] = '0';
-  if (spec.alt) fmt[n++] = '#';
-  fmt[n++] = '*';
-  fmt[n++] = '.';
-  fmt[n++] = '*';
-  fmt[n++] = static_cast<char>(spec.conversion);
-  fmt[n] = '\0';
-  int precision = spec.precision >= 0 ? spec.precision : 6;
-  if (precision > 400) precision = 400;
-  int len = snprintf(nullptr, 0, fmt, spec.width, precision, a.real);
-  if (len < 0) return;
-  std::string text(static_cast<size_t>(len) + 1, '\0');
-  snprintf(&text[0], text.size(), fmt, spec.width, precision, a.real);
-  text.resize(static_cast<size_t>(len));
-  for (char ch : text) out += static_cast<wchar_t>(static_cast<unsigned char>(ch));
-}
-
 }  // namespace
 
 std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
@@ -290,9 +263,9 @@ std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
     bool is_string = c == L's' || c == L'S';
     bool is_char = c == L'c' || c == L'C';
     bool is_integer = c == L'd' || c == L'i' || c == L'u' || c == L'x' || c == L'X' || c == L'o';
-    bool is_float = c == L'f' || c == L'F' || c == L'e' || c == L'E' || c == L'g' || c == L'G' ||
-                    c == L'a' || c == L'A';
-    if (!is_string && !is_char && !is_integer && !is_float && c != L'p') {
+    // No floating point: the product never formats one, and the C library's
+    // float formatting would cost the stub some 20 KB.
+    if (!is_string && !is_char && !is_integer && c != L'p') {
       Marker(out, directive, L"unsupported");
       continue;
     }
@@ -331,11 +304,6 @@ std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
       if (!ok && (a.kind == Arg::kInteger || a.kind == Arg::kCharacter)) {
         Marker(out, directive, L"overflow");
         continue;
-      }
-    } else if (is_float) {
-      if (a.kind == Arg::kFloat) {
-        FormatFloat(out, spec, a);
-        ok = true;
       }
     } else {  // %p
       if (a.kind == Arg::kPointer || a.kind == Arg::kWide || a.kind == Arg::kNarrow) {

@@ -4,7 +4,8 @@
 //   %s  wide string       %hs %S  narrow string (ANSI code page)   %ls %ws wide
 //   %c  wide character    %hc %C  narrow character
 //   %d %i signed, %u unsigned, %x %X hexadecimal, %o octal (32-bit unless
-//   l l / I64 / z asks for 64), %p pointer, %f %e %g %a floating point, %%.
+//   l l / I64 / z asks for 64), %p pointer, %%. No floating point: %f, %e,
+//   %g and %a show the marker "%!f(unsupported)" and consume nothing.
 //   Flags "-+ 0#", width and precision (digits or '*').
 //
 // Each argument is captured with its type and checked against its conversion
@@ -35,7 +36,6 @@ struct Arg {
     kWide,       // wide string (may be null)
     kNarrow,     // narrow string (may be null)
     kPointer,    // any other pointer
-    kFloat,
   };
   Kind kind;
   bool is_signed = false;
@@ -45,7 +45,6 @@ struct Arg {
   const char* narrow = nullptr;
   size_t length = static_cast<size_t>(-1);  // known string length, or -1: up to the terminator
   const void* pointer = nullptr;
-  double real = 0;
 };
 
 template <typename T>
@@ -72,12 +71,9 @@ inline Arg MakeArg(unsigned long v) { return MakeInteger(v, Arg::kInteger); }
 inline Arg MakeArg(long long v) { return MakeInteger(v, Arg::kInteger); }
 inline Arg MakeArg(unsigned long long v) { return MakeInteger(v, Arg::kInteger); }
 
-inline Arg MakeArg(double v) {
-  Arg a{Arg::kFloat};
-  a.real = v;
-  return a;
-}
-inline Arg MakeArg(float v) { return MakeArg(static_cast<double>(v)); }
+// Floating point is not formatted (see %f above): passing one does not compile.
+Arg MakeArg(double v) = delete;
+Arg MakeArg(float v) = delete;
 
 inline Arg MakeArg(const wchar_t* s) {
   Arg a{Arg::kWide};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "archive/directory_path.h"
+#include "base/format.h"
 #include "install/completion_codes.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
@@ -113,7 +114,7 @@ std::wstring FindRecord(HKEY component_key, const wchar_t* file_name, const wcha
 
 std::wstring FirstFreeRecord(HKEY component_key) {
   for (unsigned long n = 0;; ++n) {
-    std::wstring name = std::to_wstring(n);
+    std::wstring name = Format(L"%lu", n);  // not std::to_wstring: it links the C library's printf
     if (!SubkeyExists(component_key, name.c_str())) return name;
   }
 }
