@@ -1,5 +1,6 @@
-// Opens arbitrary bytes as a package and reads every entry, whole and in
-// small chunks, as the stub and the package loader do.
+// Opens arbitrary bytes as a package (a PE image with a certificate table
+// among the seeds), judges its entries' names and reads every entry, whole
+// and in small chunks, as the stub and the package loader do.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,10 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   brxzip::ZIP_File zip;
   if (zip.OpenArchive(path.c_str(), 1) != brxzip::ZIP_OK) return 0;
   zip.FindEntry(L"ZT_DATA.XML");
+  brxzip::FindRefusedEntries(zip);
   static std::vector<unsigned char> whole;
   for (uint64_t i = 0; i < zip.GetEntryCount(); ++i) {
     brxzip::ZIP_FileEntry* e = zip.GetEntryAt(i);
-    brxzip::IsSafeEntry(*e);
     // Sizes come from the input: read big entries only in pieces.
     if (e->GetUncompressedSize() <= (1u << 20)) {
       whole.resize(e->GetUncompressedSize());
