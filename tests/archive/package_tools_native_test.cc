@@ -77,6 +77,13 @@ TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
   std::string cd = "cd '" + dir_ + "' && ";
   ASSERT_EQ(0, Shell(cd + tool + " build --stub stub.exe -o good.exe package.xml=src/package.xml"
                      " && head -c -5 good.exe > cut.exe && cp good.exe stray.exe && printf 'PK\\005\\006' >> stray.exe"));
+  // A stub signed before packing: its certificate table ends up mid-file.
+  ASSERT_EQ(0, Shell(cd + "python3 -c \"import struct\n"
+                     "b = bytearray(1024); b[0:2] = b'MZ'; struct.pack_into('<I', b, 0x3C, 0x40)\n"
+                     "b[0x40:0x44] = b'PE\\\\0\\\\0'; struct.pack_into('<H', b, 0x54, 240)\n"
+                     "struct.pack_into('<H', b, 0x58, 0x20B); struct.pack_into('<I', b, 0x58 + 108, 16)\n"
+                     "struct.pack_into('<II', b, 0x58 + 144, 512, 512)\n"
+                     "open('signed-stub.exe', 'wb').write(b)\""));
   struct Row {
     std::string arguments;
     int status;           // exit status
@@ -90,6 +97,7 @@ TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
       {"build --stub stub.exe -o bad.exe CON=src/package.xml", 1, "device name"},
       {"build --stub stub.exe -o bad.exe x.=src/package.xml", 1, "refusing entry x."},
       {"build --stub stub.exe -o bad.exe a.xml=src/package.xml A.XML=src/package.xml", 1, "same name"},
+      {"build --stub signed-stub.exe -o bad.exe package.xml=src/package.xml", 1, "sign the package after"},
       {"list /etc/passwd", 1, "no package archive found at the end of /etc/passwd"},
       {"list cut.exe", 1, "damaged"},
       {"list stray.exe", 1, "damaged"},
