@@ -1,5 +1,6 @@
 // The package over real appended archives, as the stub reads its own file.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <string>
@@ -43,8 +44,8 @@ struct Entry {
   std::string data;
 };
 
-std::wstring BuildPackage(const std::vector<Entry>& entries) {
-  std::wstring path = TempPackagePath();
+std::wstring BuildPackage(const std::vector<Entry>& entries, const wchar_t* suffix = L"") {
+  std::wstring path = TempPackagePath() + suffix;
   brxpack::PackageWriter writer;
   EXPECT_TRUE(writer.Begin(path.c_str(), Bytes("MZ\x90 pretend stub image")));
   for (const Entry& e : entries) EXPECT_TRUE(writer.AddData(e.name, Bytes(e.data))) << e.name;
@@ -147,6 +148,44 @@ TEST(PackageArchiveTest, ConfigurationLicenceAndSizeFromTheArchive) {
   pkg.GetPackageSize(&total);
   EXPECT_EQ(0u, total);
   EXPECT_FALSE(pkg.GetLicenseText(nullptr, &size));
+}
+
+// The stub loads its package through the archive it opened once: a file
+// renamed into the package's place afterwards (a user may write the folder an
+// elevated stub runs from) is never read.
+TEST(PackageArchiveTest, PackageLoadedThroughAnOpenArchiveIgnoresAFileSwappedIn) {
+  auto entries = [](const char* licence) {
+    return std::vector<Entry>{
+        {"cp1.xml", Definition("2.0.1.0")},
+        {"zt_data.xml", "<zt_pkg_data><license><filename lang='en'>license.txt</filename></license></zt_pkg_data>"},
+        {"license.txt", licence}};
+  };
+  std::wstring path = BuildPackage(entries("genuine"));
+  brxzip::ZIP_File archive;
+  ASSERT_EQ(brxzip::ZIP_OK, archive.OpenArchive(path.c_str(), 1));
+  CPPkg pkg;
+  ASSERT_TRUE(pkg.LoadPackage(archive, path.c_str(), L"cp1.xml", L"en"));
+
+  std::wstring swapped = BuildPackage(entries("swapped in, and longer"), L".new");
+  std::wstring staged = path + L".staged";
+#ifdef _WIN32
+  MoveFileExW(swapped.c_str(), staged.c_str(), MOVEFILE_REPLACE_EXISTING);
+  MoveFileExW(staged.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);  // refused while the stub holds it
+#else
+  std::string from(swapped.begin(), swapped.end()), via(staged.begin(), staged.end()), to(path.begin(), path.end());
+  ASSERT_EQ(0, rename(from.c_str(), via.c_str()));
+  ASSERT_EQ(0, rename(via.c_str(), to.c_str()));
+#endif
+  size_t size = 0;
+  ASSERT_TRUE(pkg.GetLicenseText(nullptr, &size));
+  std::string text(size, 'X');
+  ASSERT_TRUE(pkg.GetLicenseText(&text[0], &size));
+  EXPECT_EQ(std::string("genuine\0\0\0\0\0", 12), text);
+  uint64_t total = 0;
+  pkg.GetPackageSize(&total);
+  uint64_t expected = 0;
+  for (const Entry& e : entries("genuine")) expected += e.data.size();
+  EXPECT_EQ(expected, total);
 }
 
 }  // namespace
