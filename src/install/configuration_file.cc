@@ -13,21 +13,33 @@
 
 namespace brx {
 
-bool WriteConfigurationFile(const CPPkg& package, const brxzip::ZIP_File& archive, const wchar_t* directory) {
-  if (!package.HasConfigUi()) return true;
+ConfigurationPlacement PlanConfigurationFile(const CPPkg& package, const brxzip::ZIP_File& archive,
+                                             std::vector<uint8_t>* bytes) {
+  if (!package.HasConfigUi()) return ConfigurationPlacement::kAsStored;
   const wchar_t* name = package.GetConfigFileName();
-  if (!name || !*name) return true;
-  if (!archive.FindEntry(name)) return true;
+  if (!name || !*name) return ConfigurationPlacement::kAsStored;
+  if (!archive.FindEntry(name)) return ConfigurationPlacement::kAsStored;
 
   const ConfigurationData& data = package.GetConfigurationData();
-  if (!data.IsByteArray()) return false;
+  if (!data.IsByteArray() || !data.CopyBytes(bytes)) return ConfigurationPlacement::kUnusable;
+  if (bytes->size() > std::numeric_limits<uint32_t>::max()) return ConfigurationPlacement::kUnusable;
+  return ConfigurationPlacement::kReplaced;
+}
+
+bool WriteConfigurationFile(const CPPkg& package, const brxzip::ZIP_File& archive, const wchar_t* directory) {
   std::vector<uint8_t> bytes;
-  if (!data.CopyBytes(&bytes)) return false;
-  if (bytes.size() > std::numeric_limits<uint32_t>::max()) return false;
+  switch (PlanConfigurationFile(package, archive, &bytes)) {
+    case ConfigurationPlacement::kAsStored:
+      return true;
+    case ConfigurationPlacement::kUnusable:
+      return false;
+    case ConfigurationPlacement::kReplaced:
+      break;
+  }
 
   std::wstring path = directory ? directory : L"";
   if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-  path += name;
+  path += package.GetConfigFileName();
 
   platform::File file;
   if (!file.Open(path.c_str(), platform::FileMode::kCreateAlways)) return false;

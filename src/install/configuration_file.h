@@ -7,7 +7,19 @@ namespace brxzip {
 class ZIP_File;
 }
 
+#include <stdint.h>
+
+#include <vector>
+
 namespace brx {
+
+// What WriteConfigurationFile does for a package: nothing (no config UI
+// declared, no file name, no such entry: the extracted entry stays as
+// stored), write the package's copy in *bytes over the extracted one, or
+// fail because the package holds no usable copy.
+enum class ConfigurationPlacement { kAsStored, kReplaced, kUnusable };
+ConfigurationPlacement PlanConfigurationFile(const CPPkg& package, const brxzip::ZIP_File& archive,
+                                             std::vector<uint8_t>* bytes);
 
 // Replaces the configuration file that extraction wrote into directory with
 // the package's usable copy (decoded when the package stores it enciphered).

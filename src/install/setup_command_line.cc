@@ -115,12 +115,17 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
 }
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
+                           const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out) {
+  PackageArgumentMap map(package);
+  return BuildSetupCommandLine(extraction_dir, package.GetInstallCommand(), package.GetInstallCommandParams(),
+                               stub_arguments, map, mask, out);
+}
+
+bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
                            const wchar_t* process_command_line, bool mask, SetupCommandLine* out) {
   std::vector<std::wstring> args = SplitCommandLine(process_command_line, FirstArgument::kProgramPath);
   if (!args.empty()) args.erase(args.begin());  // the program path
-  PackageArgumentMap map(package);
-  return BuildSetupCommandLine(extraction_dir, package.GetInstallCommand(),
-                               package.GetInstallCommandParams(), args, map, mask, out);
+  return BuildSetupCommandLine(extraction_dir, package, args, mask, out);
 }
 
 bool BuildSetupCommandLines(CCmpLog2& log, const CPPkg& package, const wchar_t* process_command_line,

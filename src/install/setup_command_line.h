@@ -34,6 +34,10 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
                            const wchar_t* params, const std::vector<std::wstring>& stub_arguments,
                            const ArgumentMap& map, bool mask, SetupCommandLine* out);
 
+// The same from the package and the stub's arguments (no program path).
+bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
+                           const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out);
+
 // The same from the package and the process's complete command line
 // (program path first).
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,

@@ -8,34 +8,25 @@
 #include <new>
 
 #include "archive/zip_file.h"
-#include "package/entry_source.h"
+#include "package/definition_search.h"
 #include "package/ppkg.h"
+#include "package/zip_entry_source.h"
 #include "platform/codepage.h"
 
-namespace {
+namespace brx {
 
-class ZipEntrySource : public brx::PackageEntrySource {
- public:
-  explicit ZipEntrySource(const brxzip::ZIP_File* archive) : archive_(archive) {}
+bool ZipEntrySource::FindEntry(const wchar_t* name, uint64_t* size) {
+  brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
+  if (!entry) return false;
+  *size = entry->GetUncompressedSize();
+  return true;
+}
 
-  bool FindEntry(const wchar_t* name, uint64_t* size) override {
-    brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
-    if (!entry) return false;
-    *size = entry->GetUncompressedSize();
-    return true;
-  }
-  bool ReadEntry(const wchar_t* name, void* destination, uint64_t size) override {
-    brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
-    return entry && entry->ReadToMemory(destination, size) == brxzip::ZIP_OK;
-  }
+bool ZipEntrySource::ReadEntry(const wchar_t* name, void* destination, uint64_t size) {
+  brxzip::ZIP_FileEntry* entry = archive_->FindEntry(name);
+  return entry && entry->ReadToMemory(destination, size) == brxzip::ZIP_OK;
+}
 
- private:
-  const brxzip::ZIP_File* archive_;
-};
-
-const unsigned char kReadOnly = 1;
-
-// True when the last path component's extension is ".xml", any case.
 bool HasXmlExtension(const char* name) {
   const char* component = name;
   for (const char* p = name; *p; ++p) {
@@ -51,6 +42,26 @@ bool HasXmlExtension(const char* name) {
   return true;
 }
 
+bool LoadXmlEntry(brxzip::ZIP_FileEntry* entry, CBrxXMLReader* reader) {
+  uint32_t size = entry->GetUncompressedSize();
+  if (size == 0) return false;  // nothing to parse
+  EntryBuffer buffer;
+  buffer.data.reset(new (std::nothrow) uint8_t[size]);
+  if (!buffer.data || entry->ReadToMemory(buffer.data.get(), size) != brxzip::ZIP_OK) return false;
+  return reader->Load(buffer.data.get(), size) == CBrxXMLReader::kLoadOk;
+}
+
+bool IsKnownDefinition(const CBrxXMLReader& reader) {
+  return reader.FindChild(nullptr, L"brx_package", L"version", L"2.0.1.0") ||
+         reader.FindChild(nullptr, L"brx_package", L"version", L"2.0.2.0");
+}
+
+}  // namespace brx
+
+namespace {
+
+const unsigned char kReadOnly = 1;
+
 }  // namespace
 
 bool CPPkg::LoadPackage(const wchar_t* archivePath, const wchar_t* definitionEntryName,
@@ -58,7 +69,7 @@ bool CPPkg::LoadPackage(const wchar_t* archivePath, const wchar_t* definitionEnt
   if (!archivePath || !definitionEntryName) return false;
   brxzip::ZIP_File archive;
   if (archive.OpenArchive(archivePath, kReadOnly) != brxzip::ZIP_OK) return false;
-  ZipEntrySource source(&archive);
+  brx::ZipEntrySource source(&archive);
   bool loaded = LoadPackageFrom(&source, archivePath, definitionEntryName, language);
   archive.CloseArchive();
   archive_ = nullptr;
@@ -68,7 +79,7 @@ bool CPPkg::LoadPackage(const wchar_t* archivePath, const wchar_t* definitionEnt
 bool CPPkg::LoadPackage(const brxzip::ZIP_File& archive, const wchar_t* archivePath,
                         const wchar_t* definitionEntryName, const wchar_t* language) {
   if (!archivePath || !definitionEntryName) return false;
-  ZipEntrySource source(&archive);
+  brx::ZipEntrySource source(&archive);
   if (!LoadPackageFrom(&source, archivePath, definitionEntryName, language)) return false;
   archive_ = &archive;
   return true;
@@ -80,16 +91,8 @@ bool CPPkg::FindDefinitionEntry(const brxzip::ZIP_File& archive, PackagePath* ou
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
     const char* name = entry ? entry->GetName() : nullptr;
-    if (!name || !HasXmlExtension(name)) continue;
-    brx::EntryBuffer buffer;
-    uint32_t size = entry->GetUncompressedSize();
-    if (size == 0) continue;  // nothing to parse
-    buffer.data.reset(new (std::nothrow) uint8_t[size]);
-    if (!buffer.data || entry->ReadToMemory(buffer.data.get(), size) != brxzip::ZIP_OK) continue;
-    if (reader.Load(buffer.data.get(), size) != CBrxXMLReader::kLoadOk) continue;
-    if (!reader.FindChild(nullptr, L"brx_package", L"version", L"2.0.1.0") &&
-        !reader.FindChild(nullptr, L"brx_package", L"version", L"2.0.2.0"))
-      continue;
+    if (!name || !brx::HasXmlExtension(name)) continue;
+    if (!brx::LoadXmlEntry(entry, &reader) || !brx::IsKnownDefinition(reader)) continue;
     // A name too long to hand back could not be loaded by name either.
     std::wstring wide = brx::platform::AnsiToWide(name, strlen(name));
     if (!outName->Assign(wide.c_str(), wide.size())) continue;
@@ -123,6 +126,6 @@ bool CPPkg::GetLicenseText(void* buffer, size_t* inOutSize) const {
     if (archive_path_.empty() || own.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK) return false;
     archive = &own;
   }
-  ZipEntrySource source(archive);
+  brx::ZipEntrySource source(archive);
   return GetLicenseTextFrom(&source, buffer, inOutSize);
 }

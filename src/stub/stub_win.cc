@@ -6,7 +6,7 @@
 #include "install/install_environment_win.h"
 #include "install/reboot_win.h"
 #include "stub/agent_parent_win.h"
-#include "stub/definition_name.h"
+#include "stub/load_definition.h"
 #include "stub/options.h"
 #include "stub/process_objects.h"
 #include "stub/run_stub.h"
@@ -147,16 +147,8 @@ class Win32StubHost : public StubHost {
   // handle on the stub's file, never by opening the path again.
   bool LoadDefinition() override {
     ProcessObjects& process = Process();
-    if (DefinitionNameForStub(g_run.stub_path.get(), &g_run.definition_name) &&
-        process.package.LoadPackage(process.archive, g_run.stub_path.get(), g_run.definition_name.get(),
-                                    g_run.language)) {
-      return true;
-    }
-    PackagePath found;
-    if (!process.package.FindDefinitionEntry(process.archive, &found)) return false;
-    g_run.definition_name.Assign(found.get());
-    return process.package.LoadPackage(process.archive, g_run.stub_path.get(), g_run.definition_name.get(),
-                                       g_run.language);
+    return LoadStubDefinition(process.package, process.archive, g_run.stub_path.get(), g_run.language,
+                              &g_run.definition_name);
   }
 
   void LoadIcons() override {
