@@ -43,3 +43,7 @@ if [ "$code" != 1 ]; then
   echo "main: brxsample.exe /silent should exit with 1 (installed), got $code" >&2
   exit 1
 fi
+
+# What the stub does with the sample package, for a silent install with the unknown option /f.
+echo "----- brxpack inspect brxsample.exe -- /s /f -----"
+"$root/dist/bin/brxpack" inspect "$pkg" -- /s /f

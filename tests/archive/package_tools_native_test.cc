@@ -116,5 +116,24 @@ TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
   EXPECT_NE(0, Shell(cd + "test -e bad.exe"));
 }
 
+// 0: the package can install; 1: it cannot (here: a file with no package);
+// 2: the command was wrong.
+TEST_F(ForeignPackageTest, InspectExitStatus) {
+  std::string tool = BRXPACK_PATH;
+  std::string sample = std::string(BRX_SAMPLE_COMPONENT_DIR) + "/";
+  ASSERT_EQ(0, Shell("cd '" + dir_ + "' && '" + tool + "' build --stub stub.exe -o brxsample.exe"
+                   " brxsample.xml='" + sample + "brxsample.xml' zt_data.xml='" + sample + "zt_data.xml'"
+                   " sample.cfg='" + sample + "sample.cfg' setup.exe=stub.exe"));
+  auto status = [&](const std::string& args) {
+    int code = Shell("cd '" + dir_ + "' && '" + tool + "' inspect " + args + " > out.txt");
+    return WIFEXITED(code) ? WEXITSTATUS(code) : -1;
+  };
+  EXPECT_EQ(0, status("--json brxsample.exe -- /s /f"));
+  EXPECT_EQ(1, status("pkg.exe"));
+  EXPECT_EQ(2, status(""));
+  EXPECT_EQ(2, status("--verbose brxsample.exe"));
+  EXPECT_EQ(2, status("brxsample.exe other.exe"));
+}
+
 }  // namespace
 }  // namespace brxzip

@@ -7,6 +7,9 @@
 //       --keep-order is given.
 //   brxpack list PACKAGE
 //   brxpack extract PACKAGE DIR
+//   brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]
+//       What the stub would do with the package: exit 0 when an install can
+//       succeed as far as the package decides, 1 when it cannot.
 //   brxpack --help
 // Entry names the stub would refuse stop a build; list warns about them and
 // extract refuses the package, both with the entry's name and the reason.
@@ -18,11 +21,17 @@
 
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
+#include "base/command_line.h"
 #include "brxpack/definition_check.h"
+#include "brxpack/inspect.h"
 #include "brxpack/package_tool.h"
 #include "brxpack/package_writer.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -39,6 +48,7 @@ const char kUsage[] =
     "                     [--keep-order] [--comment TEXT] [--encipher NAME] ENTRY...\n"
     "       brxpack list PACKAGE\n"
     "       brxpack extract PACKAGE DIR\n"
+    "       brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]\n"
     "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n";
 
 // A wrong command line: usage on standard error, exit 2.
@@ -205,6 +215,45 @@ bool Open(brxzip::ZIP_File* archive, const char* path) {
   return true;
 }
 
+// The arguments as wide text. On Windows they are split again from the wide
+// command line with the stub's own rules, so the stub arguments of inspect
+// reach the command-line builder exactly as the stub would receive them.
+std::vector<std::wstring> WideArguments(int argc, char** argv) {
+#ifdef _WIN32
+  std::vector<std::wstring> split = brx::SplitCommandLine(GetCommandLineW(), brx::FirstArgument::kProgramPath);
+  if (static_cast<int>(split.size()) == argc) return split;
+#endif
+  std::vector<std::wstring> args;
+  for (int i = 0; i < argc; ++i) args.push_back(Wide(argv[i]));
+  return args;
+}
+
+// inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]
+int Inspect(const std::vector<std::wstring>& args, int argc, char** argv) {
+  bool as_json = false;
+  int package = -1;
+  size_t i = 2;
+  for (; i < args.size(); ++i) {
+    if (args[i] == L"--") break;
+    if (args[i] == L"--json") {
+      as_json = true;
+    } else if (!args[i].empty() && args[i][0] == L'-') {
+      return Usage();
+    } else if (package < 0) {
+      package = static_cast<int>(i);
+    } else {
+      return Usage();
+    }
+  }
+  if (package < 0 || package >= argc) return Usage();
+  std::vector<std::wstring> stub_arguments;
+  if (i < args.size()) stub_arguments.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+  brxpack::InspectReport report = brxpack::InspectPackage(args[package], argv[package], stub_arguments);
+  std::string text = as_json ? brxpack::FormatInspectJson(report) : brxpack::FormatInspectText(report);
+  fwrite(text.data(), 1, text.size(), stdout);
+  return report.ExitStatus();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -215,6 +264,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "build") return Build(argc - 2, argv + 2);
+  if (command == "inspect") return Inspect(WideArguments(argc, argv), argc, argv);
   if (command == "list" && argc == 3) {
     brxzip::ZIP_File archive;
     if (!Open(&archive, argv[2])) return 1;
