@@ -197,6 +197,13 @@ void ReadPackageData(const CPPkg& package, InspectReport* report) {
   report->return_code_map = Pairs(Path(data, {L"zt_pkg_data", L"installation", L"install", L"returncode_map"}),
                                   L"map", L"source", L"dest");
   report->virtualization_allowed = package.IsVirtualizationAllowed();
+  for (const auto& licence : report->licences) {
+    if (HasEntry(*report, licence.second)) continue;
+    Warn(report, "licence_missing",
+         "the licence file " + Quoted(licence.second) + " (" + brx::WideToUtf8(licence.first) +
+             ") is not in the archive: where the stub picks that file it shows no licence agreement",
+         false);
+  }
 }
 
 // Text a setup program can read: printable ASCII, tab and line ends, and
