@@ -120,7 +120,7 @@ std::string FormatInspectText(const InspectReport& r) {
     t.Heading("Package data");
     t.Field("settings", PairsText(r.settings, "="));
     t.Field("licence", PairsText(r.licences, ": "));
-    t.Field("virtual guest", r.virtualization_allowed ? "allowed" : "refused");
+    t.Field("virtual guest", r.virtualization_allowed ? "allowed" : "refused: an install in a virtual machine stops");
 
     t.Heading("Configuration");
     t.Field("file", ConfigurationSummary(r.configuration));
