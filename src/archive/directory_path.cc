@@ -46,9 +46,17 @@ bool EnsureDirectoryPath(const wchar_t* path) {
   return MakeDirectoryChain(path, root);
 }
 
-int CreateDirectoryPath(const wchar_t* path) {
+namespace {
+
+MakeDirectoryResult MakeOne(const wchar_t* path, const wchar_t* sddl) {
+  return sddl ? brx::platform::MakeDirectory(path, sddl) : brx::platform::MakeDirectory(path);
+}
+
+}  // namespace
+
+int CreateDirectoryPath(const wchar_t* path, const wchar_t* sddl) {
   if (!path || !*path || wcslen(path) > kCreateCapacity) return 0;
-  MakeDirectoryResult r = brx::platform::MakeDirectory(path);
+  MakeDirectoryResult r = MakeOne(path, sddl);
   if (r == MakeDirectoryResult::kCreated || r == MakeDirectoryResult::kExists) return 1;
   if (r != MakeDirectoryResult::kPathNotFound) return 0;
 
@@ -60,10 +68,10 @@ int CreateDirectoryPath(const wchar_t* path) {
   if (last == std::wstring::npos) return 0;
   parent.resize(last + 1);
   if (parent.size() >= wcslen(path)) return 0;
-  if (!CreateDirectoryPath(parent.c_str())) return 0;
+  if (!CreateDirectoryPath(parent.c_str(), sddl)) return 0;
   // Once, not recursively: a parent that "exists" but still does not let the
   // child be created must end the walk instead of repeating it.
-  r = brx::platform::MakeDirectory(path);
+  r = MakeOne(path, sddl);
   return r == MakeDirectoryResult::kCreated || r == MakeDirectoryResult::kExists ? 1 : 0;
 }
 

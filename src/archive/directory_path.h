@@ -15,8 +15,9 @@ bool EnsureDirectoryPath(const wchar_t* path);
 // Creates `path` with its missing parents, walking up from the deepest one.
 // Non-zero on success (also when it already exists), 0 on failure, including
 // a path whose top component can never be created (a drive that does not
-// exist).
-int CreateDirectoryPath(const wchar_t* path);
+// exist). With `sddl`, every directory it creates gets that access list
+// (platform::MakeDirectory); existing ones are left as they are.
+int CreateDirectoryPath(const wchar_t* path, const wchar_t* sddl = nullptr);
 
 // The work behind EnsureDirectoryPath without its checks on the path: creates
 // the whole path at once, or else every prefix ending at a separator from

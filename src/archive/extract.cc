@@ -1,5 +1,6 @@
 #include <wchar.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/codepage.h"
 #include "platform/dir.h"
 #include "platform/file.h"
+#include "platform/path_info.h"
 
 namespace brxzip {
 
@@ -25,6 +27,27 @@ std::wstring TargetPath(const wchar_t* destination, const char* name) {
   }
   path += brx::platform::AnsiToWide(std::string(name));
   return path;
+}
+
+// In a folder that existed before (a /instpath: folder), a junction or
+// symbolic link below the destination would carry an entry's bytes outside
+// it ("sub" linked to C:\Windows receives "sub/x.dll"), and one in place of
+// the entry's file would overwrite the file it names. True when any level of
+// target below destination is a link or cannot be examined; `seen` holds the
+// levels already found clean.
+bool PassesThroughLink(const std::wstring& destination, const std::wstring& target,
+                       std::set<std::wstring>* seen) {
+  for (size_t i = destination.size() + 1; i <= target.size(); ++i) {
+    if (i < target.size() && !brx::platform::IsPathSeparator(target[i])) continue;
+    std::wstring level = target.substr(0, i);
+    if (level.empty() || brx::platform::IsPathSeparator(level.back()) || seen->count(level)) continue;
+    brx::platform::PathKind kind = brx::platform::KindOf(level.c_str());
+    if (kind == brx::platform::PathKind::kLink || kind == brx::platform::PathKind::kUnknown) return true;
+    // Nothing below a missing level exists yet.
+    if (kind == brx::platform::PathKind::kMissing) return false;
+    seen->insert(level);
+  }
+  return false;
 }
 
 }  // namespace
@@ -86,9 +109,11 @@ ZIP_Result ZIP_File::ExtractAll(const wchar_t* destination, ExtractProgressCallb
 
   std::vector<std::wstring> targets;
   targets.reserve(entries_.size());
+  std::set<std::wstring> clean_levels;
   for (const auto& entry : entries_) {
     targets.push_back(TargetPath(destination, entry->GetName()));
     if (targets.back().size() > kMaxTargetPath) return ZIP_ERR_CREATE;
+    if (destination && PassesThroughLink(destination, targets.back(), &clean_levels)) return ZIP_ERR_CREATE;
   }
 
   ExtractProgress progress;

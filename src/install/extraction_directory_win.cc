@@ -2,57 +2,32 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <sddl.h>
 
 #include <string>
 
 #include "install/private_directory_acl.h"
+#include "platform/dir.h"
+#include "platform/path_info.h"
 
 namespace brx {
-namespace {
 
-// The running user's SID as text ("S-1-5-..."); empty when the token cannot be read.
-std::wstring CurrentUserSid() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::wstring();
-  std::wstring result;
-  DWORD size = 0;
-  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-  if (size > 0) {
-    std::string buffer(size, '\0');
-    if (GetTokenInformation(token, TokenUser, &buffer[0], size, &size)) {
-      auto* user = reinterpret_cast<TOKEN_USER*>(&buffer[0]);
-      LPWSTR text = nullptr;
-      if (ConvertSidToStringSidW(user->User.Sid, &text)) {
-        result = text;
-        LocalFree(text);
-      }
-    }
-  }
-  CloseHandle(token);
-  return result;
+std::wstring ProcessPrivateDirectorySddl() {
+  // The token's owner, not its user: under UAC elevation the user is the
+  // administrator's own unelevated identity, so any ordinary process of that
+  // user could rewrite setup.exe between extraction and launch. The owner is
+  // the Administrators group when elevated and SYSTEM under an agent.
+  return PrivateDirectorySddl(platform::ProcessOwner());
 }
-
-}  // namespace
 
 bool CreatePrivateDirectory(const wchar_t* path) {
   // Under an agent running as SYSTEM the temporary directory is
   // C:\Windows\Temp, where ordinary users can create files in subfolders they
   // can reach. A directory that inherits that access would let such a user
   // plant a DLL beside the setup program before it runs elevated. So the
-  // directory gets a protected list of its own: SYSTEM, Administrators and the
-  // running user, inherited by everything extracted into it.
-  std::wstring sddl = PrivateDirectorySddl(CurrentUserSid());
-
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                            nullptr)) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  BOOL created = CreateDirectoryW(path, &attributes);
-  LocalFree(descriptor);
-  return created != FALSE;
+  // directory gets a protected list of its own, inherited by everything
+  // extracted into it.
+  return platform::MakeDirectory(path, ProcessPrivateDirectorySddl().c_str()) ==
+         platform::MakeDirectoryResult::kCreated;
 }
 
 bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity) {

@@ -4,6 +4,8 @@
 
 #include <stddef.h>
 
+#include <string>
+
 namespace brx {
 
 // Creates "<temp>\{GUID}" (registry form, upper case) and writes its path to
@@ -12,8 +14,11 @@ namespace brx {
 bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity);
 
 // Creates one directory whose access list grants SYSTEM, Administrators and
-// the running user full control and nothing else, inheriting nothing.
+// the process token's owner full control and nothing else, inheriting nothing.
 bool CreatePrivateDirectory(const wchar_t* path);
+
+// That access list as SDDL; /instpath: folders the run creates get it too.
+std::wstring ProcessPrivateDirectorySddl();
 
 }  // namespace brx
 

@@ -76,6 +76,12 @@ class Driver {
     Line(halt_line, LEVEL_INFO, L"Installation Halted...ERROR CODE (0)...\r\n\r\n");
     RemoveTarget();
   }
+  void FailConfiguration() {
+    FailAfterExtractionStarted(444, L"%s",
+                               L"OV Package Setup was unable to extract the configuration file "
+                               L"properly.  Installation will not continue.\r\n\r\n",
+                               449);
+  }
   void RemoveTarget() {
     // A /instpath: directory that held files before the run is the user's:
     // the extraction is left in it rather than deleting what was there.
@@ -124,6 +130,13 @@ bool Driver::PrepareInstall() {
 // Install mode: the extraction directory. False to stop with 0.
 bool Driver::CreateTarget() {
   Line(156, LEVEL_INFO, L"Creating extraction directory for Quellin Component [%s]...\r\n\r\n", StubName());
+  if (options_.instPath && options_.instPathTooLong) {
+    // Cut, the name would be another folder, which the run would create and
+    // fill; refused instead.
+    Line(166, LEVEL_ERROR, L"The /instpath: folder is longer than 260 characters and cannot be used.\r\n\r\n");
+    Line(175, LEVEL_ERROR, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
+    return false;
+  }
   if (options_.instPath) {
     target_.AssignCut(options_.instPathDir.get());
     target_existed_before_ = !target_.empty() && env_.DirectoryExists(target_.get());
@@ -195,7 +208,7 @@ int32_t Driver::ExtractAndRun() {
   }
   if (install_) Line(359, LEVEL_INFO, L"Extracting component contents complete. Success.\r\n\r\n");
 
-  if (options_.configFileFound) {
+  if (options_.configFileFound || options_.configFileTooLong) {
     if (install_) {
       Line(373, LEVEL_INFO, L"CFG file option passed...begin process...\r\n\r\n");
       Line(378, LEVEL_INFO, L"Copying CFG file...\r\n\r\n");
@@ -206,19 +219,24 @@ int32_t Driver::ExtractAndRun() {
       fits = destination.Append(L'\\');
     }
     fits = fits && destination.Append(FileNamePart(options_.configFile.get()));
+    fits = fits && !options_.configFileTooLong;
     int copied = fits && env_.CopyFileOver(options_.configFile.get(), destination.get()) ? 1 : 0;
     if (install_) {
       log_.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 408,
                  L"Copy CFG file returncode[%d] copyFileName[%s] newPath[%s]\r\n\r\n", copied,
                  options_.configFile.get(), destination.get());
     }
+    // The administrator named this configuration: running the setup program
+    // without it (or with the package's own) would install something else
+    // and still report success.
+    if (!copied) {
+      FailConfiguration();
+      return 0;
+    }
   } else {
     if (install_) Line(423, LEVEL_INFO, L"Extracting configuration file...\r\n\r\n");
     if (!env_.WriteConfigurationFile(target_.get())) {
-      FailAfterExtractionStarted(444, L"%s",
-                                 L"OV Package Setup was unable to extract the configuration file "
-                                 L"properly.  Installation will not continue.\r\n\r\n",
-                                 449);
+      FailConfiguration();
       return 0;
     }
     if (install_) Line(463, LEVEL_INFO, L"Extracting configuration file complete. Success.\r\n\r\n");

@@ -42,9 +42,11 @@ class InstallEnvironment {
   virtual bool DirectoryExists(const wchar_t* path) = 0;
   // The folder browser; false when the user cancels or picks no usable folder.
   virtual bool BrowseForFolder(OwnerWindow owner, DriverPath* out) = 0;
+  // The /instpath: folder with its missing parents, each created readable
+  // only by SYSTEM, Administrators and the process's owner.
   virtual bool CreateDirectoryPath(const wchar_t* path) = 0;
   // A new GUID-named directory in the temporary directory, readable only by
-  // SYSTEM, Administrators and the running user.
+  // SYSTEM, Administrators and the process's owner.
   virtual bool CreateTempExtractionDirectory(DriverPath* out) = 0;
 
   virtual void CreateProgressWindow(OwnerWindow owner) = 0;

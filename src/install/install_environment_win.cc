@@ -112,7 +112,13 @@ bool Win32InstallEnvironment::BrowseForFolder(OwnerWindow owner, DriverPath* out
   return out->Assign(buffer);
 }
 
-bool Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) { return brxzip::CreateDirectoryPath(path) != 0; }
+// Only /instpath: reaches this. The folders it creates get the extraction
+// directory's protected list: with the permissions of their parent, users
+// could swap setup.exe or plant a DLL beside it before it runs elevated.
+// Folders that exist keep their permissions.
+bool Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) {
+  return brxzip::CreateDirectoryPath(path, ProcessPrivateDirectorySddl().c_str()) != 0;
+}
 
 bool Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* out) {
   wchar_t buffer[MAX_PATH + 1] = L"";

@@ -5,12 +5,13 @@
 
 #include <string>
 
-#include "archive/directory_path.h"
 #include "base/format.h"
 #include "install/completion_codes.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
+#include "platform/file.h"
 #include "platform/local_time.h"
+#include "platform/trusted_folder.h"
 
 namespace brx {
 
@@ -129,6 +130,24 @@ const wchar_t* LastComponent(const wchar_t* path) {
   return name;
 }
 
+// Copies source over destination without following a link at the
+// destination or writing into a file that has another hard link.
+bool CopyToLoneFile(const wchar_t* source, const wchar_t* destination) {
+  platform::File in;
+  platform::File out;
+  if (!in.Open(source, platform::FileMode::kReadShared) ||
+      !out.Open(destination, platform::FileMode::kReplaceLoneFile)) {
+    return false;
+  }
+  char buffer[16384];
+  for (;;) {
+    uint32_t read = 0;
+    if (!in.Read(buffer, sizeof(buffer), &read)) return false;
+    if (read == 0) return true;
+    if (!out.Write(buffer, read)) return false;
+  }
+}
+
 }  // namespace
 
 bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
@@ -157,14 +176,19 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   std::wstring copy_dir = std::wstring(have_drive ? drive : L"%SystemDrive%") + kCopyDirectory;
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1872, L"Copying component definition XML to %s...", copy_dir);
   const wchar_t* copy_name = HasText(definition_file_name) ? LastComponent(definition_file_name) : L"";
-  if (!have_drive || !*copy_name || !brxzip::CreateDirectoryPath(copy_dir.c_str())) {
+  // The copy folder sits at the root of the system drive, where ordinary
+  // users can create folders: a level that is a link or was planted by
+  // someone else, or a copy name that is a link, would have this elevated run
+  // overwrite a file of the planter's choosing. Such a copy fails.
+  if (!have_drive || !*copy_name ||
+      !platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl) ||
+      !CopyToLoneFile(definition_file_name, (copy_dir + copy_name).c_str())) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1880,
               L"Failed to update component data...\r\n    - Unable to copy component definition XML to "
               L"%s...FAILURE CODE (0)\r\n",
               copy_dir);
     return false;
   }
-  CopyFileW(definition_file_name, (copy_dir + copy_name).c_str(), FALSE);
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
 
   std::wstring install_time = platform::LocalDateText() + L"-" + platform::LocalTimeText();

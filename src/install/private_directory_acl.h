@@ -7,9 +7,10 @@
 namespace brx {
 
 // SDDL of a protected DACL (nothing inherited from the parent) that gives
-// full control to SYSTEM, Administrators and, when known, the user whose SID
-// text is given, and that everything created inside inherits.
-std::wstring PrivateDirectorySddl(const std::wstring& user_sid);
+// full control to SYSTEM, Administrators and, when known and not one of
+// those, the owner whose SID text is given (the process token's owner), and
+// that everything created inside inherits.
+std::wstring PrivateDirectorySddl(const std::wstring& owner_sid);
 
 }  // namespace brx
 

@@ -45,8 +45,10 @@ Masking ClassifyForMasking(const wchar_t* translated) {
 }
 
 bool AppendArgument(const wchar_t* text, SetupCommandLine* out) {
-  // A tab separates arguments just as a blank does.
-  bool quote = (wcschr(text, L' ') || wcschr(text, L'\t')) && !wcschr(text, L'"');
+  // A tab separates arguments just as a blank does. An empty argument is
+  // written as "": left out, the next argument would take its place
+  // ("-p "" /s" would hand /s to the setup program as the password).
+  bool quote = (!*text || wcschr(text, L' ') || wcschr(text, L'\t')) && !wcschr(text, L'"');
   if (!out->Append(L' ')) return false;
   if (quote && !out->Append(L'"')) return false;
   if (!out->Append(text)) return false;

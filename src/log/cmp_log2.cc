@@ -3,8 +3,8 @@
 #include <string>
 
 #include "platform/codepage.h"
-#include "platform/dir.h"
 #include "platform/environment.h"
+#include "platform/trusted_folder.h"
 
 namespace {
 
@@ -38,32 +38,6 @@ void WriteEntry(brx::platform::AppendFile& file, const std::wstring& head, const
   std::string bytes = brx::platform::WideToAnsi(head + message);
   if (bytes.empty()) return;
   file.Append(bytes.data(), bytes.size());
-}
-
-// Creates dir level by level from its drive ("C:" then "C:\a", "C:\a\b", ...).
-// Failures are ignored: an existing level is the normal case, and a level
-// that could not be made shows up as the open failure after it.
-void CreateDirectoryLevels(const wchar_t* dir) {
-  std::wstring path(dir);
-  size_t pos = 0;
-  std::wstring current;
-  if (path.size() >= 2 && path[1] == L':') {
-    current = path.substr(0, 2);
-    pos = 2;
-  }
-  // The part after the last separator is a file name, not a directory.
-  size_t end = path.find_last_of(L"\\/");
-  if (end == std::wstring::npos || end < pos) return;
-  while (pos < end) {
-    size_t next = path.find_first_of(L"\\/", pos);
-    if (next == std::wstring::npos || next > end) next = end;
-    if (next > pos) {
-      current += L'\\';
-      current.append(path, pos, next - pos);
-      brx::platform::MakeDirectory(current.c_str());
-    }
-    pos = next + 1;
-  }
 }
 
 }  // namespace
@@ -105,7 +79,13 @@ void CCmpLog2::EnableVerbose() {
 int CCmpLog2::IsVerboseEnabled() { return verbose_enabled_; }
 
 unsigned CCmpLog2::Open() {
-  if (!log_directory_.empty()) CreateDirectoryLevels(log_directory_.get());
+  // The log's folder is created level by level with a protected access list;
+  // an existing level that is a link or was planted by someone else counts as
+  // a log that cannot be opened (brx::platform::EnsureTrustedFolder).
+  if (log_directory_.empty() ||
+      !brx::platform::EnsureTrustedFolder(log_directory_.get(), brx::platform::kSystemFolderSddl)) {
+    return kLogOpenFailed;
+  }
   // Without a main log path (the directory did not fit) nothing could be
   // logged; say so instead of reporting an open log.
   if (main_log_path_.empty() || !main_log_.Open(main_log_path_.get())) return kLogOpenFailed;

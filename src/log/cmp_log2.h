@@ -64,8 +64,10 @@ class CCmpLog2 {
   // Verbose on when a verbose path is known.
   virtual void EnableVerbose();
   virtual int IsVerboseEnabled();
-  // Creates the log directory level by level and opens the main log, then the
-  // verbose log when enabled. 0, or kLogOpenFailed.
+  // Creates the log directory level by level (missing levels with a
+  // protected access list) and opens the main log, then the verbose log when
+  // enabled. 0, or kLogOpenFailed, also when a level of the directory or a
+  // log file is a link or a level was planted by someone else.
   virtual unsigned Open();
   // Closes what is open; safe to repeat.
   virtual void Close();

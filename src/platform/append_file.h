@@ -1,6 +1,8 @@
 // A file that is only ever appended to, shared with other processes.
 //
-// Open creates a missing file and keeps an existing one (never truncates).
+// Open creates a missing file and keeps an existing one (never truncates). It
+// refuses a name that is a junction or symbolic link, and a file that has
+// another hard link.
 // Each Append lands at the end of the file as it is at that moment: on
 // Windows the handle has append-only data access and writers serialise on a
 // byte-range lock beyond the end of the file; natively the file is opened with

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -40,8 +41,15 @@ std::string PathForSystem(const wchar_t* path) {
 bool AppendFile::Open(const wchar_t* path) {
   Close();
   if (!path || !*path) return false;
-  int fd = open(PathForSystem(path).c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  // Never through a symbolic link, and never into a file that has another
+  // name: the writer would change a file it did not name.
+  int fd = open(PathForSystem(path).c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) return false;
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+    close(fd);
+    return false;
+  }
   fd_ = fd;
   return true;
 }

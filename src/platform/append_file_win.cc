@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/lone_file_win.h"
+
 namespace brx {
 namespace platform {
 
@@ -10,9 +12,10 @@ bool AppendFile::Open(const wchar_t* path) {
   if (!path || !*path) return false;
   // FILE_APPEND_DATA without FILE_WRITE_DATA: the system positions every
   // write at the current end of the file, so a writer in another process
-  // cannot slip in between a seek and the write and be overwritten.
-  HANDLE h = CreateFileW(path, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // cannot slip in between a seek and the write and be overwritten. A log
+  // name that is a link or another name of some file is refused: an elevated
+  // writer would append to a file of the planter's choosing.
+  HANDLE h = OpenLoneFile(path, GENERIC_READ | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (h == INVALID_HANDLE_VALUE) return false;
   handle_ = h;
   return true;

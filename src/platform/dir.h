@@ -20,6 +20,10 @@ enum class MakeDirectoryResult {
 
 // Creates one directory (its parent must exist).
 MakeDirectoryResult MakeDirectory(const wchar_t* path);
+// The same with the access list `sddl` (SDDL text) given at creation, so the
+// directory is never reachable with inherited rights; a list that cannot be
+// built fails. Natively the list is not used: the directory gets mode 0755.
+MakeDirectoryResult MakeDirectory(const wchar_t* path, const wchar_t* sddl);
 
 // Length of the root of an absolute local path: 3 for "C:\" on Windows, 1 for
 // "/" natively; 0 for relative and network paths.

@@ -11,9 +11,11 @@
 namespace brx {
 namespace platform {
 
-MakeDirectoryResult MakeDirectory(const wchar_t* path) {
+namespace {
+
+MakeDirectoryResult MakeDirectoryWithMode(const wchar_t* path, mode_t mode) {
   if (!path || !*path) return MakeDirectoryResult::kPathNotFound;
-  if (mkdir(NativePath(path).c_str(), 0777) == 0) return MakeDirectoryResult::kCreated;
+  if (mkdir(NativePath(path).c_str(), mode) == 0) return MakeDirectoryResult::kCreated;
   switch (errno) {
     case EEXIST: return MakeDirectoryResult::kExists;
     case ENOENT: return MakeDirectoryResult::kPathNotFound;
@@ -21,6 +23,12 @@ MakeDirectoryResult MakeDirectory(const wchar_t* path) {
     default: return MakeDirectoryResult::kFailed;
   }
 }
+
+}  // namespace
+
+MakeDirectoryResult MakeDirectory(const wchar_t* path) { return MakeDirectoryWithMode(path, 0777); }
+
+MakeDirectoryResult MakeDirectory(const wchar_t* path, const wchar_t*) { return MakeDirectoryWithMode(path, 0755); }
 
 size_t LocalRootLength(const wchar_t* path) {
   return path && path[0] == L'/' ? 1 : 0;

@@ -1,13 +1,16 @@
 #include "platform/dir.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 namespace brx {
 namespace platform {
 
-MakeDirectoryResult MakeDirectory(const wchar_t* path) {
+namespace {
+
+MakeDirectoryResult MakeDirectoryWith(const wchar_t* path, SECURITY_ATTRIBUTES* attributes) {
   if (!path || !*path) return MakeDirectoryResult::kPathNotFound;
-  if (CreateDirectoryW(path, nullptr)) return MakeDirectoryResult::kCreated;
+  if (CreateDirectoryW(path, attributes)) return MakeDirectoryResult::kCreated;
   switch (GetLastError()) {
     case ERROR_ALREADY_EXISTS:
     case ERROR_FILE_EXISTS:
@@ -19,6 +22,21 @@ MakeDirectoryResult MakeDirectory(const wchar_t* path) {
     default:
       return MakeDirectoryResult::kFailed;
   }
+}
+
+}  // namespace
+
+MakeDirectoryResult MakeDirectory(const wchar_t* path) { return MakeDirectoryWith(path, nullptr); }
+
+MakeDirectoryResult MakeDirectory(const wchar_t* path, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!sddl || !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+    return MakeDirectoryResult::kFailed;
+  }
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+  MakeDirectoryResult result = MakeDirectoryWith(path, &attributes);
+  LocalFree(descriptor);
+  return result;
 }
 
 size_t LocalRootLength(const wchar_t* path) {

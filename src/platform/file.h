@@ -17,6 +17,9 @@ enum class FileMode {
   kReadShared,          // read; other processes may read meanwhile; must exist
   kReadWriteExclusive,  // read and write, not shared; must exist
   kCreateAlways,        // write, not shared; an existing file is truncated
+  // write, not shared; an existing file is truncated, but a name that is a
+  // link, or a file that has another hard link, is refused
+  kReplaceLoneFile,
 };
 
 class File {

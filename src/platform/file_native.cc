@@ -60,6 +60,7 @@ bool File::Open(const wchar_t* path, FileMode mode) {
     case FileMode::kReadShared: flags |= O_RDONLY; break;
     case FileMode::kReadWriteExclusive: flags |= O_RDWR; break;
     case FileMode::kCreateAlways: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case FileMode::kReplaceLoneFile: flags |= O_WRONLY | O_CREAT | O_NOFOLLOW; break;
   }
   fd_ = open(NativePath(path).c_str(), flags, 0666);
   if (fd_ < 0) {
@@ -69,6 +70,11 @@ bool File::Open(const wchar_t* path, FileMode mode) {
   struct stat st;
   if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
     last_error_ = EISDIR;
+    Close();
+    return false;
+  }
+  if (mode == FileMode::kReplaceLoneFile && (st.st_nlink != 1 || ftruncate(fd_, 0) != 0)) {
+    last_error_ = EMLINK;
     Close();
     return false;
   }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/lone_file_win.h"
+
 namespace brx {
 namespace platform {
 
@@ -22,8 +24,10 @@ bool File::Open(const wchar_t* path, FileMode mode) {
       access = GENERIC_WRITE | FILE_READ_ATTRIBUTES;
       disposition = CREATE_ALWAYS;
       break;
+    case FileMode::kReplaceLoneFile:
+      break;  // OpenLoneFile below
   }
-  if (mode == FileMode::kCreateAlways) {
+  if (mode == FileMode::kCreateAlways || mode == FileMode::kReplaceLoneFile) {
     // Windows refuses to replace a read-only file; a file system that maps the
     // attribute onto permissions (Wine running as root) might not, and a
     // read-only file must never be overwritten behind its owner's back.
@@ -33,8 +37,19 @@ bool File::Open(const wchar_t* path, FileMode mode) {
       return false;
     }
   }
-  HANDLE h = CreateFileW(path, access, share, nullptr, disposition,
-                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  if (mode == FileMode::kReplaceLoneFile) {
+    // Checked before anything is truncated: emptying a hard link would empty
+    // the file behind it.
+    h = OpenLoneFile(path, GENERIC_WRITE, 0);
+    if (h != INVALID_HANDLE_VALUE && !SetEndOfFile(h)) {
+      CloseHandle(h);
+      h = INVALID_HANDLE_VALUE;
+    }
+  } else {
+    h = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                    nullptr);
+  }
   if (h == INVALID_HANDLE_VALUE) {
     last_error_ = GetLastError();
     return false;

@@ -1,5 +1,7 @@
 #include "stub/options.h"
 
+#include <wchar.h>
+
 #include "base/command_line.h"
 
 namespace brx {
@@ -28,6 +30,8 @@ bool IsAnyOf(const std::wstring& arg, std::initializer_list<const wchar_t*> form
   }
   return false;
 }
+
+bool HasWildcard(const wchar_t* name) { return wcschr(name, L'*') || wcschr(name, L'?'); }
 
 }  // namespace
 
@@ -63,13 +67,17 @@ void ParseArguments(const std::vector<std::wstring>& args, FileSearch file_searc
     if (IsAnyOf(arg, {L"/?", L"-?", L"/h", L"-h", L"/help", L"-help", L"--help"})) options->help = true;
     if (EqualsNoCase(arg, L"/dosretcode")) options->dosRetCode = true;
     if (EqualsNoCase(arg, L"/noprompt")) options->noPrompt = true;
+    // An over-long folder is refused, not cut: the cut name is another
+    // folder, which the run would create and fill. An empty /extract: value
+    // fails like a folder that does not exist.
     if (StartsWithNoCase(arg, L"/extract:")) {
       options->extract = true;
-      options->extractDir.AssignCut(arg.c_str() + 9);
+      if (!options->extractDir.Assign(arg.c_str() + 9)) options->extractDir.Clear();
     }
     if (StartsWithNoCase(arg, L"/instpath:")) {
       options->instPath = true;
-      options->instPathDir.AssignCut(arg.c_str() + 10);
+      options->instPathTooLong = !options->instPathDir.Assign(arg.c_str() + 10);
+      if (options->instPathTooLong) options->instPathDir.Clear();
     }
     if (IsAnyOf(arg, {L"/dryrun", L"-dryrun", L"--dryrun"})) options->dryRun = true;
     if (IsAnyOf(arg, {L"/tpmbypass", L"/ignore_tpm"})) options->tpmBypass = true;
@@ -78,10 +86,12 @@ void ParseArguments(const std::vector<std::wstring>& args, FileSearch file_searc
     if (next && EqualsNoCase(arg, L"/reboot_message")) options->rebootMessage.AssignCut(next->c_str());
     if (next && EqualsNoCase(arg, L"/t")) options->rebootTimeout = ParseLeadingInt(next->c_str());
     if (next && IsAnyOf(arg, {L"/config_file", L"-config_file"})) {
-      options->configFile.AssignCut(next->c_str());
-      // A later occurrence replaces the earlier one, found or not.
-      options->configFileFound =
-          !options->configFile.empty() && file_search && file_search(options->configFile.get());
+      options->configFileTooLong = !options->configFile.Assign(next->c_str());
+      if (options->configFileTooLong) options->configFile.Clear();
+      // A later occurrence replaces the earlier one, found or not. A wildcard
+      // pattern is no file name, whatever a search for it would match.
+      options->configFileFound = !options->configFile.empty() && !HasWildcard(options->configFile.get()) &&
+                                 file_search && file_search(options->configFile.get());
     }
   }
 }

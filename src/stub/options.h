@@ -1,8 +1,9 @@
 // The stub's command-line options.
 //
 // The stub never rejects an argument: unknown ones are ignored here and still
-// reach the setup program. Values longer than their field are cut at the
-// field's capacity.
+// reach the setup program. A path longer than its field is never cut (a cut
+// path names another folder or file): the field stays empty and the option is
+// marked too long. Only the restart message is cut at its capacity.
 #ifndef BRX_STUB_OPTIONS_H_
 #define BRX_STUB_OPTIONS_H_
 
@@ -24,9 +25,10 @@ struct StubOptions {
   bool dosRetCode = false;
   bool noPrompt = false;
   bool extract = false;
-  BoundedString<kMaxPathChars> extractDir;
+  BoundedString<kMaxPathChars> extractDir;  // empty when the value was too long
   bool instPath = false;
   BoundedString<kMaxPathChars> instPathDir;
+  bool instPathTooLong = false;
   bool dryRun = false;
   bool tpmBypass = false;
   bool verboseLog = false;
@@ -35,10 +37,14 @@ struct StubOptions {
   int32_t rebootTimeout = 0;
   BoundedString<kMaxPathChars> configFile;
   bool configFileFound = false;
+  // A configuration file was named but its path does not fit: the install
+  // must not run with the package's own configuration instead.
+  bool configFileTooLong = false;
 };
 
-// Answers whether a file search for the given name finds a match; the stub
-// passes the platform's, tests their own.
+// Answers whether the name is an existing file (not a folder); the stub
+// passes the platform's, tests their own. Names holding a wildcard are refused
+// before it is asked.
 using FileSearch = bool (*)(const wchar_t* name);
 
 // Fills *options from the command line without the program name.

@@ -6,12 +6,10 @@
 
 namespace brx {
 
-// Name of the environment variable that turns the restart into a record: when
-// it names a file, the shutdown's arguments are appended to it instead of
-// being handed to the system. End-to-end tests set it; a machine where it is
-// set merely does not restart.
-#define BRX_SHUTDOWN_RECORD_VARIABLE L"BRX_SHUTDOWN_RECORD"
-
+// InitiateSystemShutdownW on this machine. Nothing in the environment, the
+// registry or a file changes what it does: a deployment tool must not be able
+// to cancel a restart the administrator asked for. The end-to-end tests link a
+// recording definition into a test build of the stub instead of this one.
 BOOL ProductShutdown(const wchar_t* message, DWORD timeout, BOOL force_apps_closed, BOOL reboot);
 
 }  // namespace brx

@@ -36,12 +36,11 @@ struct RunState {
 
 RunState g_run;
 
-bool FileSearchMatches(const wchar_t* name) {
-  WIN32_FIND_DATAW data;
-  HANDLE found = FindFirstFileW(name, &data);
-  if (found == INVALID_HANDLE_VALUE) return false;
-  FindClose(found);
-  return true;
+// "/config_file" must name a file: a folder cannot be copied as one, and a
+// file search would also match a wildcard pattern (refused before this).
+bool IsExistingFile(const wchar_t* name) {
+  DWORD attributes = GetFileAttributesW(name);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // The file name part of the stub's path, for the log and the tooltip.
@@ -75,12 +74,17 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
   // As with /extract:, a relative /instpath: names a folder where the command
   // was given: the driver uses the name again after making that folder
   // current (and extraction accepts only full paths), so it is made full first.
+  // A full name that does not fit is refused like an over-long value.
   auto& inst_path = g_run.options.instPathDir;
   wchar_t full[MAX_PATH + 1];
   DWORD length = install && g_run.options.instPath && !inst_path.empty()
                      ? GetFullPathNameW(inst_path.get(), MAX_PATH + 1, full, nullptr)
                      : 0;
   if (length > 0 && length <= MAX_PATH) inst_path.Assign(full, length);
+  if (length > MAX_PATH) {
+    inst_path.Clear();
+    g_run.options.instPathTooLong = true;
+  }
 
   ProcessObjects& process = Process();
   InstallDialogs dialogs;
@@ -137,9 +141,11 @@ class Win32StubHost : public StubHost {
     // "/extract:out" means the folder "out" where the command was given: the
     // driver changes the current directory before extracting, and extraction
     // accepts only full paths, so a relative one is made full first.
+    // A full name that does not fit fails like a folder that does not exist.
     wchar_t full[MAX_PATH + 1];
     DWORD length = directory && *directory ? GetFullPathNameW(directory, MAX_PATH + 1, full, nullptr) : 0;
     if (length > 0 && length <= MAX_PATH) directory = full;
+    if (length > MAX_PATH) directory = L"";
     return RunInstallDriver(nullptr, directory, /*install=*/false, /*no_ui=*/true);
   }
 
@@ -206,7 +212,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   SetProcessShutdownParameters(0x64, 0);
   // Provides the "RICHEDIT" class of the main dialog; the run goes on without it.
   HMODULE rich_edit = LoadLibraryExW(L"riched32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-  ParseCommandLine(command_line, FileSearchMatches, &g_run.options);
+  ParseCommandLine(command_line, IsExistingFile, &g_run.options);
 
   StartupGuard guard(rich_edit);
   Win32StubHost host;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string.h>
+
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "archive/entry_name.h"
 #include "archive/extract_progress.h"
 #include "archive/zip_file.h"
+#include "support/planted.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 #include "zip_builder.h"
@@ -113,6 +116,34 @@ TEST_F(ExtractTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
   ASSERT_EQ(ZIP_OK, Open({link}));
   EXPECT_EQ(ZIP_ERR_FORMAT, zip_.ExtractAll((dir_ + L"/out").c_str(), nullptr, nullptr));
   EXPECT_FALSE(brxtest::FileExists(dir_ + L"/out/link"));
+}
+
+// In a folder that existed before the run, a link below it (a folder link on
+// the way, or a link in place of an entry's file) would carry the entry's
+// bytes elsewhere: the whole extraction is refused before anything is written.
+TEST_F(ExtractTest, LinksInsideAnExistingDestinationAreNeverWrittenThrough) {
+  std::wstring out = dir_ + L"/out";
+  std::wstring elsewhere = dir_ + L"/elsewhere";
+  ASSERT_TRUE(EnsureDirectoryPath(elsewhere.c_str()));
+  brxtest::WriteFile(elsewhere + L"/x.dll", "theirs");
+  struct Case {
+    const char* link;  // below out, to elsewhere (or its file)
+    bool to_file;
+    const char* entry;
+  };
+  for (const Case& c : {Case{"sub", false, "sub/x.dll"}, Case{"a/b", false, "a/b/c/x.dll"},
+                        Case{"x.dll", true, "x.dll"}}) {
+    SCOPED_TRACE(c.entry);
+    brxtest::RemoveDir(out);
+    std::wstring link = out + L"/" + std::wstring(c.link, c.link + strlen(c.link));
+    ASSERT_TRUE(EnsureDirectoryPath(link.substr(0, link.rfind(L'/')).c_str()));
+    ASSERT_TRUE(brxtest::PlantSymlink(link, c.to_file ? elsewhere + L"/x.dll" : elsewhere));
+    ASSERT_EQ(ZIP_OK, Open({{"first.txt", "written?"}, {c.entry, "ours"}}));
+    EXPECT_EQ(ZIP_ERR_CREATE, zip_.ExtractAll(out.c_str(), nullptr, nullptr));
+    EXPECT_FALSE(brxtest::FileExists(out + L"/first.txt"));
+    EXPECT_EQ("theirs", brxtest::FileBytes(elsewhere + L"/x.dll"));
+    EXPECT_FALSE(brxtest::FileExists(elsewhere + L"/c/x.dll"));
+  }
 }
 
 TEST_F(ExtractTest, BadDestinationsAndLongPathsFail) {

@@ -84,7 +84,7 @@ std::wstring BuildInstallPackage(StubRun& run, const std::wstring& name, int set
   std::wstring path = run.dir().File(name);
   brxpack::PackageWriter writer;
   if (transform) writer.set_transform(transform);
-  bool ok = writer.Begin(path.c_str(), BinPath(L"brxstub.exe").c_str());
+  bool ok = writer.Begin(path.c_str(), BinPath(run.stub()).c_str());
   for (const InstallEntry& e : entries) {
     if (!ok) break;
     brxpack::EntryOptions options;

@@ -93,7 +93,7 @@ void ExpectInOrder(const std::string& log, const std::vector<std::string>& piece
 }
 
 TEST(E2eLauncher, UnknownAndMappedCodesAreLoggedAndBecomeTheExitCode) {
-  StubRun run;
+  StubRun run(kRecordingStub);
   RestartRecord restart(run.dir());
   std::wstring pkg = LaunchPackage(run);
   struct Case {
@@ -143,7 +143,7 @@ TEST(E2eLauncher, UnknownAndMappedCodesAreLoggedAndBecomeTheExitCode) {
 // The question follows the setup program's own code; whether the machine
 // restarts follows the translated code and the answer.
 TEST(E2eLauncher, RestartQuestionAndRestart) {
-  StubRun run;
+  StubRun run(kRecordingStub);
   RestartRecord restart(run.dir());
   std::wstring pkg = LaunchPackage(run);
   std::wstring two_to_one = LaunchPackage(
@@ -196,6 +196,18 @@ TEST(E2eLauncher, RestartQuestionAndRestart) {
     }
     EXPECT_EQ(restart.Take(), c.restart);
   }
+}
+
+// The shipped stub has no restart switch: the variable the recording build
+// reads changes nothing (Wine's restart call itself does nothing).
+TEST(E2eLauncher, ShippedStubWritesNoRestartRecord) {
+  StubRun run;
+  RestartRecord restart(run.dir());
+  std::wstring pkg = LaunchPackage(run);
+  RunResult r = run.Start(pkg, {L"/silent", L"/reboot", L"/exitcode:2"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 2u) << r.Describe();
+  EXPECT_EQ(restart.Take(), "");
 }
 
 TEST(E2eLauncher, SetupProgramThatCannotStartFailsTheInstall) {

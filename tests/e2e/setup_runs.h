@@ -22,8 +22,9 @@ inline std::wstring SystemDrive() {
 
 inline std::string SampleSetupBytes() { return ReadBinary(BinPath(L"brxsample_setup.exe")); }
 
-// The stub appends a line here instead of restarting the machine; every test
-// that could reach a restart holds one of these.
+// The recording build of the stub (kRecordingStub) appends a line here
+// instead of restarting the machine; every test that could reach a restart
+// runs that build and holds one of these.
 class RestartRecord {
  public:
   explicit RestartRecord(const ScratchDir& dir)

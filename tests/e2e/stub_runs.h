@@ -28,9 +28,17 @@ struct PackageFile {
   std::string data;
 };
 
+// The stub as shipped, and its recording test build, which appends a restart
+// to the file named by BRX_SHUTDOWN_RECORD instead of restarting (tests that
+// can reach a restart use it).
+extern const wchar_t kShippedStub[];
+extern const wchar_t kRecordingStub[];
+
 class StubRun {
  public:
-  // brxstub.exe named `name` with an archive of `files` appended.
+  explicit StubRun(const wchar_t* stub = kShippedStub) : stub_(stub) {}
+
+  // The stub named `name` with an archive of `files` appended.
   std::wstring Package(const std::vector<PackageFile>& files,
                        const std::wstring& name = L"package.exe");
   // brxstub.exe named `name` with raw bytes appended (none: a bare stub).
@@ -44,8 +52,10 @@ class StubRun {
                   const std::wstring& agent_name = L"kelagent.exe");
 
   const ScratchDir& dir() const { return dir_; }
+  const std::wstring& stub() const { return stub_; }
 
  private:
+  std::wstring stub_;
   ScratchDir dir_;
 };
 

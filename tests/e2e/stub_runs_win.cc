@@ -7,6 +7,8 @@
 
 namespace brxe2e {
 
+const wchar_t kShippedStub[] = L"brxstub.exe";
+const wchar_t kRecordingStub[] = L"brxstub_recording.exe";
 const wchar_t kPackageCaption[] = L"Package Setup";
 const wchar_t kNoPackageText[] =
     L"A package definition file was not found.  The file is not a valid Package.";
@@ -14,7 +16,7 @@ const wchar_t kNoPackageText[] =
 std::wstring StubRun::Package(const std::vector<PackageFile>& files, const std::wstring& name) {
   std::wstring path = dir_.File(name);
   brxpack::PackageWriter writer;
-  bool ok = writer.Begin(path.c_str(), BinPath(L"brxstub.exe").c_str());
+  bool ok = writer.Begin(path.c_str(), BinPath(stub_).c_str());
   for (const PackageFile& f : files) {
     if (!ok) break;
     ok = writer.AddData(f.name, std::vector<unsigned char>(f.data.begin(), f.data.end()));

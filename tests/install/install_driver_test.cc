@@ -20,7 +20,8 @@ class FakeEnvironment : public InstallEnvironment {
  public:
   bool preinstall = false;
   bool wmi = true, guest = true, tpm = true, disk = true;
-  bool set_dir_ok = true, create_dir_ok = true, temp_dir_ok = true, extract_ok = true, config_ok = true;
+  bool set_dir_ok = true, create_dir_ok = true, temp_dir_ok = true, extract_ok = true, config_ok = true,
+       copy_ok = true;
   bool browse_ok = true, dir_exists = false;
   int32_t setup_result = 1;
   std::wstring calls;
@@ -51,7 +52,7 @@ class FakeEnvironment : public InstallEnvironment {
   void DestroyWindows(OwnerWindow) override { calls += L"destroy;"; }
   void FinishProgress(OwnerWindow, bool) override { calls += L"finish;"; }
   bool CopyFileOver(const wchar_t* from, const wchar_t* to) override {
-    return Note(L"copy " + std::wstring(from) + L">" + to, true);
+    return Note(L"copy " + std::wstring(from) + L">" + to, copy_ok);
   }
   bool WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
   void AddTrayIcon(OwnerWindow, const wchar_t* tip) override { calls += L"tray " + std::wstring(tip) + L";"; }
@@ -170,13 +171,29 @@ TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"setup;"));
 }
 
+// The package's configuration that cannot be written, and a configuration
+// file the administrator named that cannot be placed (copy failed, path too
+// long), all stop the install before the setup program runs.
 TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
   Load();
-  env_.config_ok = false;
-  EXPECT_EQ(0, Run(nullptr, true, true));
-  EXPECT_NE(std::wstring::npos, env_.calls.find(L"config!;rmtree C:\\TEMP\\{GUID};"));
-  EXPECT_TRUE(log_.Contains(L"444:2:OV Package Setup was unable to extract the configuration file properly.  "
-                            L"Installation will not continue.\r\n\r\n"));
+  struct Case {
+    bool config_ok, copy_ok, named, too_long;
+  };
+  for (const Case& c : {Case{false, true, false, false}, Case{true, false, true, false}, Case{true, true, false, true}}) {
+    SCOPED_TRACE(c.named ? "copy fails" : c.too_long ? "too long" : "package's own");
+    env_.calls.clear();
+    env_.config_ok = c.config_ok;
+    env_.copy_ok = c.copy_ok;
+    options_.configFile.Assign(c.named ? L"D:\\cfg\\site.cfg" : L"");
+    options_.configFileFound = c.named;
+    options_.configFileTooLong = c.too_long;
+    EXPECT_EQ(0, Run(nullptr, true, true));
+    EXPECT_NE(std::wstring::npos, env_.calls.find(L"rmtree C:\\TEMP\\{GUID};")) << env_.calls;
+    EXPECT_EQ(std::wstring::npos, env_.calls.find(L"setup;")) << env_.calls;
+    EXPECT_TRUE(log_.Contains(L"444:2:OV Package Setup was unable to extract the configuration file properly.  "
+                              L"Installation will not continue.\r\n\r\n"));
+  }
+  EXPECT_TRUE(log_.Contains(L"408:0:Copy CFG file returncode[0] copyFileName[D:\\cfg\\site.cfg]"));
 }
 
 TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
@@ -222,6 +239,14 @@ TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
   env_.create_dir_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, true));
   EXPECT_TRUE(log_.Contains(L"170:2:Unable to create extraction directory for Quellin Component [pkg.exe]..."));
+
+  // A value too long to hold is refused before any folder is made.
+  env_.calls.clear();
+  options_.instPathDir.Clear();
+  options_.instPathTooLong = true;
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  EXPECT_EQ(std::wstring::npos, env_.calls.find(L"mkdirs")) << env_.calls;
+  EXPECT_TRUE(log_.Contains(L"166:2:The /instpath: folder is longer than 260 characters"));
 }
 
 TEST_F(InstallDriverTest, TooltipFallsBackToThePackageFileName) {

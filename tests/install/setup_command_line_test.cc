@@ -50,13 +50,14 @@ TEST(SetupCommandLineTest, MapDropsTranslatesAndQuotes) {
 }
 
 // The setup program must read back exactly the arguments the stub received,
-// including a quoted folder ending in a backslash and one holding a tab.
+// including a quoted folder ending in a backslash, one holding a tab and an
+// empty one (which must not let the next argument take its place).
 TEST(SetupCommandLineTest, QuotedArgumentsSplitBackUnchanged) {
-  Args args = {L"/dir:C:\\My Dir\\", L"a\tb", L"/s", L"x y\\\\"};
+  Args args = {L"/dir:C:\\My Dir\\", L"a\tb", L"/s", L"x y\\\\", L"-p", L"", L"/f"};
   std::wstring line = Build(args, false);
-  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q \"/dir:C:\\My Dir\\\\\" \"a\tb\" /s \"x y\\\\\\\\\"", line);
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q \"/dir:C:\\My Dir\\\\\" \"a\tb\" /s \"x y\\\\\\\\\" -p \"\" /f", line);
   Args split = SplitCommandLine(line.c_str(), FirstArgument::kProgramPath);
-  ASSERT_EQ(6u, split.size()) << line;
+  ASSERT_EQ(9u, split.size()) << line;
   EXPECT_EQ(Args(split.begin() + 2, split.end()), args);
 }
 

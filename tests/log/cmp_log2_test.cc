@@ -4,8 +4,11 @@
 
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "platform/environment.h"
+#include "platform/trusted_folder.h"
+#include "support/planted.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 
@@ -138,6 +141,70 @@ TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
   EXPECT_STREQ(L"", cut.main_log_path());
   EXPECT_EQ(kLogOpenFailed, cut.Open());
   EXPECT_FALSE(brxtest::FileExists(L"brxsetup.log"));
+}
+
+// Where the log is written, nothing an ordinary user could have prepared is
+// written through: a folder level or log file that is a link, a log file
+// with another hard link, a folder owned by somebody else. Each makes the
+// open fail and leaves what it points to untouched.
+TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
+  enum Plant { kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner };
+  for (Plant plant : {kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner}) {
+    SCOPED_TRACE(plant);
+    std::wstring root = dir_ + L"case" + std::to_wstring(plant);
+    std::wstring elsewhere = JoinPath(root, L"elsewhere");
+    std::wstring theirs = JoinPath(elsewhere, L"brxsetup.log");
+    ASSERT_TRUE(brx::platform::EnsureTrustedFolder(elsewhere.c_str(), brx::platform::kSystemFolderSddl));
+    brxtest::WriteFile(theirs, "theirs");
+    std::wstring log_dir = JoinPath(JoinPath(root, L"brxsystem"), L"log");
+    bool planted = true;
+    if (plant == kFolderLink) {
+      ASSERT_TRUE(brx::platform::EnsureTrustedFolder(JoinPath(root, L"brxsystem").c_str(),
+                                                     brx::platform::kSystemFolderSddl));
+      planted = brxtest::PlantSymlink(log_dir, elsewhere);
+    } else {
+      ASSERT_TRUE(brx::platform::EnsureTrustedFolder(log_dir.c_str(), brx::platform::kSystemFolderSddl));
+      if (plant == kFileLink) planted = brxtest::PlantSymlink(JoinPath(log_dir, L"brxsetup.log"), theirs);
+      if (plant == kHardLink) planted = brxtest::PlantHardLink(JoinPath(log_dir, L"brxsetup.log"), theirs);
+      if (plant == kForeignOwner) planted = brxtest::GiveToAnotherUser(log_dir);
+    }
+    if (!planted && plant == kForeignOwner) continue;  // only root can give a folder away
+    ASSERT_TRUE(planted);
+    CCmpLog2 log(JoinPath(log_dir, L"").c_str());
+    EXPECT_EQ(plant == kNothing ? 0u : kLogOpenFailed, log.Open());
+    log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"ours\r\n");
+    log.Close();
+    EXPECT_EQ("theirs", FileBytes(theirs));
+  }
+}
+
+TEST(TrustedFolderTest, OnlyPlainFoldersOfTrustedOwnersAreUsed) {
+  using brx::platform::FolderLevel;
+  using brx::platform::PathKind;
+  const std::vector<std::wstring> trusted = {L"S-1-5-18", L"S-1-5-32-544"};
+  struct Case {
+    PathKind kind;
+    const wchar_t* owner;
+    FolderLevel expected;
+  };
+  const Case cases[] = {
+      {PathKind::kMissing, L"", FolderLevel::kCreate},
+      {PathKind::kDirectory, L"S-1-5-32-544", FolderLevel::kUse},
+      {PathKind::kDirectory, L"S-1-5-18", FolderLevel::kUse},
+      // Planted by somebody else, e.g. an ordinary user or the administrator's
+      // own unelevated identity.
+      {PathKind::kDirectory, L"S-1-5-21-1-2-3-1001", FolderLevel::kRefuse},
+      {PathKind::kDirectory, L"", FolderLevel::kRefuse},
+      {PathKind::kLink, L"S-1-5-18", FolderLevel::kRefuse},
+      {PathKind::kFile, L"S-1-5-18", FolderLevel::kRefuse},
+      {PathKind::kUnknown, L"S-1-5-18", FolderLevel::kRefuse},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.expected, brx::platform::JudgeFolderLevel(c.kind, c.owner, trusted)) << brxtest::Narrow(c.owner);
+  }
+  // Relative and network paths are never walked.
+  EXPECT_FALSE(brx::platform::EnsureTrustedFolder(L"brxsystem\\log", brx::platform::kSystemFolderSddl));
+  EXPECT_FALSE(brx::platform::EnsureTrustedFolder(L"\\\\server\\share\\log", brx::platform::kSystemFolderSddl));
 }
 
 TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {

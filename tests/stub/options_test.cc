@@ -91,22 +91,32 @@ TEST(OptionsTest, ConfigFileFoundOnlyForAnExistingFile) {
   EXPECT_TRUE(Parse(L"-config_file c:\\a.cfg", OnlyCfgExists).configFileFound);
   // An empty value never counts as found, even where the search would match.
   EXPECT_FALSE(Parse(L"/config_file \"\"", EverythingExists).configFileFound);
+  // Nor does a wildcard pattern, which a file search would happily match.
+  EXPECT_FALSE(Parse(L"/config_file c:\\*.cfg", EverythingExists).configFileFound);
+  EXPECT_FALSE(Parse(L"/config_file c:\\a?cfg", EverythingExists).configFileFound);
   // The later value decides, and so does whether it exists.
   StubOptions replaced = Parse(L"/config_file c:\\a.cfg /config_file c:\\b.cfg", OnlyCfgExists);
   EXPECT_STREQ(L"c:\\b.cfg", replaced.configFile.get());
   EXPECT_FALSE(replaced.configFileFound);
 }
 
-TEST(OptionsTest, LongValuesAreCutAtTheirCapacity) {
-  std::wstring dir(400, L'd');
-  StubOptions o = Parse((L"/extract:" + dir + L" /instpath:" + dir).c_str());
-  EXPECT_EQ(260u, o.extractDir.length());
-  EXPECT_EQ(dir.substr(0, 260), o.extractDir.get());
-  EXPECT_EQ(260u, o.instPathDir.length());
+// A cut path would name another folder or file; only the message is cut.
+TEST(OptionsTest, OverlongPathsAreRefusedAndOnlyTheMessageIsCut) {
+  std::wstring fits(260, L'd');
+  std::wstring over(261, L'd');
+  StubOptions o = Parse((L"/extract:" + over + L" /instpath:" + over + L" /config_file " + over).c_str(),
+                        EverythingExists);
+  EXPECT_TRUE(o.extract && o.instPath && o.instPathTooLong && o.configFileTooLong);
+  EXPECT_TRUE(o.extractDir.empty() && o.instPathDir.empty() && o.configFile.empty());
+  EXPECT_FALSE(o.configFileFound);
+
+  StubOptions full = Parse((L"/extract:" + fits + L" /instpath:" + fits).c_str());
+  EXPECT_EQ(fits, full.extractDir.get());
+  EXPECT_EQ(fits, full.instPathDir.get());
+  EXPECT_FALSE(full.instPathTooLong || full.configFileTooLong);
 
   std::wstring message(600, L'm');
   EXPECT_EQ(511u, Parse((L"/reboot_message " + message).c_str()).rebootMessage.length());
-  EXPECT_EQ(260u, Parse((L"/config_file " + dir).c_str()).configFile.length());
 }
 
 TEST(OptionsTest, LeadingIntegerSaturates) {

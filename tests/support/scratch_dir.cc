@@ -23,6 +23,11 @@ void RemoveTree(const std::wstring& dir) {
       std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;
       std::wstring path = dir + L"\\" + name;
+      // A link (tests plant some) goes itself; what it points to stays.
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
+        continue;
+      }
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(path);

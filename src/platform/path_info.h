@@ -1,0 +1,44 @@
+// What a path is, looked at without following links, and who owns it: what an
+// elevated run checks before it writes into a folder that an ordinary user of
+// the machine could have prepared.
+#ifndef BRX_PLATFORM_PATH_INFO_H_
+#define BRX_PLATFORM_PATH_INFO_H_
+
+#include <string>
+#include <vector>
+
+namespace brx {
+namespace platform {
+
+enum class PathKind {
+  kMissing,
+  kDirectory,
+  kFile,
+  kLink,     // a junction, symbolic link or other reparse point, never followed
+  kUnknown,  // could not be examined
+};
+
+// Windows looks by path first (Wine shows its symbolic links only there) and
+// then through a handle that does not follow a reparse point.
+PathKind KindOf(const wchar_t* path);
+
+// The owner of path itself as text: a SID ("S-1-5-32-544") on Windows,
+// "uid:N" natively; empty when it cannot be read.
+std::wstring OwnerOf(const wchar_t* path);
+
+// The owner this process gives the objects it creates: on Windows the token's
+// default owner (the Administrators group when elevated, SYSTEM under an
+// agent), natively "uid:N" of the effective user; empty when unknown.
+std::wstring ProcessOwner();
+
+// Owners whose folders on the volume of `path` this process may write into:
+// SYSTEM and the Administrators group (root natively), this process's own
+// owner, and the owner of the volume's root, who controls everything on it
+// anyway. Never the token's user: under elevation that is the administrator's
+// unelevated identity, which any of that user's ordinary processes holds.
+std::vector<std::wstring> TrustedOwners(const wchar_t* path);
+
+}  // namespace platform
+}  // namespace brx
+
+#endif  // BRX_PLATFORM_PATH_INFO_H_

@@ -1,0 +1,99 @@
+#include "platform/path_info.h"
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include "platform/dir.h"
+
+namespace brx {
+namespace platform {
+namespace {
+
+class ScopedHandle {
+ public:
+  explicit ScopedHandle(HANDLE h) : h_(h) {}
+  ~ScopedHandle() {
+    if (valid()) CloseHandle(h_);
+  }
+  ScopedHandle(const ScopedHandle&) = delete;
+  ScopedHandle& operator=(const ScopedHandle&) = delete;
+  HANDLE get() const { return h_; }
+  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE h_;
+};
+
+// The path itself: a link is opened, not what it points to.
+HANDLE OpenItself(const wchar_t* path, DWORD access) {
+  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+std::wstring SidText(PSID sid) {
+  LPWSTR text = nullptr;
+  if (!sid || !ConvertSidToStringSidW(sid, &text)) return std::wstring();
+  std::wstring result = text;
+  LocalFree(text);
+  return result;
+}
+
+}  // namespace
+
+PathKind KindOf(const wchar_t* path) {
+  if (!path || !*path) return PathKind::kUnknown;
+  DWORD attributes = GetFileAttributesW(path);
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::kMissing : PathKind::kUnknown;
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::kLink;
+  ScopedHandle handle(OpenItself(path, FILE_READ_ATTRIBUTES));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info)) return PathKind::kUnknown;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::kLink;
+  return (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kDirectory : PathKind::kFile;
+}
+
+std::wstring OwnerOf(const wchar_t* path) {
+  if (!path || !*path) return std::wstring();
+  ScopedHandle handle(OpenItself(path, READ_CONTROL));
+  if (!handle.valid()) return std::wstring();
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(handle.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                      &descriptor) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  std::wstring text = SidText(owner);
+  LocalFree(descriptor);
+  return text;
+}
+
+std::wstring ProcessOwner() {
+  HANDLE raw = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw)) return std::wstring();
+  ScopedHandle token(raw);
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenOwner, nullptr, 0, &size);
+  if (size == 0) return std::wstring();
+  std::string buffer(size, '\0');
+  if (!GetTokenInformation(token.get(), TokenOwner, &buffer[0], size, &size)) return std::wstring();
+  return SidText(reinterpret_cast<TOKEN_OWNER*>(&buffer[0])->Owner);
+}
+
+std::vector<std::wstring> TrustedOwners(const wchar_t* path) {
+  std::vector<std::wstring> owners = {L"S-1-5-18", L"S-1-5-32-544"};
+  std::wstring own = ProcessOwner();
+  if (!own.empty()) owners.push_back(own);
+  size_t root = LocalRootLength(path);
+  if (root > 0) {
+    std::wstring root_owner = OwnerOf(std::wstring(path, root).c_str());
+    if (!root_owner.empty()) owners.push_back(root_owner);
+  }
+  return owners;
+}
+
+}  // namespace platform
+}  // namespace brx

@@ -1,0 +1,24 @@
+// What an ordinary user of the machine could have prepared before an elevated
+// run: symbolic links, hard links and folders owned by somebody else.
+//
+// Under Wine the links are Unix links made in the prefix (Wine cannot create
+// junctions, and its CreateSymbolicLinkW creates nothing); Wine shows them as
+// reparse points by path. The programs run through Wine's start of Unix
+// executables.
+#ifndef BRX_TESTS_SUPPORT_PLANTED_H_
+#define BRX_TESTS_SUPPORT_PLANTED_H_
+
+#include <string>
+
+namespace brxtest {
+
+// A symbolic link at `link` to the existing `target` (a file or folder).
+bool PlantSymlink(const std::wstring& link, const std::wstring& target);
+// Another name for the existing file `target`.
+bool PlantHardLink(const std::wstring& link, const std::wstring& target);
+// Gives `path` to a user that is neither the tests' nor root (needs root).
+bool GiveToAnotherUser(const std::wstring& path);
+
+}  // namespace brxtest
+
+#endif  // BRX_TESTS_SUPPORT_PLANTED_H_

@@ -1,0 +1,23 @@
+#include "support/planted.h"
+
+#include <unistd.h>
+
+#include "platform/file.h"
+
+namespace brxtest {
+
+bool PlantSymlink(const std::wstring& link, const std::wstring& target) {
+  return symlink(brx::platform::NativePath(target.c_str()).c_str(), brx::platform::NativePath(link.c_str()).c_str()) ==
+         0;
+}
+
+bool PlantHardLink(const std::wstring& link, const std::wstring& target) {
+  return ::link(brx::platform::NativePath(target.c_str()).c_str(), brx::platform::NativePath(link.c_str()).c_str()) ==
+         0;
+}
+
+bool GiveToAnotherUser(const std::wstring& path) {
+  return chown(brx::platform::NativePath(path.c_str()).c_str(), 4321, static_cast<gid_t>(-1)) == 0;
+}
+
+}  // namespace brxtest
