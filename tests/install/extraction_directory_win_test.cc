@@ -1,34 +1,19 @@
 #include "install/extraction_directory_win.h"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/path_info.h"
+#include "support/planted.h"
+
 namespace brx {
 namespace {
 
-// The DACL of a directory as SDDL text.
-std::wstring DaclText(const std::wstring& path) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  PACL dacl = nullptr;
-  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                            nullptr, &descriptor) != ERROR_SUCCESS) {
-    return L"<unreadable>";
-  }
-  LPWSTR text = nullptr;
-  std::wstring result = L"<unconvertible>";
-  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
-                                                           &text, nullptr)) {
-    result = text;
-    LocalFree(text);
-  }
-  LocalFree(descriptor);
-  return result;
-}
+using brxtest::DaclText;
 
 bool GrantsToOthers(const std::wstring& dacl) {
   // Everyone, Users, Authenticated Users.
@@ -67,6 +52,29 @@ TEST(ExtractionDirectoryWinTest, FreshGuidNamedDirectoryForOwnerOnly) {
   RemoveDirectoryW(plain.c_str());
   RemoveDirectoryW(first);
   RemoveDirectoryW(second);
+}
+
+// The token's user of an elevated administrator is the same person's
+// unelevated identity: the list names the token's owner instead. Wine's
+// token has an owner that differs from its user, so the choice shows here.
+TEST(ExtractionDirectoryWinTest, ListGrantsTheTokensOwnerNotItsUser) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  char buffer[512];
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size));
+  CloseHandle(token);
+  LPWSTR user = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &user));
+  std::wstring user_sid = user;
+  LocalFree(user);
+
+  std::wstring owner = platform::ProcessOwner();
+  ASSERT_FALSE(owner.empty());
+  std::wstring sddl = ProcessPrivateDirectorySddl();
+  bool fixed_entry = owner == L"S-1-5-18" || owner == L"S-1-5-32-544";
+  EXPECT_EQ(fixed_entry, sddl.find(L";;;" + owner + L")") == std::wstring::npos) << sddl;
+  if (user_sid != owner) EXPECT_EQ(std::wstring::npos, sddl.find(user_sid)) << sddl;
 }
 
 TEST(ExtractionDirectoryWinTest, SmallBufferIsRefused) {

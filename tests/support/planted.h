@@ -18,6 +18,15 @@ bool PlantSymlink(const std::wstring& link, const std::wstring& target);
 bool PlantHardLink(const std::wstring& link, const std::wstring& target);
 // Gives `path` to a user that is neither the tests' nor root (needs root).
 bool GiveToAnotherUser(const std::wstring& path);
+// Removes the link at `path` itself, never what it points to.
+bool RemoveLink(const std::wstring& path);
+
+#ifdef _WIN32
+// The access list of a file or folder as SDDL text ("<unreadable>" when it
+// cannot be read). Wine derives it from the Unix permissions, so tests
+// compare lists with each other rather than with fixed text.
+std::wstring DaclText(const std::wstring& path);
+#endif
 
 }  // namespace brxtest
 

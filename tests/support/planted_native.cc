@@ -20,4 +20,6 @@ bool GiveToAnotherUser(const std::wstring& path) {
   return chown(brx::platform::NativePath(path.c_str()).c_str(), 4321, static_cast<gid_t>(-1)) == 0;
 }
 
+bool RemoveLink(const std::wstring& path) { return unlink(brx::platform::NativePath(path.c_str()).c_str()) == 0; }
+
 }  // namespace brxtest

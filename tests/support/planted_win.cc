@@ -1,6 +1,8 @@
 #include "support/planted.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <string>
 
@@ -29,7 +31,8 @@ std::wstring Wide(const std::string& text) {
   return out;
 }
 
-// Runs a Unix program with arguments (plain ASCII paths, single-quoted).
+// Runs a Unix program with arguments. Wine splits the command line by the
+// Windows rules (no shell), so paths are double-quoted.
 bool RunUnix(const wchar_t* program, const std::string& arguments) {
   std::wstring command = std::wstring(program) + L" " + Wide(arguments);
   STARTUPINFOW startup = {};
@@ -65,7 +68,7 @@ bool PlantSymlink(const std::wstring& link, const std::wstring& target) {
   std::string unix_parent = UnixPath(link.substr(0, slash));
   if (unix_parent.empty()) return false;
   std::string name(link.begin() + slash + 1, link.end());
-  if (!RunUnix(L"ln", "-s '" + unix_target + "' '" + unix_parent + "/" + name + "'")) return false;
+  if (!RunUnix(L"ln", "-s \"" + unix_target + "\" \"" + unix_parent + "/" + name + "\"")) return false;
   return WaitFor(Exists, link);
 }
 
@@ -76,12 +79,43 @@ bool PlantHardLink(const std::wstring& link, const std::wstring& target) {
 bool GiveToAnotherUser(const std::wstring& path) {
   std::string unix_path = UnixPath(path);
   std::wstring before = brx::platform::OwnerOf(path.c_str());
-  if (unix_path.empty() || !RunUnix(L"chown", "4321 '" + unix_path + "'")) return false;
+  if (unix_path.empty() || !RunUnix(L"chown", "4321 \"" + unix_path + "\"")) return false;
   for (int i = 0; i < 100; ++i) {
     if (brx::platform::OwnerOf(path.c_str()) != before) return true;
     Sleep(50);
   }
   return false;
+}
+
+bool RemoveLink(const std::wstring& path) {
+  // Wine's RemoveDirectoryW on a Unix link to an empty folder removes that
+  // folder and leaves the link: the link goes through Unix instead.
+  std::string unix_path = UnixPath(path);
+  if (unix_path.empty()) return DeleteFileW(path.c_str()) || RemoveDirectoryW(path.c_str());
+  if (!RunUnix(L"rm", "-f \"" + unix_path + "\"")) return false;
+  for (int i = 0; i < 100; ++i) {
+    if (!Exists(path)) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+std::wstring DaclText(const std::wstring& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL dacl = nullptr;
+  if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                            nullptr, &descriptor) != ERROR_SUCCESS) {
+    return L"<unreadable>";
+  }
+  LPWSTR text = nullptr;
+  std::wstring result = L"<unconvertible>";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &text, nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
 }
 
 }  // namespace brxtest

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include "support/planted.h"
 #include "support/test_files.h"
 
 #ifdef _WIN32
@@ -16,6 +17,11 @@ namespace {
 const wchar_t kSeparator = L'\\';
 
 void RemoveTree(const std::wstring& dir) {
+  DWORD attributes = GetFileAttributesW(dir.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    RemoveLink(dir);
+    return;
+  }
   WIN32_FIND_DATAW data;
   HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
@@ -25,7 +31,7 @@ void RemoveTree(const std::wstring& dir) {
       std::wstring path = dir + L"\\" + name;
       // A link (tests plant some) goes itself; what it points to stays.
       if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-        if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
+        RemoveLink(path);
         continue;
       }
       SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -13,14 +13,17 @@
 //
 // Every other argument is ignored: the stub passes all of its own arguments
 // on. The record is UTF-8 text, one "name=value" line each: commandline,
-// directory, then env:<NAME> for CMPLOG2_VERBOSE_FILENAME and for every name
-// listed (';'-separated) in BRXSAMPLE_ENV.
+// directory, directory_dacl (its access list as SDDL), then env:<NAME> for
+// CMPLOG2_VERBOSE_FILENAME and for every name listed (';'-separated) in
+// BRXSAMPLE_ENV.
 //
 // BRXSAMPLE_COPY lists files to copy before the record is written, as
 // "<source>|<destination>" pairs separated by ';' (a relative source is found
 // in the current directory: the extraction directory the stub made), so a test
 // can keep what the stub placed there after the stub has removed it.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <stdlib.h>
 #include <wchar.h>
 
@@ -57,11 +60,31 @@ void AddEnvLine(const std::wstring& name, std::wstring* record) {
   if (present) *record += L"env:" + name + L"=" + value + L"\n";
 }
 
+// The access list of a folder as SDDL text; empty when it cannot be read.
+std::wstring DaclText(const wchar_t* path) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(path, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
+    return std::wstring();
+  }
+  std::wstring result;
+  LPWSTR text = nullptr;
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION,
+                                                           &text, nullptr)) {
+    result = text;
+    LocalFree(text);
+  }
+  LocalFree(descriptor);
+  return result;
+}
+
 void WriteRecord(const std::wstring& path) {
   std::wstring record = L"commandline=" + std::wstring(GetCommandLineW()) + L"\n";
   wchar_t directory[MAX_PATH + 1];
   DWORD n = GetCurrentDirectoryW(MAX_PATH + 1, directory);
   record += L"directory=" + std::wstring(directory, n <= MAX_PATH ? n : 0) + L"\n";
+  record += L"directory_dacl=" + DaclText(directory) + L"\n";
   AddEnvLine(L"CMPLOG2_VERBOSE_FILENAME", &record);
   bool present = false;
   std::wstring names = EnvVar(L"BRXSAMPLE_ENV", &present);
