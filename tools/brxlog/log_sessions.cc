@@ -108,7 +108,11 @@ void ReadBody(const std::vector<std::wstring>& lines, Session* s) {
     }
     if (level == Level::kError && flagged.empty() && !take_next_as_flagged) {
       // An error message that begins with its own line ends shows on the lines after the prefix.
-      if (text.empty()) take_next_as_flagged = true; else flagged = text;
+      if (text.empty()) {
+        take_next_as_flagged = true;
+      } else {
+        flagged = text;
+      }
     }
     if (halt.empty() && IsHaltLine(text)) halt = text;
 
