@@ -11,8 +11,11 @@ source "$src/scripts/fail_trap.sh"
 # ccache may serve repeated runs, but must not rewrite paths to relative ones:
 # that would hide a build path that leaks into the stub.
 unset CCACHE_BASEDIR
+# A fresh copy each run, its files dated now (-m): kept dates could look older
+# than the copy's objects from an earlier run and leave them stale.
+rm -rf "$copy/src"
 mkdir -p "$copy/src"
-tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy/src" -xf -
+tar -C "$src" --exclude=./build --exclude=./dist --exclude=./.git -cf - . | tar -C "$copy/src" -xmf -
 if [ ! -f "$copy/build/build.ninja" ]; then
   cmake -S "$copy/src" -B "$copy/build" -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel -DBRX_BUILD_TESTS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$copy/src/cmake/mingw-w64-x86_64.cmake" >/dev/null
