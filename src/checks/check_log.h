@@ -10,6 +10,10 @@ namespace checks {
 
 constexpr const wchar_t* kLogModule = L"misc";
 
+// A WMI query that failed, with its HRESULT (a check then decides as the
+// fact were unknown).
+constexpr const wchar_t* kWmiFailedLine = L"WMI could not be read (HRESULT 0x%08X).\r\n\r\n";
+
 template <typename... Args>
 void LogLine(CCmpLog2& log, LogLevel level, int line, const wchar_t* fmt, const Args&... args) {
   log.Write(LOG_BOTH_TAGGED, level, kLogModule, line, fmt, args...);

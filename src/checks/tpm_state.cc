@@ -101,10 +101,13 @@ TpmReading ReadLegacyLayout(const SmbiosStructure& s, CCmpLog2& log) {
 }  // namespace
 
 bool CheckTpmState(bool install, bool no_ui, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
-                   CCmpLog2& log, const CheckUi& ui) {
+                   CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi) {
   LogLine(log, LEVEL_INFO, 1150, L"Checking TPM (Trusted Platform Module) state...\r\n\r\n");
   SmbiosTableReader table;
-  ReadSmbiosTable(table);
+  WmiResult result = ReadSmbiosTable(table, wmi);
+  if (result != kWmiOk) {
+    log.Write(LOG_VERBOSE_TAGGED, LEVEL_WARNING, kLogModule, 1156, kWmiFailedLine, static_cast<unsigned>(result));
+  }
   return ReportTpmState(table, no_ui, tpm_bypass, component_type, owner, log, ui);
 }
 
@@ -113,8 +116,13 @@ bool ReportTpmState(const SmbiosTableReader& table, bool no_ui, bool tpm_bypass,
   if (!component_type) component_type = L"";
   LogLine(log, LEVEL_INFO, 1158, L"Retrieving SMBIOS table via WMI query of MSSmBios_RawSMBiosTables...\r\n\r\n");
   SmbiosStructure s = table.FindStructure(kSmbiosTpmStateType);
-  // Written whatever WMI answered: an unreadable table simply holds no TPM.
-  LogLine(log, LEVEL_INFO, 1166, L"SMBIOS table access via WMI query... Success.\r\n\r\n");
+  // An unreadable table holds no TPM and the check passes, but the log must
+  // not call the read a success.
+  if (table.size() == 0) {
+    LogLine(log, LEVEL_WARNING, 1166, L"SMBIOS table access via WMI query... Failed.\r\n\r\n");
+  } else {
+    LogLine(log, LEVEL_INFO, 1166, L"SMBIOS table access via WMI query... Success.\r\n\r\n");
+  }
   if (!s.found()) return true;
 
   LogLine(log, LEVEL_INFO, 1178, L"Reading TPM (Trusted Platform Module) state from SMBIOS...\r\n\r\n");

@@ -9,6 +9,7 @@
 
 #include "checks/check_ui.h"
 #include "checks/smbios_table.h"
+#include "checks/wmi_source.h"
 #include "log/cmp_log2.h"
 
 namespace brx {
@@ -25,15 +26,17 @@ bool IsTpmCautionType(const wchar_t* component_type);
 // The raw SMBIOS structure table: WMI's ROOT\WMI MSSmBios_RawSMBiosTables
 // ("Size", then "SMBiosData"), or, when WMI gives no data, the system
 // firmware table 'RSMB' without its 8-byte header. Leaves the table empty
-// when neither has it.
-void ReadSmbiosTable(SmbiosTableReader& table);
+// when neither has it. Answers how the WMI read went (kWmiOk when it gave
+// the table, else the failing step's HRESULT).
+WmiResult ReadSmbiosTable(SmbiosTableReader& table, const WmiAccess& wmi = WmiAccess());
 
 // Reads the table, logs what it finds and decides: true to continue (also
 // after a caution box with user interface, and under no_ui with tpm_bypass),
 // false to halt. `component_type` may be null (taken as empty). `install` is
-// unused.
+// unused. A table that cannot be read holds no TPM (the check passes); the
+// log says so, with WMI's HRESULT in the verbose log.
 bool CheckTpmState(bool install, bool no_ui, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
-                   CCmpLog2& log, const CheckUi& ui);
+                   CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi = WmiAccess());
 
 // CheckTpmState from the point where the table has been read.
 bool ReportTpmState(const SmbiosTableReader& table, bool no_ui, bool tpm_bypass, const wchar_t* component_type,

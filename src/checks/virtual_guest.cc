@@ -2,6 +2,7 @@
 
 #include "checks/check_log.h"
 #include "checks/text_match.h"
+#include "checks/wmi_client.h"
 
 namespace brx {
 namespace checks {
@@ -24,7 +25,25 @@ void CopyTrimmed(const wchar_t* source, wchar_t (&out)[Max + 1]) {
   TrimTrailingSpace(out);
 }
 
+bool ReadManufacturer(WmiClient& client, const wchar_t* wmi_class, BoundedString<255>& out) {
+  if (!client.QueryClass(wmi_class)) return false;
+  wchar_t text[WmiClient::kMaxTextLength + 1] = L"";
+  if (!client.ReadProperty(L"Manufacturer", text, sizeof text)) return false;
+  out.AssignCut(text);
+  return true;
+}
+
 }  // namespace
+
+void FillVirtualGuestDetector(VirtualGuestDetector& detector, const WmiAccess& wmi) {
+  WmiClient client(wmi);
+  if (client.ConnectNamespace(L"ROOT\\CIMV2")) {
+    bool read = ReadManufacturer(client, L"Win32_ComputerSystem", detector.system_manufacturer);
+    client.ReleaseResults();
+    if (read) ReadManufacturer(client, L"Win32_BIOS", detector.bios_manufacturer);
+  }
+  detector.wmi_result = client.last_result();
+}
 
 bool DetectVirtualGuest(const VirtualGuestDetector& detector) {
   for (const HypervisorSignature& row : kHypervisorSignatures) {
@@ -41,16 +60,22 @@ bool DetectVirtualGuest(const VirtualGuestDetector& detector) {
 }
 
 bool CheckVirtualGuest(bool install, bool no_ui, bool virtualization_allowed, MessageOwner owner,
-                       CCmpLog2& log, const CheckUi& ui) {
+                       CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi) {
   // The queries run whatever the package allows; the answer only decides.
   VirtualGuestDetector detector;
-  FillVirtualGuestDetector(detector);
+  FillVirtualGuestDetector(detector, wmi);
   return ReportVirtualGuest(detector, no_ui, virtualization_allowed, owner, log, ui);
 }
 
 bool ReportVirtualGuest(const VirtualGuestDetector& detector, bool no_ui, bool virtualization_allowed,
                         MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
   LogLine(log, LEVEL_INFO, 1062, L"Checking for virtualized environment...\r\n\r\n");
+  // An unanswered query decides like an unknown manufacturer, but the log
+  // must not pass that off as a machine found not to be a guest. A warning:
+  // the check goes on, and readers of the log take an error for a halt.
+  if (detector.wmi_result != kWmiOk) {
+    LogLine(log, LEVEL_WARNING, 1064, kWmiFailedLine, static_cast<unsigned>(detector.wmi_result));
+  }
   if (virtualization_allowed || !DetectVirtualGuest(detector)) {
     LogLine(log, LEVEL_INFO, 1066, L"Virtualized environment not detected.\r\n\r\n");
     return true;

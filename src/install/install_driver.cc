@@ -5,7 +5,6 @@
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
 #include "stub/options.h"
-#include "ui/resource_ids.h"
 
 namespace brx {
 namespace {
@@ -14,6 +13,7 @@ const wchar_t kModule[] = L"extract";
 const unsigned kStopIcon = 0x10;
 const unsigned kWarningIcon = 0x30;
 const size_t kTooltipChars = 127;
+const uint32_t kErrorNameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
 
 // The text of string 1005 as the log records it.
 const wchar_t kExtractFailedText[] =
@@ -52,6 +52,12 @@ class Driver {
     log_.Write(LOG_BOTH_TAGGED, level, kModule, line, format, value);
   }
   const wchar_t* StubName() const { return context_.stub_file_name ? context_.stub_file_name : L""; }
+  // What lies behind a failed step goes to the verbose log, next to the line
+  // the step writes there and in the main log.
+  void Cause(int line, const wchar_t* step, const wchar_t* subject, const StepResult& result) {
+    log_.Write(LOG_VERBOSE_TAGGED, LEVEL_ERROR, kModule, line, L"%s [%s]: result %d, Windows error %lu.\r\n\r\n",
+               step, subject, result.code, static_cast<unsigned long>(result.error));
+  }
 
   void ChooseVerboseLog();
   bool PrepareInstall();
@@ -66,21 +72,30 @@ class Driver {
   // Extraction or configuration failed: tell the user, remove the partly
   // filled directory.
   void FailAfterExtractionStarted(int error_line, const wchar_t* error_format, const wchar_t* error_text,
-                                  int halt_line) {
+                                  int halt_line, const wchar_t* step, const wchar_t* subject,
+                                  const StepResult& result) {
     if (!no_ui_) {
-      env_.ShowMessage(owner_, IDS_EXTRACT_FAILED, kStopIcon);
+      env_.ShowMessage(owner_, kMessageExtractFailed, kStopIcon);
       env_.DestroyWindows(owner_);
     }
     if (!install_) return;
     log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, error_line, error_format, error_text);
+    Cause(error_line + 1, step, subject, result);
     Line(halt_line, LEVEL_INFO, L"Installation Halted...ERROR CODE (0)...\r\n\r\n");
+    AbandonTarget();
+  }
+  // A stop after the target was made current. Windows cannot remove the
+  // current directory: it would stay, empty, until the next boot. The saved
+  // directory is current again first.
+  void AbandonTarget() {
+    if (!saved_.empty()) env_.SetCurrentDir(saved_.get());
     RemoveTarget();
   }
-  void FailConfiguration() {
+  void FailConfiguration(const wchar_t* step, const wchar_t* subject, const StepResult& result) {
     FailAfterExtractionStarted(444, L"%s",
                                L"OV Package Setup was unable to extract the configuration file "
                                L"properly.  Installation will not continue.\r\n\r\n",
-                               449);
+                               449, step, subject, result);
   }
   void RemoveTarget() {
     // A /instpath: directory that held files before the run is the user's:
@@ -140,16 +155,22 @@ bool Driver::CreateTarget() {
   if (options_.instPath) {
     target_.AssignCut(options_.instPathDir.get());
     target_existed_before_ = !target_.empty() && env_.DirectoryExists(target_.get());
-    if (!env_.CreateDirectoryPath(target_.get())) {
+    StepResult created = env_.CreateDirectoryPath(target_.get());
+    if (!created.ok) {
       Line(170, LEVEL_ERROR, L"Unable to create extraction directory for Quellin Component [%s]...\r\n\r\n",
            StubName());
+      Cause(171, L"Creating the directory", target_.get(), created);
       Line(175, LEVEL_ERROR, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
       return false;
     }
-  } else if (!env_.CreateTempExtractionDirectory(&target_)) {
-    Line(201, LEVEL_ERROR, L"Unable to create extraction directory [%s].\r\n\r\n", target_.get());
-    Line(206, LEVEL_INFO, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
-    return false;
+  } else {
+    StepResult created = env_.CreateTempExtractionDirectory(&target_);
+    if (!created.ok) {
+      Line(201, LEVEL_ERROR, L"Unable to create extraction directory [%s].\r\n\r\n", target_.get());
+      Cause(202, L"Creating the directory", target_.get(), created);
+      Line(206, LEVEL_INFO, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
+      return false;
+    }
   }
   Line(193, LEVEL_INFO, L"Extraction Directory Creation... Success.\r\n\r\n");
   return true;
@@ -160,7 +181,7 @@ int32_t Driver::Run(const wchar_t* target_directory) {
     ChooseVerboseLog();
     if (log_.Open() != 0 && !env_.IsPreinstallEnvironment()) {
       if (no_ui_) return 0;
-      env_.ShowMessage(nullptr, IDS_LOG_NOT_OPENED, kWarningIcon);
+      env_.ShowMessage(nullptr, kMessageLogNotOpened, kWarningIcon);
     }
     if (!PrepareInstall()) return Close(0);
   }
@@ -193,7 +214,7 @@ int32_t Driver::ExtractAndRun() {
   if (install_) log_.Write(LOG_BOTH, LEVEL_INFO, kModule, 269, L"Success.\r\n\r\n");
 
   if (!env_.CheckDiskSpace(owner_, install_, no_ui_)) {
-    if (install_) RemoveTarget();
+    if (install_) AbandonTarget();
     return 0;
   }
   if (!no_ui_) env_.CreateProgressWindow(owner_);
@@ -202,8 +223,10 @@ int32_t Driver::ExtractAndRun() {
          context_.definition_file_name ? context_.definition_file_name : L"");
     Line(311, LEVEL_INFO, L"Extracting component contents...\r\n\r\n");
   }
-  if (!env_.ExtractAll(target_.get())) {
-    FailAfterExtractionStarted(338, L"%s\r\n", kExtractFailedText, 344);
+  StepResult extracted = env_.ExtractAll(target_.get());
+  if (!extracted.ok) {
+    FailAfterExtractionStarted(338, L"%s\r\n", kExtractFailedText, 344, L"Extraction stopped at", extracted.subject.get(),
+                               extracted);
     return 0;
   }
   if (install_) Line(359, LEVEL_INFO, L"Extracting component contents complete. Success.\r\n\r\n");
@@ -219,24 +242,31 @@ int32_t Driver::ExtractAndRun() {
       fits = destination.Append(L'\\');
     }
     fits = fits && destination.Append(FileNamePart(options_.configFile.get()));
+    // A name too long for the extraction directory is not copied at all.
     fits = fits && !options_.configFileTooLong;
-    int copied = fits && env_.CopyFileOver(options_.configFile.get(), destination.get()) ? 1 : 0;
+    StepResult copy = fits ? env_.CopyFileOver(options_.configFile.get(), destination.get())
+                           : StepResult(false, kErrorNameTooLong);
+    int copied = copy.ok ? 1 : 0;
     if (install_) {
       log_.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 408,
                  L"Copy CFG file returncode[%d] copyFileName[%s] newPath[%s]\r\n\r\n", copied,
                  options_.configFile.get(), destination.get());
+      if (!copy.ok) {
+        Cause(409, L"Copying the CFG file to", destination.get(), copy);
+      }
     }
     // The administrator named this configuration: running the setup program
     // without it (or with the package's own) would install something else
     // and still report success.
     if (!copied) {
-      FailConfiguration();
+      FailConfiguration(L"Copying the CFG file to", destination.get(), copy);
       return 0;
     }
   } else {
     if (install_) Line(423, LEVEL_INFO, L"Extracting configuration file...\r\n\r\n");
-    if (!env_.WriteConfigurationFile(target_.get())) {
-      FailConfiguration();
+    StepResult written = env_.WriteConfigurationFile(target_.get());
+    if (!written.ok) {
+      FailConfiguration(L"Writing the configuration file to", target_.get(), written);
       return 0;
     }
     if (install_) Line(463, LEVEL_INFO, L"Extracting configuration file complete. Success.\r\n\r\n");

@@ -23,6 +23,21 @@ using DriverPath = BoundedString<260>;
 // An opaque owner window (HWND on Windows); null for none.
 using OwnerWindow = void*;
 
+// A step's outcome: done or not and, when not, the Windows error behind it
+// (0 when the step knows none) and what it was working on, for the log.
+struct StepResult {
+  StepResult(bool done = false, uint32_t win32_error = 0) : ok(done), error(win32_error) {}
+  bool ok;
+  uint32_t error;
+  int32_t code = 0;    // the step's own result code, e.g. the archive's
+  DriverPath subject;  // e.g. the entry an extraction stopped at
+};
+
+// The string-table messages the driver shows (the stub's resources hold them
+// under the same ids).
+constexpr unsigned kMessageLogNotOpened = 709;
+constexpr unsigned kMessageExtractFailed = 1005;
+
 class InstallEnvironment {
  public:
   virtual ~InstallEnvironment() = default;
@@ -44,22 +59,22 @@ class InstallEnvironment {
   virtual bool BrowseForFolder(OwnerWindow owner, DriverPath* out) = 0;
   // The /instpath: folder with its missing parents, each created readable
   // only by SYSTEM, Administrators and the process's owner.
-  virtual bool CreateDirectoryPath(const wchar_t* path) = 0;
+  virtual StepResult CreateDirectoryPath(const wchar_t* path) = 0;
   // A new GUID-named directory in the temporary directory, readable only by
   // SYSTEM, Administrators and the process's owner.
-  virtual bool CreateTempExtractionDirectory(DriverPath* out) = 0;
+  virtual StepResult CreateTempExtractionDirectory(DriverPath* out) = 0;
 
   virtual void CreateProgressWindow(OwnerWindow owner) = 0;
   // Extracts the whole archive into directory, moving the progress bar if any.
-  virtual bool ExtractAll(const wchar_t* directory) = 0;
+  virtual StepResult ExtractAll(const wchar_t* directory) = 0;
   // Destroys the progress window and the owner window.
   virtual void DestroyWindows(OwnerWindow owner) = 0;
   // Bar to 100, 2 s pause, progress window destroyed; with hide_owner the
   // owner is minimised and hidden.
   virtual void FinishProgress(OwnerWindow owner, bool hide_owner) = 0;
 
-  virtual bool CopyFileOver(const wchar_t* source, const wchar_t* destination) = 0;
-  virtual bool WriteConfigurationFile(const wchar_t* directory) = 0;
+  virtual StepResult CopyFileOver(const wchar_t* source, const wchar_t* destination) = 0;
+  virtual StepResult WriteConfigurationFile(const wchar_t* directory) = 0;
 
   virtual void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) = 0;
   // The launcher: builds the command line, runs the setup program, records

@@ -27,6 +27,9 @@
 namespace brx {
 namespace {
 
+static_assert(kMessageLogNotOpened == IDS_LOG_NOT_OPENED && kMessageExtractFailed == IDS_EXTRACT_FAILED,
+              "the driver's messages are the stub's strings");
+
 HWND AsWindow(OwnerWindow owner) { return static_cast<HWND>(owner); }
 
 checks::CheckUi StubCheckUi() {
@@ -116,24 +119,50 @@ bool Win32InstallEnvironment::BrowseForFolder(OwnerWindow owner, DriverPath* out
 // directory's protected list: with the permissions of their parent, users
 // could swap setup.exe or plant a DLL beside it before it runs elevated.
 // Folders that exist keep their permissions.
-bool Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) {
-  return brxzip::CreateDirectoryPath(path, ProcessPrivateDirectorySddl().c_str()) != 0;
+StepResult Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) {
+  SetLastError(0);
+  if (brxzip::CreateDirectoryPath(path, ProcessPrivateDirectorySddl().c_str())) return StepResult(true);
+  return StepResult(false, GetLastError());
 }
 
-bool Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* out) {
+StepResult Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* out) {
   wchar_t buffer[MAX_PATH + 1] = L"";
+  SetLastError(0);
   bool created = brx::CreateTempExtractionDirectory(buffer, MAX_PATH + 1);
+  DWORD error = created ? 0 : GetLastError();
   out->AssignCut(buffer);
-  return created;
+  return StepResult(created, error);
 }
 
 void Win32InstallEnvironment::CreateProgressWindow(OwnerWindow owner) {
   if (dialogs_.create_progress) progress_ = dialogs_.create_progress(AsWindow(owner));
 }
 
-bool Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
-  HWND bar = progress_ ? GetDlgItem(progress_, IDC_PROGRESS_BAR) : nullptr;
-  return archive_.ExtractAll(directory, brxzip::UpdateExtractionProgress, bar) == brxzip::ZIP_OK;
+namespace {
+
+// The progress callback, remembering the entry in hand so a failure can name it.
+struct ExtractionWatch {
+  HWND bar;
+  const wchar_t* path;
+};
+
+bool WatchExtraction(void* argument, const brxzip::ExtractProgress* progress) {
+  ExtractionWatch* watch = static_cast<ExtractionWatch*>(argument);
+  watch->path = progress->path;
+  return brxzip::UpdateExtractionProgress(watch->bar, progress);
+}
+
+}  // namespace
+
+StepResult Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
+  ExtractionWatch watch = {progress_ ? GetDlgItem(progress_, IDC_PROGRESS_BAR) : nullptr, nullptr};
+  SetLastError(0);
+  brxzip::ZIP_Result code = archive_.ExtractAll(directory, WatchExtraction, &watch);
+  if (code == brxzip::ZIP_OK) return StepResult(true);
+  StepResult result(false, GetLastError());
+  result.code = code;
+  result.subject.AssignCut(watch.path ? watch.path : L"");
+  return result;
 }
 
 void Win32InstallEnvironment::DestroyWindows(OwnerWindow owner) {
@@ -155,12 +184,15 @@ void Win32InstallEnvironment::FinishProgress(OwnerWindow owner, bool hide_owner)
   }
 }
 
-bool Win32InstallEnvironment::CopyFileOver(const wchar_t* source, const wchar_t* destination) {
-  return CopyFileW(source, destination, FALSE) != FALSE;
+StepResult Win32InstallEnvironment::CopyFileOver(const wchar_t* source, const wchar_t* destination) {
+  if (CopyFileW(source, destination, FALSE)) return StepResult(true);
+  return StepResult(false, GetLastError());
 }
 
-bool Win32InstallEnvironment::WriteConfigurationFile(const wchar_t* directory) {
-  return brx::WriteConfigurationFile(package_, archive_, directory);
+StepResult Win32InstallEnvironment::WriteConfigurationFile(const wchar_t* directory) {
+  SetLastError(0);
+  if (brx::WriteConfigurationFile(package_, archive_, directory)) return StepResult(true);
+  return StepResult(false, GetLastError());
 }
 
 void Win32InstallEnvironment::AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) {

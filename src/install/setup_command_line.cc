@@ -2,6 +2,8 @@
 
 #include <wchar.h>
 
+#include <string>
+
 #include "base/command_line.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
@@ -44,22 +46,20 @@ Masking ClassifyForMasking(const wchar_t* translated) {
   return Masking::kNone;
 }
 
-bool AppendArgument(const wchar_t* text, SetupCommandLine* out) {
+void AppendArgument(const wchar_t* text, std::wstring* out) {
   // A tab separates arguments just as a blank does. An empty argument is
   // written as "": left out, the next argument would take its place
   // ("-p "" /s" would hand /s to the setup program as the password).
   bool quote = (!*text || wcschr(text, L' ') || wcschr(text, L'\t')) && !wcschr(text, L'"');
-  if (!out->Append(L' ')) return false;
-  if (quote && !out->Append(L'"')) return false;
-  if (!out->Append(text)) return false;
-  if (!quote) return true;
+  *out += L' ';
+  if (quote) *out += L'"';
+  *out += text;
+  if (!quote) return;
   // Backslashes before the closing quote are doubled: "C:\Dir\" would
   // otherwise escape the quote, and the setup program would read the rest of
   // the line as part of this argument.
-  for (size_t n = wcslen(text); n > 0 && text[n - 1] == L'\\'; --n) {
-    if (!out->Append(L'\\')) return false;
-  }
-  return out->Append(L'"');
+  for (size_t n = wcslen(text); n > 0 && text[n - 1] == L'\\'; --n) *out += L'\\';
+  *out += L'"';
 }
 
 class PackageArgumentMap : public ArgumentMap {
@@ -83,13 +83,17 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
   out->Clear();
   if (!extraction_dir || !program || !*program) return false;
 
-  size_t dir_length = wcslen(extraction_dir);
-  bool ok = out->Append(L'"') && out->Append(extraction_dir);
-  if (ok && (dir_length == 0 || extraction_dir[dir_length - 1] != L'\\')) ok = out->Append(L'\\');
-  ok = ok && out->Append(program) && out->Append(L'"');
-  if (ok && params && *params) ok = out->Append(L' ') && out->Append(params);
+  std::wstring line = L"\"";
+  line += extraction_dir;
+  if (line.size() == 1 || line.back() != L'\\') line += L'\\';
+  line += program;
+  line += L'"';
+  if (params && *params) {
+    line += L' ';
+    line += params;
+  }
 
-  for (size_t i = 0; ok && i < stub_arguments.size(); ++i) {
+  for (size_t i = 0; i < stub_arguments.size(); ++i) {
     const wchar_t* translated = map.Map(stub_arguments[i].c_str());
     if (!translated) translated = stub_arguments[i].c_str();
     // A translation of exactly one blank drops the argument.
@@ -104,16 +108,22 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
           text = kMask;
           break;
         case Masking::kMaskNextArgument:
-          ok = out->Append(L' ') && out->Append(translated);
+          line += L' ';
+          line += translated;
           text = kMask;
           ++i;  // the value is never translated or shown
           break;
       }
     }
-    ok = ok && AppendArgument(text, out);
+    AppendArgument(text, &line);
   }
-  if (!ok) out->Clear();
-  return ok;
+  // The masked copy is only ever logged: cut to the buffer, it still says
+  // what ran. The executed line is refused rather than run cut short.
+  if (mask) {
+    out->AssignCut(line.c_str());
+    return true;
+  }
+  return out->Assign(line.c_str());
 }
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,

@@ -10,6 +10,7 @@
 #include "install/setup_output.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
+#include "platform/scoped_handle_win.h"
 #include "ui/resource_ids.h"
 
 namespace brx {
@@ -24,27 +25,7 @@ constexpr size_t kDrainPerSlice = 1024 * 1024;
 // left behind could go on writing, so this read is bounded too.
 constexpr size_t kDrainAfterExit = 64 * 1024 * 1024;
 
-class ScopedHandle {
- public:
-  ScopedHandle() = default;
-  ~ScopedHandle() { Close(); }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  HANDLE* receive() {
-    Close();
-    return &handle_;
-  }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  void Close() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+using platform::ScopedHandle;
 
 // One anonymous pipe for the program's standard output and error.
 struct OutputPipe {

@@ -3,23 +3,12 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "platform/scoped_handle_win.h"
+
 namespace brx {
 namespace {
 
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-
- private:
-  HANDLE handle_;
-};
+using platform::ScopedHandle;
 
 bool FindProcess(HANDLE snapshot, DWORD pid, PROCESSENTRY32W* found) {
   found->dwSize = sizeof(*found);

@@ -24,9 +24,39 @@ bool LicenseAccepted(HWND window, const MainDialogContext& context) {
   return LicenseDialog(window, *context.package, context.completion_code) != 0;
 }
 
+// One install or extraction at a time from a dialog. The message boxes the
+// checks show have no owner and run their own message loops, which keep
+// dispatching to the dialog: a second Install press there would start a
+// nested install (the setup program run twice, a firmware flashed twice, the
+// outer run's log closed under it). The flag stops that; disabling the window
+// stops the user's clicks as well, and modal windows the run opens with the
+// dialog as owner may enable it again, so the flag is what counts.
+class BusyDialog {
+ public:
+  BusyDialog(HWND window, const MainDialogContext& context) : window_(window), context_(context) {
+    context_.busy = true;
+  }
+  // After the licence dialog, which enables its owner again when it ends.
+  void DisableInput() { EnableWindow(window_, FALSE); }
+  ~BusyDialog() {
+    context_.busy = false;
+    // The driver destroys the dialog after a run of the setup program.
+    if (IsWindow(window_)) EnableWindow(window_, TRUE);
+  }
+  BusyDialog(const BusyDialog&) = delete;
+  BusyDialog& operator=(const BusyDialog&) = delete;
+
+ private:
+  HWND window_;
+  const MainDialogContext& context_;
+};
+
+bool IsDialogCommand(UINT id) { return id == IDCANCEL || id == IDC_CLOSE || id == IDC_INSTALL || id == IDC_EXTRACT; }
+
 }  // namespace
 
 bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context) {
+  if (context.busy) return IsDialogCommand(id);
   switch (id) {
     case IDCANCEL:
     case IDC_CLOSE:
@@ -35,7 +65,9 @@ bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context) {
       return true;
     case IDC_INSTALL: {
       if (!context.package || !context.actions) return false;
+      BusyDialog busy(window, context);
       if (!LicenseAccepted(window, context)) return true;
+      busy.DisableInput();
       // The driver may destroy `window`; nothing below touches it.
       int32_t code = context.actions->ExtractAndInstall(window, nullptr, true, false);
       SetCompletion(context, code);
@@ -44,7 +76,9 @@ bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context) {
     }
     case IDC_EXTRACT: {
       if (!context.package || !context.actions) return false;
+      BusyDialog busy(window, context);
       if (!LicenseAccepted(window, context)) return true;
+      busy.DisableInput();
       // A failed extraction destroys the dialog, so this code becomes the
       // run's result: it must say failed, not installed. (After a good one
       // the dialog stays open and Close sets 3 anyway.)

@@ -39,11 +39,15 @@ struct MainDialogContext {
   InstallActions* actions = nullptr;
   HICON small_icon = nullptr;
   HICON large_icon = nullptr;
+  // Set while Install or Extract runs. The checks' message boxes have no
+  // owner, so the dialog keeps taking commands while one is up.
+  mutable bool busy = false;
 };
 
 // Handles ids 2 and 1004 (completion 3, ends `window` with 3), 1002 (licence,
 // install, reboot when needed and allowed) and 1003 (licence, extract).
-// Returns false for every other id.
+// While one of these runs, the dialog is disabled and the four ids do
+// nothing. Returns false for every other id.
 bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context);
 
 // WM_COMMAND of a dialog without buttons of its own (contents, usage) whose

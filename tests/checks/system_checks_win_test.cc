@@ -100,7 +100,8 @@ TEST(TpmStateWine, TableComesFromWmiOrTheFirmwareAndTheCheckRuns) {
   bool result = CheckTpmState(true, true, false, L"firmware:system", nullptr, log, ui);
   ASSERT_GE(log.entries.size(), 3u);
   EXPECT_EQ(L"Checking TPM (Trusted Platform Module) state...\r\n\r\n", log.entries[0].message);
-  EXPECT_EQ(L"SMBIOS table access via WMI query... Success.\r\n\r\n", log.entries[2].message);
+  EXPECT_TRUE(log.HasMessage(table.size() > 0 ? L"SMBIOS table access via WMI query... Success.\r\n\r\n"
+                                              : L"SMBIOS table access via WMI query... Failed.\r\n\r\n"));
   if (!table.FindStructure(kSmbiosTpmStateType).found()) {
     EXPECT_TRUE(result);
   }

@@ -287,8 +287,8 @@ TEST(E2eInstallLog, RelativeInstallPathIsBelowWhereTheCommandWasGiven) {
 }
 
 // A corrupt entry: message 1005 with user interface, the two lines, and the
-// directory gone (or, because it is still current when removed, due for
-// deletion at the next boot).
+// directory gone at once, with and without user interface: nothing is left
+// in the temporary folder and nothing waits for the next boot.
 TEST(E2eInstallLog, CorruptEntryStopsTheInstallAndLeavesNoDirectory) {
   StubRun run;
   std::string payload(4096, 'p');
@@ -314,13 +314,15 @@ TEST(E2eInstallLog, CorruptEntryStopsTheInstallAndLeavesNoDirectory) {
                             "Installation Halted...ERROR CODE (0)...\r\n\r\n", "Return Code (0)"});
   EXPECT_EQ(r.session.find("Extracting component contents complete"), std::string::npos);
   EXPECT_FALSE(FileExists(record)) << "the setup program ran";
-  ASSERT_TRUE(IsGuidDirectoryInTemp(r.directory)) << r.session;
-  std::wstring dir(r.directory.begin(), r.directory.end());
-  bool left = DirectoryExists(dir);
-  std::printf("[cleanup] extraction directory %s\n", left ? "left, due for deletion at boot" : "removed");
-  if (left) {
-    EXPECT_TRUE(PendingDeletionAtBoot(r.directory)) << r.directory << " stays and is not due for deletion";
-    RemoveTree(dir);  // stands in for the boot that would remove it
+  InstallRun silent = RunInstall(run, pkg, {L"/silent"});
+  ASSERT_TRUE(silent.result.started && !silent.result.timed_out) << silent.result.Describe();
+  EXPECT_EQ(silent.result.exit_code, 0u) << silent.result.Describe();
+  for (const InstallRun* each : {&r, &silent}) {
+    ASSERT_TRUE(IsGuidDirectoryInTemp(each->directory)) << each->session;
+    std::wstring dir(each->directory.begin(), each->directory.end());
+    EXPECT_FALSE(DirectoryExists(dir)) << each->directory << " outlived the run";
+    EXPECT_FALSE(PendingDeletionAtBoot(each->directory)) << each->directory << " waits for the next boot";
+    RemoveTree(dir);
   }
 }
 

@@ -57,22 +57,56 @@ TEST(CleanupWinTest, RemovesReadOnlyFilesAndNestedDirectories) {
   EXPECT_FALSE(Exists(root));
 }
 
-TEST(CleanupWinTest, WhatIsInUseIsLeftForTheNextBoot) {
-  std::wstring root = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), L"busy");
-  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
-  std::wstring busy = root + L"\\setup.log";
-  Write(busy, "in use");
-  // Held open without delete sharing, as a still running program would.
-  HANDLE held = CreateFileW(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, held);
+// The pauses between tries: counted, and the held file let go after
+// `release_after` of them (never when 0).
+HANDLE g_held = INVALID_HANDLE_VALUE;
+unsigned g_pauses = 0;
+unsigned g_release_after = 0;
+void FakeSleep(unsigned) {
+  ++g_pauses;
+  if (g_pauses == g_release_after && g_held != INVALID_HANDLE_VALUE) {
+    CloseHandle(g_held);
+    g_held = INVALID_HANDLE_VALUE;
+  }
+}
 
-  EXPECT_TRUE(DeleteDirectoryTree(root.c_str()));
-  std::wstring pending = PendingRenames();
-  CloseHandle(held);
-  EXPECT_NE(std::wstring::npos, pending.find(L"setup.log")) << pending;
-  EXPECT_NE(std::wstring::npos, pending.find(L"busy|")) << pending;
-  DeleteFileW(busy.c_str());
-  RemoveDirectoryW(root.c_str());
+TEST(CleanupWinTest, HeldFileIsWaitedForWithinTheBudgetThenLeftForTheNextBoot) {
+  DeleteRetry retry;
+  retry.pause_ms = 100;
+  retry.budget_ms = 500;
+  retry.sleep = FakeSleep;
+  for (unsigned release_after : {2u, 0u}) {
+    SCOPED_TRACE(release_after);
+    // Each case its own folder: a held one stays in the boot list after the test.
+    std::wstring root = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), release_after ? L"released" : L"busy");
+    ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+    std::wstring busy = root + L"\\setup.log";
+    Write(busy, "in use");
+    // Held open without delete sharing, as a scanner or a still running
+    // program would.
+    g_held = CreateFileW(busy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, g_held);
+    g_pauses = 0;
+    g_release_after = release_after;
+
+    EXPECT_TRUE(DeleteDirectoryTree(root.c_str(), retry));
+    std::wstring pending = PendingRenames();
+    if (release_after) {
+      EXPECT_EQ(release_after, g_pauses);
+      EXPECT_FALSE(Exists(root));
+      EXPECT_EQ(std::wstring::npos, pending.find(root)) << pending;
+      continue;
+    }
+    // The budget ends the waiting: five pauses for the file, none left for
+    // the folder.
+    EXPECT_EQ(5u, g_pauses);
+    CloseHandle(g_held);
+    g_held = INVALID_HANDLE_VALUE;
+    EXPECT_NE(std::wstring::npos, pending.find(L"setup.log")) << pending;
+    EXPECT_NE(std::wstring::npos, pending.find(L"busy|")) << pending;
+    DeleteFileW(busy.c_str());
+    RemoveDirectoryW(root.c_str());
+  }
 }
 
 TEST(CleanupWinTest, UnlistableDirectoryAnswersFalse) {

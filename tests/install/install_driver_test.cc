@@ -42,19 +42,24 @@ class FakeEnvironment : public InstallEnvironment {
     out->Assign(L"C:\\picked");
     return Note(L"browse", browse_ok);
   }
-  bool CreateDirectoryPath(const wchar_t* path) override { return Note(L"mkdirs " + std::wstring(path), create_dir_ok); }
-  bool CreateTempExtractionDirectory(DriverPath* out) override {
+  StepResult CreateDirectoryPath(const wchar_t* path) override { return Note(L"mkdirs " + std::wstring(path), create_dir_ok); }
+  StepResult CreateTempExtractionDirectory(DriverPath* out) override {
     out->Assign(L"C:\\TEMP\\{GUID}");
     return Note(L"tempdir", temp_dir_ok);
   }
   void CreateProgressWindow(OwnerWindow) override { calls += L"progress;"; }
-  bool ExtractAll(const wchar_t* dir) override { return Note(L"extract " + std::wstring(dir), extract_ok); }
+  StepResult ExtractAll(const wchar_t* dir) override {
+    StepResult result(Note(L"extract " + std::wstring(dir), extract_ok), extract_ok ? 0 : 5);
+    result.code = extract_ok ? 0 : -3;
+    result.subject.Assign(L"C:\\TEMP\\{GUID}\\setup.exe");
+    return result;
+  }
   void DestroyWindows(OwnerWindow) override { calls += L"destroy;"; }
   void FinishProgress(OwnerWindow, bool) override { calls += L"finish;"; }
-  bool CopyFileOver(const wchar_t* from, const wchar_t* to) override {
+  StepResult CopyFileOver(const wchar_t* from, const wchar_t* to) override {
     return Note(L"copy " + std::wstring(from) + L">" + to, copy_ok);
   }
-  bool WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
+  StepResult WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
   void AddTrayIcon(OwnerWindow, const wchar_t* tip) override { calls += L"tray " + std::wstring(tip) + L";"; }
   int32_t RunSetupProgram(OwnerWindow, bool, const wchar_t*) override {
     calls += L"setup;";
@@ -165,8 +170,19 @@ TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {
   Load();
   env_.extract_ok = false;
   EXPECT_EQ(0, Run(nullptr, true, /*no_ui=*/false));
-  EXPECT_NE(std::wstring::npos, env_.calls.find(L"extract C:\\TEMP\\{GUID}!;msg1005;destroy;rmtree C:\\TEMP\\{GUID};"));
-  EXPECT_TRUE(log_.Contains(L"338:2:Package Setup was unable to extract the package properly.  Installation will not continue.\r\n"));
+  // The saved directory is current again before the removal: Windows keeps
+  // a current directory until the next boot.
+  EXPECT_NE(std::wstring::npos,
+            env_.calls.find(L"extract C:\\TEMP\\{GUID}!;msg1005;destroy;cd C:\\start;rmtree C:\\TEMP\\{GUID};"));
+  EXPECT_TRUE(log_.Has(L"338:2:Package Setup was unable to extract the package properly.  Installation will not "
+                       L"continue.\r\n"));
+  // Which entry and why, in the verbose log only.
+  ASSERT_EQ(1u, log_.Count(339));
+  for (const brxtest::LogEntry& e : log_.entries) {
+    if (e.line != 339) continue;
+    EXPECT_EQ(static_cast<unsigned>(LOG_VERBOSE_TAGGED), e.target);
+    EXPECT_EQ(L"Extraction stopped at [C:\\TEMP\\{GUID}\\setup.exe]: result -3, Windows error 5.\r\n\r\n", e.message);
+  }
   EXPECT_TRUE(log_.Contains(L"344:0:Installation Halted...ERROR CODE (0)...\r\n\r\n"));
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"setup;"));
 }
@@ -188,12 +204,18 @@ TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
     options_.configFileFound = c.named;
     options_.configFileTooLong = c.too_long;
     EXPECT_EQ(0, Run(nullptr, true, true));
-    EXPECT_NE(std::wstring::npos, env_.calls.find(L"rmtree C:\\TEMP\\{GUID};")) << env_.calls;
+    // The saved directory is current again before the removal: Windows
+    // keeps a current directory until the next boot.
+    EXPECT_NE(std::wstring::npos, env_.calls.find(L"cd C:\\start;rmtree C:\\TEMP\\{GUID};")) << env_.calls;
     EXPECT_EQ(std::wstring::npos, env_.calls.find(L"setup;")) << env_.calls;
     EXPECT_TRUE(log_.Contains(L"444:2:OV Package Setup was unable to extract the configuration file properly.  "
                               L"Installation will not continue.\r\n\r\n"));
   }
   EXPECT_TRUE(log_.Contains(L"408:0:Copy CFG file returncode[0] copyFileName[D:\\cfg\\site.cfg]"));
+  // The cause of each, in the verbose log.
+  EXPECT_TRUE(log_.Has(L"445:2:Writing the configuration file to [C:\\TEMP\\{GUID}]: result 0, Windows error 0.\r\n\r\n"));
+  EXPECT_TRUE(log_.Has(L"445:2:Copying the CFG file to [C:\\TEMP\\{GUID}\\site.cfg]: result 0, Windows error 0.\r\n\r\n"));
+  EXPECT_TRUE(log_.Contains(L": result 0, Windows error 206.\r\n\r\n"));
 }
 
 TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {

@@ -90,6 +90,16 @@ TEST(SetupCommandLineTest, MissingPartsAndOverlongLinesFail) {
   EXPECT_EQ(2047u, out.length());
   EXPECT_FALSE(BuildSetupCommandLine(L"C:\\x", L"setup.exe", nullptr, {filler + L"b"}, map, false, &out));
   EXPECT_TRUE(out.empty());
+
+  // The masked copy is only logged: where masking makes it longer than the
+  // executed line (an empty password, "", becomes "****"), it is cut, not
+  // refused.
+  Args args = {std::wstring(2047 - prefix.size() - 6, L'a'), L"/p", L""};
+  ASSERT_TRUE(BuildSetupCommandLine(L"C:\\x", L"setup.exe", nullptr, args, map, false, &out));
+  EXPECT_EQ(2047u, out.length());
+  ASSERT_TRUE(BuildSetupCommandLine(L"C:\\x", L"setup.exe", nullptr, args, map, true, &out));
+  EXPECT_EQ(2047u, out.length());
+  EXPECT_EQ(L" /p **", std::wstring(out.get()).substr(2041));
 }
 
 using brxtest::RecordingLog;

@@ -61,10 +61,10 @@ class InspectEnvironment : public brx::InstallEnvironment {
   bool SetCurrentDir(const wchar_t*) override { return true; }
   bool DirectoryExists(const wchar_t*) override { return false; }
   bool BrowseForFolder(brx::OwnerWindow, brx::DriverPath*) override { return false; }
-  bool CreateDirectoryPath(const wchar_t*) override { return true; }
-  bool CreateTempExtractionDirectory(brx::DriverPath* out) override { return out->Assign(kTemporaryExtractionDir); }
+  brx::StepResult CreateDirectoryPath(const wchar_t*) override { return true; }
+  brx::StepResult CreateTempExtractionDirectory(brx::DriverPath* out) override { return out->Assign(kTemporaryExtractionDir); }
   void CreateProgressWindow(brx::OwnerWindow) override {}
-  bool ExtractAll(const wchar_t*) override {
+  brx::StepResult ExtractAll(const wchar_t*) override {
     stage_ = Stage::kExtracting;
     if (!extraction_succeeds_) return false;
     stage_ = Stage::kExtracted;
@@ -72,11 +72,11 @@ class InspectEnvironment : public brx::InstallEnvironment {
   }
   void DestroyWindows(brx::OwnerWindow) override {}
   void FinishProgress(brx::OwnerWindow, bool) override {}
-  bool CopyFileOver(const wchar_t*, const wchar_t*) override {
+  brx::StepResult CopyFileOver(const wchar_t*, const wchar_t*) override {
     stage_ = Stage::kConfigured;
     return true;
   }
-  bool WriteConfigurationFile(const wchar_t*) override {
+  brx::StepResult WriteConfigurationFile(const wchar_t*) override {
     std::vector<uint8_t> bytes;
     if (brx::PlanConfigurationFile(package_, archive_, &bytes) == brx::ConfigurationPlacement::kUnusable) {
       return false;

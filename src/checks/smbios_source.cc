@@ -11,19 +11,22 @@ namespace brx {
 namespace checks {
 namespace {
 
-bool ReadFromWmi(SmbiosTableReader& table) {
-  WmiClient client;
-  if (!client.ConnectNamespace(L"ROOT\\WMI")) return false;
-  if (!client.QueryClass(L"MSSmBios_RawSMBiosTables")) return false;
+// kWmiOk when the table was read; otherwise the failing step's HRESULT, or
+// kWmiNotAvailable when WMI answered without a usable size.
+WmiResult ReadFromWmi(SmbiosTableReader& table, const WmiAccess& wmi) {
+  WmiClient client(wmi);
   int32_t size = 0;
-  if (!client.ReadProperty(L"Size", &size, sizeof size)) return false;
+  if (!client.ConnectNamespace(L"ROOT\\WMI") || !client.QueryClass(L"MSSmBios_RawSMBiosTables") ||
+      !client.ReadProperty(L"Size", &size, sizeof size)) {
+    return client.last_result() != kWmiOk ? client.last_result() : kWmiNotAvailable;
+  }
   // A negative or absurd size is refused by Allocate.
-  if (size <= 0 || !table.Allocate(static_cast<uint32_t>(size))) return false;
+  if (size <= 0 || !table.Allocate(static_cast<uint32_t>(size))) return kWmiNotAvailable;
   if (!client.ReadProperty(L"SMBiosData", table.data(), static_cast<unsigned>(table.size()))) {
     table.Clear();
-    return false;
+    return client.last_result();
   }
-  return true;
+  return kWmiOk;
 }
 
 // The firmware table carries an 8-byte header before the structures; its
@@ -45,11 +48,12 @@ bool ReadFromFirmware(SmbiosTableReader& table) {
 
 }  // namespace
 
-void ReadSmbiosTable(SmbiosTableReader& table) {
+WmiResult ReadSmbiosTable(SmbiosTableReader& table, const WmiAccess& wmi) {
   // Wine's WMI has no "Size" for this class; the firmware table holds the
   // same bytes.
-  if (ReadFromWmi(table)) return;
-  ReadFromFirmware(table);
+  WmiResult result = ReadFromWmi(table, wmi);
+  if (result != kWmiOk) ReadFromFirmware(table);
+  return result;
 }
 
 }  // namespace checks
