@@ -4,7 +4,6 @@
 
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
-#include "stub/options.h"
 
 namespace brx {
 namespace {
@@ -35,7 +34,7 @@ class Driver {
   Driver(const InstallContext& context, OwnerWindow owner, bool install, bool no_ui)
       : log_(*context.log),
         package_(*context.package),
-        options_(*context.options),
+        settings_(*context.settings),
         env_(*context.environment),
         context_(context),
         owner_(owner),
@@ -106,7 +105,7 @@ class Driver {
 
   CCmpLog2& log_;
   const CPPkg& package_;
-  const StubOptions& options_;
+  const InstallSettings& settings_;
   InstallEnvironment& env_;
   const InstallContext& context_;
   OwnerWindow owner_;
@@ -121,7 +120,7 @@ class Driver {
 // /verbose_log names the verbose log after the stub. This has to happen
 // before the log is opened: Open only opens the verbose file it knows of then.
 void Driver::ChooseVerboseLog() {
-  if (!options_.verboseLog) return;
+  if (!settings_.verbose_log) return;
   verbose_name_.AssignCut(StubName());
   verbose_name_.Append(L".log");
   log_.SetVerboseFileName(verbose_name_.get());
@@ -130,7 +129,7 @@ void Driver::ChooseVerboseLog() {
 // Install mode, before any directory work. False to stop with 0.
 bool Driver::PrepareInstall() {
   WriteSessionHeader(log_);
-  if (options_.verboseLog) {
+  if (settings_.verbose_log) {
     log_.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 90, L"Successfully created verbose log file [%s]\r\n\r\n",
                verbose_name_.get());
   }
@@ -145,15 +144,15 @@ bool Driver::PrepareInstall() {
 // Install mode: the extraction directory. False to stop with 0.
 bool Driver::CreateTarget() {
   Line(156, LEVEL_INFO, L"Creating extraction directory for Quellin Component [%s]...\r\n\r\n", StubName());
-  if (options_.instPath && options_.instPathTooLong) {
+  if (settings_.inst_path && settings_.inst_path_too_long) {
     // Cut, the name would be another folder, which the run would create and
     // fill; refused instead.
     Line(166, LEVEL_ERROR, L"The /instpath: folder is longer than 260 characters and cannot be used.\r\n\r\n");
     Line(175, LEVEL_ERROR, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
     return false;
   }
-  if (options_.instPath) {
-    target_.AssignCut(options_.instPathDir.get());
+  if (settings_.inst_path) {
+    target_.AssignCut(settings_.inst_path_dir.get());
     target_existed_before_ = !target_.empty() && env_.DirectoryExists(target_.get());
     StepResult created = env_.CreateDirectoryPath(target_.get());
     if (!created.ok) {
@@ -231,7 +230,7 @@ int32_t Driver::ExtractAndRun() {
   }
   if (install_) Line(359, LEVEL_INFO, L"Extracting component contents complete. Success.\r\n\r\n");
 
-  if (options_.configFileFound || options_.configFileTooLong) {
+  if (settings_.config_file_found || settings_.config_file_too_long) {
     if (install_) {
       Line(373, LEVEL_INFO, L"CFG file option passed...begin process...\r\n\r\n");
       Line(378, LEVEL_INFO, L"Copying CFG file...\r\n\r\n");
@@ -241,16 +240,16 @@ int32_t Driver::ExtractAndRun() {
     if (fits && (destination.empty() || destination[destination.length() - 1] != L'\\')) {
       fits = destination.Append(L'\\');
     }
-    fits = fits && destination.Append(FileNamePart(options_.configFile.get()));
+    fits = fits && destination.Append(FileNamePart(settings_.config_file.get()));
     // A name too long for the extraction directory is not copied at all.
-    fits = fits && !options_.configFileTooLong;
-    StepResult copy = fits ? env_.CopyFileOver(options_.configFile.get(), destination.get())
+    fits = fits && !settings_.config_file_too_long;
+    StepResult copy = fits ? env_.CopyFileOver(settings_.config_file.get(), destination.get())
                            : StepResult(false, kErrorNameTooLong);
     int copied = copy.ok ? 1 : 0;
     if (install_) {
       log_.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 408,
                  L"Copy CFG file returncode[%d] copyFileName[%s] newPath[%s]\r\n\r\n", copied,
-                 options_.configFile.get(), destination.get());
+                 settings_.config_file.get(), destination.get());
       if (!copy.ok) {
         Cause(409, L"Copying the CFG file to", destination.get(), copy);
       }
@@ -300,7 +299,7 @@ int32_t Driver::ExtractAndRun() {
 
 int32_t ExtractAndInstall(const InstallContext& context, OwnerWindow owner,
                           const wchar_t* target_directory, bool install, bool no_ui) {
-  if (!context.log || !context.package || !context.options || !context.environment) return 0;
+  if (!context.log || !context.package || !context.settings || !context.environment) return 0;
   Driver driver(context, owner, install, no_ui);
   return driver.Run(target_directory);
 }

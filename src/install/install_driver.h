@@ -10,13 +10,12 @@
 #include <stdint.h>
 
 #include "base/bounded_string.h"
+#include "install/install_settings.h"
 
 class CCmpLog2;
 class CPPkg;
 
 namespace brx {
-
-struct StubOptions;
 
 using DriverPath = BoundedString<260>;
 
@@ -88,7 +87,7 @@ class InstallEnvironment {
 struct InstallContext {
   CCmpLog2* log = nullptr;
   const CPPkg* package = nullptr;
-  const StubOptions* options = nullptr;
+  const InstallSettings* settings = nullptr;
   InstallEnvironment* environment = nullptr;
   // The archive entry that holds the definition, and the stub's own file name.
   const wchar_t* definition_file_name = nullptr;

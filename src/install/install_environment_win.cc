@@ -19,7 +19,6 @@
 #include "install/setup_launcher_win.h"
 #include "package/ppkg.h"
 #include "platform/dir.h"
-#include "stub/options.h"
 #include "ui/message_box_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
@@ -49,12 +48,12 @@ void ShowDiskSpaceMessage(OwnerWindow owner, const wchar_t* text) {
 }  // namespace
 
 Win32InstallEnvironment::Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive,
-                                         StubOptions& options, HICON small_icon,
+                                         const InstallSettings& settings, HICON small_icon,
                                          const wchar_t* definition_file_name, const InstallDialogs& dialogs)
     : log_(log),
       package_(package),
       archive_(archive),
-      options_(options),
+      settings_(settings),
       small_icon_(small_icon),
       definition_file_name_(definition_file_name),
       dialogs_(dialogs) {}
@@ -79,7 +78,7 @@ bool Win32InstallEnvironment::CheckVirtualGuest(bool install, bool no_ui) {
 }
 
 bool Win32InstallEnvironment::CheckTpmState(bool install, bool no_ui) {
-  return checks::CheckTpmState(install, no_ui, options_.tpmBypass, package_.GetSwKeyExpectedPath(), nullptr, log_,
+  return checks::CheckTpmState(install, no_ui, settings_.tpm_bypass, package_.GetSwKeyExpectedPath(), nullptr, log_,
                                StubCheckUi());
 }
 
@@ -212,9 +211,9 @@ int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, bool no_ui, 
   run.no_ui = no_ui;
   run.extraction_dir = directory;
   run.definition_file_name = definition_file_name_;
-  run.silent = options_.silent;
-  run.dry_run = options_.dryRun;
-  run.reboot = &options_.reboot;
+  run.silent = settings_.silent;
+  run.dry_run = settings_.dry_run;
+  run.reboot = settings_.reboot;
   HWND tray_owner = run.owner;
   run.remove_tray_icon = [tray_owner] { RemoveSetupTrayIcon(tray_owner); };
   return brx::RunSetupProgram(log_, package_, run);

@@ -15,7 +15,6 @@ class ZIP_File;
 
 namespace brx {
 
-struct StubOptions;
 
 // Dialogs of the user interface, handed in by the stub so this library does
 // not depend on the dialogs (which themselves call the install driver).
@@ -28,7 +27,7 @@ struct InstallDialogs {
 
 class Win32InstallEnvironment : public InstallEnvironment {
  public:
-  Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive, StubOptions& options,
+  Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive, const InstallSettings& settings,
                       HICON small_icon, const wchar_t* definition_file_name, const InstallDialogs& dialogs);
   ~Win32InstallEnvironment() override;
 
@@ -59,7 +58,7 @@ class Win32InstallEnvironment : public InstallEnvironment {
   CCmpLog2& log_;
   const CPPkg& package_;
   brxzip::ZIP_File& archive_;
-  StubOptions& options_;
+  const InstallSettings& settings_;
   HICON small_icon_;
   const wchar_t* definition_file_name_;
   InstallDialogs dialogs_;

@@ -100,4 +100,25 @@ void ParseCommandLine(const wchar_t* command_line, FileSearch file_search, StubO
   ParseArguments(SplitCommandLine(command_line, FirstArgument::kOrdinary), file_search, options);
 }
 
+// The settings hold the paths at the options' capacity, so copying never cuts.
+static_assert(sizeof(StubOptions::instPathDir) == sizeof(InstallSettings::inst_path_dir) &&
+                  sizeof(StubOptions::configFile) == sizeof(InstallSettings::config_file),
+              "install settings must hold every path the options hold");
+
+InstallSettings InstallSettingsFrom(StubOptions* options) {
+  InstallSettings settings;
+  settings.silent = options->silent;
+  settings.dry_run = options->dryRun;
+  settings.tpm_bypass = options->tpmBypass;
+  settings.verbose_log = options->verboseLog;
+  settings.inst_path = options->instPath;
+  settings.inst_path_dir.Assign(options->instPathDir.get());  // same capacity: never cut
+  settings.inst_path_too_long = options->instPathTooLong;
+  settings.config_file_found = options->configFileFound;
+  settings.config_file_too_long = options->configFileTooLong;
+  settings.config_file.Assign(options->configFile.get());
+  settings.reboot = &options->reboot;
+  return settings;
+}
+
 }  // namespace brx

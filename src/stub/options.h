@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/bounded_string.h"
+#include "install/install_settings.h"
 
 namespace brx {
 
@@ -53,6 +54,11 @@ void ParseCommandLine(const wchar_t* command_line, FileSearch file_search, StubO
 // The same over arguments already split.
 void ParseArguments(const std::vector<std::wstring>& args, FileSearch file_search,
                     StubOptions* options);
+
+// What the options decide about an extraction or installation. The restart
+// wish points back into *options, so the setup program's restart question
+// rewrites options->reboot.
+InstallSettings InstallSettingsFrom(StubOptions* options);
 
 // The decimal number at the start of text: leading blanks and one sign allowed,
 // reading stops at the first non-digit, no digits give 0, saturating at the

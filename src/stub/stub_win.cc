@@ -90,12 +90,13 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
   InstallDialogs dialogs;
   dialogs.create_progress = CreateProgress;
   dialogs.browse_for_folder = BrowseFolder;
-  Win32InstallEnvironment environment(process.log, process.package, process.archive, g_run.options,
+  InstallSettings settings = InstallSettingsFrom(&g_run.options);
+  Win32InstallEnvironment environment(process.log, process.package, process.archive, settings,
                                       g_run.small_icon, g_run.definition_name.get(), dialogs);
   InstallContext context;
   context.log = &process.log;
   context.package = &process.package;
-  context.options = &g_run.options;
+  context.settings = &settings;
   context.environment = &environment;
   context.definition_file_name = g_run.definition_name.get();
   context.stub_file_name = StubFileName();

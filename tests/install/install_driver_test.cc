@@ -8,7 +8,6 @@
 #include "log/cmp_log2.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
-#include "stub/options.h"
 #include "support/recording_log.h"
 
 namespace brx {
@@ -89,7 +88,7 @@ class InstallDriverTest : public ::testing::Test {
     InstallContext context;
     context.log = &log_;
     context.package = &package_;
-    context.options = &options_;
+    context.settings = &settings_;
     context.environment = &env_;
     context.definition_file_name = L"pkg.xml";
     context.stub_file_name = L"pkg.exe";
@@ -103,7 +102,7 @@ class InstallDriverTest : public ::testing::Test {
 
   RecordingLog log_;
   CPPkg package_;
-  StubOptions options_;
+  InstallSettings settings_;
   FakeEnvironment env_;
 };
 
@@ -200,9 +199,9 @@ TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
     env_.calls.clear();
     env_.config_ok = c.config_ok;
     env_.copy_ok = c.copy_ok;
-    options_.configFile.Assign(c.named ? L"D:\\cfg\\site.cfg" : L"");
-    options_.configFileFound = c.named;
-    options_.configFileTooLong = c.too_long;
+    settings_.config_file.Assign(c.named ? L"D:\\cfg\\site.cfg" : L"");
+    settings_.config_file_found = c.named;
+    settings_.config_file_too_long = c.too_long;
     EXPECT_EQ(0, Run(nullptr, true, true));
     // The saved directory is current again before the removal: Windows
     // keeps a current directory until the next boot.
@@ -220,8 +219,8 @@ TEST_F(InstallDriverTest, ConfigurationFailureRemovesTheDirectory) {
 
 TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
   Load();
-  options_.configFile.Assign(L"D:\\cfg\\site.cfg");
-  options_.configFileFound = true;
+  settings_.config_file.Assign(L"D:\\cfg\\site.cfg");
+  settings_.config_file_found = true;
   EXPECT_EQ(1, Run(nullptr, true, true));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy D:\\cfg\\site.cfg>C:\\TEMP\\{GUID}\\site.cfg;"));
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"config;"));
@@ -233,20 +232,20 @@ TEST_F(InstallDriverTest, ConfigFileOptionIsCopiedInsteadOfThePackagesOwn) {
 // name and stays in the extraction directory.
 TEST_F(InstallDriverTest, ConfigFileCopyStaysInTheExtractionDirectory) {
   Load();
-  options_.configFile.Assign(L"../site.cfg");
-  options_.configFileFound = true;
+  settings_.config_file.Assign(L"../site.cfg");
+  settings_.config_file_found = true;
   EXPECT_EQ(1, Run(nullptr, true, true));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy ../site.cfg>C:\\TEMP\\{GUID}\\site.cfg;")) << env_.calls;
   env_.calls.clear();
-  options_.configFile.Assign(L"D:other.cfg");
+  settings_.config_file.Assign(L"D:other.cfg");
   EXPECT_EQ(1, Run(nullptr, true, true));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"copy D:other.cfg>C:\\TEMP\\{GUID}\\other.cfg;")) << env_.calls;
 }
 
 TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
   Load();
-  options_.instPath = true;
-  options_.instPathDir.Assign(L"D:\\Keep");
+  settings_.inst_path = true;
+  settings_.inst_path_dir.Assign(L"D:\\Keep");
   env_.dir_exists = true;
   EXPECT_EQ(1, Run(nullptr, true, true));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"mkdirs D:\\Keep;"));
@@ -264,8 +263,8 @@ TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
 
   // A value too long to hold is refused before any folder is made.
   env_.calls.clear();
-  options_.instPathDir.Clear();
-  options_.instPathTooLong = true;
+  settings_.inst_path_dir.Clear();
+  settings_.inst_path_too_long = true;
   EXPECT_EQ(0, Run(nullptr, true, true));
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"mkdirs")) << env_.calls;
   EXPECT_TRUE(log_.Contains(L"166:2:The /instpath: folder is longer than 260 characters"));

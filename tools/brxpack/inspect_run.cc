@@ -135,7 +135,7 @@ std::string RefusalFor(Stage stage, const CPPkg& package) {
 class InspectHost : public brx::StubHost {
  public:
   InspectHost(const CPPkg& package, const brxzip::ZIP_File& archive, bool loaded, bool extraction_succeeds,
-              const std::wstring& stub_file_name, const brx::StubOptions& options, InspectedRun* run)
+              const std::wstring& stub_file_name, brx::StubOptions& options, InspectedRun* run)
       : package_(package),
         archive_(archive),
         loaded_(loaded),
@@ -173,7 +173,8 @@ class InspectHost : public brx::StubHost {
     brx::InstallContext context;
     context.log = &log;
     context.package = &package_;
-    context.options = &options_;
+    brx::InstallSettings settings = brx::InstallSettingsFrom(&options_);
+    context.settings = &settings;
     context.environment = &environment;
     context.stub_file_name = stub_file_name_.c_str();
     int32_t completion = brx::ExtractAndInstall(context, nullptr, nullptr, /*install=*/true, no_ui);
@@ -186,7 +187,7 @@ class InspectHost : public brx::StubHost {
   bool loaded_;
   bool extraction_succeeds_;
   const std::wstring& stub_file_name_;
-  const brx::StubOptions& options_;
+  brx::StubOptions& options_;
   InspectedRun* run_;
 };
 
