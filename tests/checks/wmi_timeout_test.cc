@@ -139,7 +139,9 @@ TEST(WmiClient, AnEnumerationThatFailsPartWayIsNotARead) {
     EXPECT_EQ(c.read, client.ReadProperty(L"Manufacturer", text, sizeof text));
     EXPECT_EQ(c.result, client.last_result());
     // Each instance overwrites the last one's value.
-    if (c.read) EXPECT_STREQ(L"Instance 2", text);
+    if (c.read) {
+      EXPECT_STREQ(L"Instance 2", text);
+    }
     // A failed read drops the results; the next read fails without asking.
     if (!c.read) {
       EXPECT_EQ(0, client.ReadProperty(L"Manufacturer", text, sizeof text));

@@ -74,7 +74,9 @@ TEST(ExtractionDirectoryWinTest, ListGrantsTheTokensOwnerNotItsUser) {
   std::wstring sddl = ProcessPrivateDirectorySddl();
   bool fixed_entry = owner == L"S-1-5-18" || owner == L"S-1-5-32-544";
   EXPECT_EQ(fixed_entry, sddl.find(L";;;" + owner + L")") == std::wstring::npos) << sddl;
-  if (user_sid != owner) EXPECT_EQ(std::wstring::npos, sddl.find(user_sid)) << sddl;
+  if (user_sid != owner) {
+    EXPECT_EQ(std::wstring::npos, sddl.find(user_sid)) << sddl;
+  }
 }
 
 TEST(ExtractionDirectoryWinTest, SmallBufferIsRefused) {
