@@ -5,25 +5,11 @@
 #include <sddl.h>
 
 #include "platform/dir.h"
+#include "platform/scoped_handle_win.h"
 
 namespace brx {
 namespace platform {
 namespace {
-
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE h) : h_(h) {}
-  ~ScopedHandle() {
-    if (valid()) CloseHandle(h_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
 
 // The path itself: a link is opened, not what it points to.
 HANDLE OpenItself(const wchar_t* path, DWORD access) {
