@@ -6,31 +6,15 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/utf8.h"
+
 namespace brx {
 namespace platform {
 
 std::string NativePath(const wchar_t* path) {
-  std::string out;
-  if (!path) return out;
-  for (const wchar_t* p = path; *p; ++p) {
-    uint32_t c = static_cast<uint32_t>(*p);
+  std::string out = path ? WideToUtf8(path) : std::string();
+  for (char& c : out) {
     if (c == '\\') c = '/';
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
   }
   return out;
 }

@@ -1,5 +1,5 @@
 // brxpack inspect over the sample package and packages broken one way each.
-#include "base/utf8.h"
+#include "platform/utf8.h"
 #include "brxpack/inspect.h"
 
 #include <gtest/gtest.h>
@@ -157,7 +157,7 @@ TEST(BrxpackInspectTest, SampleShowsDefinitionConfigurationAndCommandLineInText)
     EXPECT_NE(std::string::npos, text.find(expected)) << expected << "\n" << text;
   }
   nlohmann::json doc = nlohmann::json::parse(brxpack::FormatInspectJson(report));
-  EXPECT_EQ(brx::WideToUtf8(report.run.plain), doc["run"]["command_line"]);
+  EXPECT_EQ(brx::platform::WideToUtf8(report.run.plain), doc["run"]["command_line"]);
   EXPECT_EQ("brxsample.xml", doc["definition"]["entry"]);
   EXPECT_EQ(0, doc["exit_status"]);
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/utf8.h"
+#include "platform/utf8.h"
 #include "brxpack/inspect.h"
 #include "brxpack/inspect_run.h"
 #include "setup_runs.h"
@@ -43,13 +43,13 @@ TEST(E2eInspect, PrintedCommandLineIsTheOneTheStubPassesToTheSetupProgram) {
   std::string dir = RecordValue(record, "directory");
   ASSERT_FALSE(dir.empty()) << "the setup program did not run";
   // The stub's extraction directory is a fresh GUID-named one; the rest is the same.
-  std::string printed = brx::WideToUtf8(report.run.plain);
-  const std::string placeholder = brx::WideToUtf8(brxpack::kTemporaryExtractionDir);
+  std::string printed = brx::platform::WideToUtf8(report.run.plain);
+  const std::string placeholder = brx::platform::WideToUtf8(brxpack::kTemporaryExtractionDir);
   ASSERT_EQ(0u, printed.find("\"" + placeholder + "\\")) << printed;
   printed.replace(1, placeholder.size(), dir);
   EXPECT_EQ(printed, RecordValue(record, "commandline"));
 
-  std::string masked = brx::WideToUtf8(report.run.masked);
+  std::string masked = brx::platform::WideToUtf8(report.run.masked);
   masked.replace(1, placeholder.size(), dir);
   EXPECT_NE(log.Appended().find("Installation command line = [" + masked + "]"), std::string::npos) << masked;
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/completion_code.h"
-#include "base/utf8.h"
+#include "platform/utf8.h"
 
 namespace brxlog {
 namespace {
@@ -79,7 +79,7 @@ bool ParseSince(const std::string& text, std::string* iso) {
 }
 
 std::string SessionJson(const Session& session, DateOrder order) {
-  using brx::WideToUtf8;
+  using brx::platform::WideToUtf8;
   nlohmann::ordered_json j;
   j["status"] = StatusName(session.status);
   j["line"] = session.line;

@@ -7,7 +7,7 @@
 
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
-#include "base/utf8.h"
+#include "platform/utf8.h"
 #include "brxpack/inspect_run.h"
 #include "brxpack/package_tool.h"
 #include "install/configuration_file.h"
@@ -26,7 +26,7 @@ void Warn(InspectReport* report, const char* code, const std::string& text, bool
   report->warnings.push_back({code, text, fails_install});
 }
 
-std::string Quoted(const std::wstring& text) { return "\"" + brx::WideToUtf8(text) + "\""; }
+std::string Quoted(const std::wstring& text) { return "\"" + brx::platform::WideToUtf8(text) + "\""; }
 
 std::wstring WideName(const char* name) {
   return name ? brx::platform::AnsiToWide(name, strlen(name)) : std::wstring();
@@ -200,7 +200,7 @@ void ReadPackageData(const CPPkg& package, InspectReport* report) {
   for (const auto& licence : report->licences) {
     if (HasEntry(*report, licence.second)) continue;
     Warn(report, "licence_missing",
-         "the licence file " + Quoted(licence.second) + " (" + brx::WideToUtf8(licence.first) +
+         "the licence file " + Quoted(licence.second) + " (" + brx::platform::WideToUtf8(licence.first) +
              ") is not in the archive: where the stub picks that file it shows no licence agreement",
          false);
   }
@@ -301,7 +301,7 @@ void ExplainNoDefinition(InspectReport* report) {
                      ", and no \".xml\" entry whose brx_package has version 2.0.1.0 or 2.0.2.0";
   for (const brx::DefinitionCandidate& c : report->candidates) {
     text += "; " + Quoted(WideName(c.name.c_str())) + ": " +
-            (c.parsed ? "<" + brx::WideToUtf8(c.element) + "> version " + Quoted(c.version) : std::string("not well-formed"));
+            (c.parsed ? "<" + brx::platform::WideToUtf8(c.element) + "> version " + Quoted(c.version) : std::string("not well-formed"));
   }
   Warn(report, "no_definition", text + ")", true);
 }

@@ -3,7 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "base/utf8.h"
+#include "platform/utf8.h"
 #include "brxpack/inspect.h"
 #include "platform/codepage.h"
 
@@ -22,7 +22,7 @@ const char* MethodName(uint32_t method) {
 
 std::string Joined(const std::vector<std::wstring>& items) {
   std::string out;
-  for (const std::wstring& item : items) out += (out.empty() ? "" : " ") + brx::WideToUtf8(item);
+  for (const std::wstring& item : items) out += (out.empty() ? "" : " ") + brx::platform::WideToUtf8(item);
   return out;
 }
 
@@ -56,21 +56,21 @@ class TextOut {
 std::string PairsText(const TextPairs& pairs, const char* separator) {
   if (pairs.empty()) return "none";
   std::string out;
-  for (const auto& p : pairs) out += (out.empty() ? "" : ", ") + brx::WideToUtf8(p.first) + separator + brx::WideToUtf8(p.second);
+  for (const auto& p : pairs) out += (out.empty() ? "" : ", ") + brx::platform::WideToUtf8(p.first) + separator + brx::platform::WideToUtf8(p.second);
   return out;
 }
 
 std::string DefinitionChoice(const InspectReport& r) {
   if (r.definition_entry.empty()) return "none";
-  std::string entry = brx::WideToUtf8(r.definition_entry);
+  std::string entry = brx::platform::WideToUtf8(r.definition_entry);
   if (r.search.loaded_by_name) return entry + " (named after the package)";
-  if (r.loaded) return entry + " (found by the search: no loadable \"" + brx::WideToUtf8(r.search.expected.get()) + "\")";
+  if (r.loaded) return entry + " (found by the search: no loadable \"" + brx::platform::WideToUtf8(r.search.expected.get()) + "\")";
   return entry + " (the stub does not load it; shown without its configuration file)";
 }
 
 std::string ConfigurationSummary(const InspectedConfiguration& c) {
   if (c.file.empty()) return "none";
-  std::string out = brx::WideToUtf8(c.file) + (c.encrypted ? ", enciphered" : ", plain");
+  std::string out = brx::platform::WideToUtf8(c.file) + (c.encrypted ? ", enciphered" : ", plain");
   if (!c.present) return out + ", not in the archive";
   if (c.encrypted) out += c.deciphers ? ", deciphers with the key from filename" : ", does not decipher";
   return out + ", " + Number(c.size) + " bytes";
@@ -87,7 +87,7 @@ std::string ModeText(const std::string& mode) {
 
 json Pairs(const TextPairs& pairs, const char* key, const char* value) {
   json out = json::array();
-  for (const auto& p : pairs) out.push_back({{key, brx::WideToUtf8(p.first)}, {value, brx::WideToUtf8(p.second)}});
+  for (const auto& p : pairs) out.push_back({{key, brx::platform::WideToUtf8(p.first)}, {value, brx::platform::WideToUtf8(p.second)}});
   return out;
 }
 
@@ -104,18 +104,18 @@ std::string FormatInspectText(const InspectReport& r) {
     if (r.search.searched) {
       std::string seen;
       for (const brx::DefinitionCandidate& c : r.candidates) {
-        seen += (seen.empty() ? "" : "; ") + brx::WideToUtf8(brx::platform::AnsiToWide(c.name)) + ": " +
-                (c.parsed ? "<" + brx::WideToUtf8(c.element) + "> version \"" + brx::WideToUtf8(c.version) + "\"" : "not well-formed") +
+        seen += (seen.empty() ? "" : "; ") + brx::platform::WideToUtf8(brx::platform::AnsiToWide(c.name)) + ": " +
+                (c.parsed ? "<" + brx::platform::WideToUtf8(c.element) + "> version \"" + brx::platform::WideToUtf8(c.version) + "\"" : "not well-formed") +
                 (c.qualifies ? " (qualifies)" : "");
       }
       t.Field("search", seen.empty() ? "no \".xml\" entry" : seen);
     }
   }
   if (!r.definition_entry.empty()) {
-    t.Field("filename", brx::WideToUtf8(r.file_name));
-    t.Field("version", brx::WideToUtf8(r.version));
-    for (const auto& n : r.names) t.Field("name [" + brx::WideToUtf8(n.first) + "]", brx::WideToUtf8(n.second));
-    t.Field("sw_key", brx::WideToUtf8(r.sw_key) + " (" + brx::WideToUtf8(r.sw_key_expected_path) + ")");
+    t.Field("filename", brx::platform::WideToUtf8(r.file_name));
+    t.Field("version", brx::platform::WideToUtf8(r.version));
+    for (const auto& n : r.names) t.Field("name [" + brx::platform::WideToUtf8(n.first) + "]", brx::platform::WideToUtf8(n.second));
+    t.Field("sw_key", brx::platform::WideToUtf8(r.sw_key) + " (" + brx::platform::WideToUtf8(r.sw_key_expected_path) + ")");
 
     t.Heading("Package data");
     t.Field("settings", PairsText(r.settings, "="));
@@ -130,8 +130,8 @@ std::string FormatInspectText(const InspectReport& r) {
     }
 
     t.Heading("Setup program");
-    t.Field("command", brx::WideToUtf8(r.command) + (r.command_present ? " (in the archive)" : " (NOT in the archive)"));
-    t.Field("parameters", brx::WideToUtf8(r.params));
+    t.Field("command", brx::platform::WideToUtf8(r.command) + (r.command_present ? " (in the archive)" : " (NOT in the archive)"));
+    t.Field("parameters", brx::platform::WideToUtf8(r.params));
     t.Field("argument map", PairsText(r.argument_map, " -> "));
     t.Field("return codes", PairsText(r.return_code_map, " -> "));
   }
@@ -145,14 +145,14 @@ std::string FormatInspectText(const InspectReport& r) {
                static_cast<unsigned long>(e.compressed), MethodName(e.method));
       std::string flags = e.refused.empty() ? "" : "  REFUSED";
       if (!e.readable) flags += "  UNREADABLE";
-      t.Line(line + brx::WideToUtf8(e.name) + flags);
+      t.Line(line + brx::platform::WideToUtf8(e.name) + flags);
     }
 
     t.Heading("Stub arguments: " + (r.run.arguments.empty() ? std::string("none") : Joined(r.run.arguments)));
     t.Field("mode", ModeText(r.run.mode));
     if (r.run.runs_setup) {
-      t.Field("command line", brx::WideToUtf8(r.run.plain));
-      t.Field("masked", brx::WideToUtf8(r.run.masked));
+      t.Field("command line", brx::platform::WideToUtf8(r.run.plain));
+      t.Field("masked", brx::platform::WideToUtf8(r.run.masked));
     }
     if (!r.run.refusal.empty()) t.Field("refused", r.run.refusal);
     if (!r.run.note.empty()) t.Field("note", r.run.note);
@@ -168,20 +168,20 @@ std::string FormatInspectJson(const InspectReport& r) {
   doc["package"] = r.package;
   doc["archive"] = r.opened ? json("ok") : json(r.open_error);
   json definition;
-  definition["expected_entry"] = brx::WideToUtf8(r.search.expected.get());
+  definition["expected_entry"] = brx::platform::WideToUtf8(r.search.expected.get());
   definition["loaded_by_name"] = r.search.loaded_by_name;
-  definition["entry"] = r.definition_entry.empty() ? json(nullptr) : json(brx::WideToUtf8(r.definition_entry));
+  definition["entry"] = r.definition_entry.empty() ? json(nullptr) : json(brx::platform::WideToUtf8(r.definition_entry));
   definition["stub_loads"] = r.loaded;
   json candidates = json::array();
   for (const brx::DefinitionCandidate& c : r.candidates) {
-    candidates.push_back({{"name", brx::WideToUtf8(brx::platform::AnsiToWide(c.name))}, {"well_formed", c.parsed}, {"element", brx::WideToUtf8(c.element)},
-                          {"version", brx::WideToUtf8(c.version)}, {"qualifies", c.qualifies}});
+    candidates.push_back({{"name", brx::platform::WideToUtf8(brx::platform::AnsiToWide(c.name))}, {"well_formed", c.parsed}, {"element", brx::platform::WideToUtf8(c.element)},
+                          {"version", brx::platform::WideToUtf8(c.version)}, {"qualifies", c.qualifies}});
   }
   definition["search"] = r.search.searched ? candidates : json(nullptr);
-  definition["filename"] = brx::WideToUtf8(r.file_name);
-  definition["version"] = brx::WideToUtf8(r.version);
+  definition["filename"] = brx::platform::WideToUtf8(r.file_name);
+  definition["version"] = brx::platform::WideToUtf8(r.version);
   definition["names"] = Pairs(r.names, "language", "name");
-  definition["sw_key"] = {{"name", brx::WideToUtf8(r.sw_key)}, {"expected_path", brx::WideToUtf8(r.sw_key_expected_path)}};
+  definition["sw_key"] = {{"name", brx::platform::WideToUtf8(r.sw_key)}, {"expected_path", brx::platform::WideToUtf8(r.sw_key_expected_path)}};
   doc["definition"] = definition;
 
   doc["package_data"] = {{"settings", Pairs(r.settings, "name", "value")},
@@ -189,23 +189,23 @@ std::string FormatInspectJson(const InspectReport& r) {
                          {"virtualization_allowed", r.virtualization_allowed}};
   const InspectedConfiguration& c = r.configuration;
   doc["configuration"] = c.file.empty() ? json(nullptr)
-                                        : json{{"file", brx::WideToUtf8(c.file)},
-                                               {"config_ui", brx::WideToUtf8(c.config_ui)},
+                                        : json{{"file", brx::platform::WideToUtf8(c.file)},
+                                               {"config_ui", brx::platform::WideToUtf8(c.config_ui)},
                                                {"encrypted", c.encrypted},
                                                {"in_archive", c.present},
                                                {"deciphers", c.encrypted ? json(c.deciphers) : json(nullptr)},
                                                {"size", c.size},
                                                {"first_line", c.first_line},
                                                {"placed", c.placement}};
-  doc["setup"] = {{"command", brx::WideToUtf8(r.command)},
-                  {"parameters", brx::WideToUtf8(r.params)},
+  doc["setup"] = {{"command", brx::platform::WideToUtf8(r.command)},
+                  {"parameters", brx::platform::WideToUtf8(r.params)},
                   {"in_archive", r.command_present},
                   {"argument_map", Pairs(r.argument_map, "source", "dest")},
                   {"return_code_map", Pairs(r.return_code_map, "source", "dest")}};
 
   json entries = json::array();
   for (const InspectedEntry& e : r.entries) {
-    entries.push_back({{"name", brx::WideToUtf8(e.name)},
+    entries.push_back({{"name", brx::platform::WideToUtf8(e.name)},
                        {"size", e.size},
                        {"compressed", e.compressed},
                        {"method", MethodName(e.method)},
@@ -216,13 +216,13 @@ std::string FormatInspectJson(const InspectReport& r) {
   doc["required_disk_space"] = r.required_disk_space;
 
   json arguments = json::array();
-  for (const std::wstring& a : r.run.arguments) arguments.push_back(brx::WideToUtf8(a));
+  for (const std::wstring& a : r.run.arguments) arguments.push_back(brx::platform::WideToUtf8(a));
   doc["run"] = {{"arguments", arguments},
                 {"mode", r.run.mode},
                 {"runs_setup", r.run.runs_setup},
-                {"extraction_dir", brx::WideToUtf8(r.run.extraction_dir)},
-                {"command_line", r.run.runs_setup ? json(brx::WideToUtf8(r.run.plain)) : json(nullptr)},
-                {"masked_command_line", r.run.runs_setup ? json(brx::WideToUtf8(r.run.masked)) : json(nullptr)},
+                {"extraction_dir", brx::platform::WideToUtf8(r.run.extraction_dir)},
+                {"command_line", r.run.runs_setup ? json(brx::platform::WideToUtf8(r.run.plain)) : json(nullptr)},
+                {"masked_command_line", r.run.runs_setup ? json(brx::platform::WideToUtf8(r.run.masked)) : json(nullptr)},
                 {"refusal", r.run.refusal.empty() ? json(nullptr) : json(r.run.refusal)},
                 {"note", r.run.note.empty() ? json(nullptr) : json(r.run.note)}};
 

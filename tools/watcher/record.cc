@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "base/utf8.h"
+#include "platform/utf8.h"
 
 namespace brxwatch {
 
@@ -58,6 +58,6 @@ std::wstring FormatRecord(const DialogRecord& r) {
   return out;
 }
 
-std::string ToUtf8(const std::wstring& text) { return brx::WideToUtf8(text); }
+std::string ToUtf8(const std::wstring& text) { return brx::platform::WideToUtf8(text); }
 
 }  // namespace brxwatch

@@ -1,8 +1,9 @@
-#include "base/utf8.h"
+#include "platform/utf8.h"
 
 #include <stdint.h>
 
 namespace brx {
+namespace platform {
 
 std::string WideToUtf8(const std::wstring& text) {
   std::string out;
@@ -35,4 +36,5 @@ std::string WideToUtf8(const std::wstring& text) {
   return out;
 }
 
+}  // namespace platform
 }  // namespace brx
