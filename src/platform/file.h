@@ -50,6 +50,10 @@ class File {
   // can be set. Best effort: false when the platform refused.
   bool SetDosTime(uint32_t dos_date, uint32_t dos_time);
 
+  // An archive entry's external attributes through the open handle, as
+  // SetArchiveAttributes below does by path.
+  bool SetArchiveAttributes(uint32_t external_attributes);
+
   // The last-write time as a local DOS date and time (for building archives).
   bool GetDosTime(uint32_t* dos_date, uint32_t* dos_time);
 
@@ -63,6 +67,9 @@ class File {
 #endif
 
  private:
+  // Files it creates relative to a held folder are handed over open.
+  friend class HeldDirectory;
+
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
 #else

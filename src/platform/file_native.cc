@@ -159,21 +159,41 @@ bool File::SetDosTime(uint32_t dos_date, uint32_t dos_time) {
   return true;
 }
 
+namespace {
+
+// The permission bits an archive entry's attributes give a regular file with
+// mode `current`; false when they leave it as it is.
+bool ArchiveMode(uint32_t external_attributes, mode_t current, mode_t* mode) {
+  uint32_t unix_mode = external_attributes >> 16;
+  if ((unix_mode & 0170000) == 0100000) {
+    // Set-id bits are never taken from an archive.
+    *mode = static_cast<mode_t>(unix_mode & 0777);
+    return true;
+  }
+  if (external_attributes & 0x01) {
+    *mode = current & 0555;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool SetArchiveAttributes(const wchar_t* path, uint32_t external_attributes) {
   std::string native = NativePath(path);
   struct stat st;
   if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  uint32_t unix_mode = external_attributes >> 16;
   mode_t mode;
-  if ((unix_mode & 0170000) == 0100000) {
-    // Set-id bits are never taken from an archive.
-    mode = static_cast<mode_t>(unix_mode & 0777);
-  } else if (external_attributes & 0x01) {
-    mode = st.st_mode & 0555;
-  } else {
-    return true;
-  }
+  if (!ArchiveMode(external_attributes, st.st_mode, &mode)) return true;
   return chmod(native.c_str(), mode) == 0;
+}
+
+bool File::SetArchiveAttributes(uint32_t external_attributes) {
+  struct stat st;
+  if (fd_ < 0 || fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  mode_t mode;
+  if (!ArchiveMode(external_attributes, st.st_mode, &mode)) return true;
+  return fchmod(fd_, mode) == 0;
 }
 
 

@@ -139,6 +139,19 @@ bool SetArchiveAttributes(const wchar_t* path, uint32_t external_attributes) {
   return SetFileAttributesW(path, external_attributes) != 0;
 }
 
+bool File::SetArchiveAttributes(uint32_t external_attributes) {
+  // What SetFileAttributes accepts of the 32 bits; zero times leave the
+  // file's times as they are.
+  FILE_BASIC_INFO basic = {};
+  basic.FileAttributes = external_attributes & 0x31a7;
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(handle_, FileBasicInfo, &basic, sizeof(basic))) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  return true;
+}
+
 
 bool File::GetDosTime(uint32_t* dos_date, uint32_t* dos_time) {
   FILETIME written, local;
