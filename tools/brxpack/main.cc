@@ -10,6 +10,8 @@
 //   brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]
 //       What the stub would do with the package: exit 0 when an install can
 //       succeed as far as the package decides, 1 when it cannot.
+//   brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE
+//       Ready-to-paste settings for a deployment tool.
 //   brxpack --help
 // Entry names the stub would refuse stop a build; list warns about them and
 // extract refuses the package, both with the entry's name and the reason.
@@ -23,6 +25,7 @@
 #include "archive/zip_file.h"
 #include "base/command_line.h"
 #include "brxpack/definition_check.h"
+#include "brxpack/deploy_config.h"
 #include "brxpack/inspect.h"
 #include "brxpack/package_tool.h"
 #include "brxpack/package_writer.h"
@@ -49,6 +52,7 @@ const char kUsage[] =
     "       brxpack list PACKAGE\n"
     "       brxpack extract PACKAGE DIR\n"
     "       brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]\n"
+    "       brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE\n"
     "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n";
 
 // A wrong command line: usage on standard error, exit 2.
@@ -265,6 +269,9 @@ int main(int argc, char** argv) {
   }
   if (command == "build") return Build(argc - 2, argv + 2);
   if (command == "inspect") return Inspect(WideArguments(argc, argv), argc, argv);
+  if (command == "deploy-config") {
+    return brxpack::RunDeployConfig(std::vector<std::string>(argv, argv + argc), WideArguments(argc, argv));
+  }
   if (command == "list" && argc == 3) {
     brxzip::ZIP_File archive;
     if (!Open(&archive, argv[2])) return 1;
