@@ -125,9 +125,11 @@ check h1=installed:version_after=1.4.0.0 h2=failed:completion_code=0:version_aft
 
 # 5. h3's staging folder is a link an ordinary user planted, h4 waits for a
 # restart it may not make: both fail.
-ln -s "$work/h3/prefix/drive_c/users" "$(dirname "$(BRX_FLEET_STATE=$work/h3 python3 -c "
+staging=$(dirname "$(BRX_FLEET_STATE=$work/h3 python3 -c "
 import sys; sys.path.insert(0, '$here/module_utils'); import fleet_host
-print(fleet_host.unix_path(r'C:\\Windows\\Temp\\x'))")")/brxdeploy"
+print(fleet_host.unix_path(r'C:\\Windows\\Temp\\x'))")")/brxdeploy
+rm -rf "$staging"
+ln -s "$work/h3/prefix/drive_c/users" "$staging"
 BRX_FLEET_STATE=$work/h4 BRX_FLEET_HELPER=$helper BRX_FLEET_WINE_RUN=$root/tests/wine/wine-run.sh python3 -c "
 import sys; sys.path.insert(0, '$here/module_utils'); import fleet_host
 print(fleet_host.ask('reg-add', r'HKLM:\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update\\RebootRequired'))" >/dev/null
