@@ -1,6 +1,7 @@
 # Native (Linux) build: Debian's zlib, expat and GoogleTest.
 find_package(ZLIB REQUIRED)
 find_package(EXPAT REQUIRED)
+find_package(OpenSSL REQUIRED)
 find_package(GTest REQUIRED)
 include(GoogleTest)
 

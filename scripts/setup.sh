@@ -15,7 +15,7 @@ packages=(
   libz-mingw-w64-dev
   wine64 xvfb x11-utils imagemagick fonts-wqy-microhei
   clang libclang-rt-14-dev
-  zip unzip osslsigncode openssl python3 dpkg-dev locales
+  zip unzip osslsigncode openssl libssl-dev python3 dpkg-dev locales
   nlohmann-json3-dev ansible ansible-lint ccache
 )
 

@@ -15,8 +15,9 @@ const uint32_t kHeaderWindow = 4096;
 
 }  // namespace
 
-CertificateTable FindCertificateTable(brx::platform::File* file, uint64_t file_size, uint64_t* table_offset) {
-  *table_offset = 0;
+CertificateTable LocateCertificateTable(brx::platform::File* file, uint64_t file_size,
+                                        CertificateTableLocation* location) {
+  *location = CertificateTableLocation();
   HeaderReader reader(file, file_size, kHeaderWindow);
   if (reader.ReadU16() != kDosMagic) return CertificateTable::kNone;
   reader.Seek(0x3C);
@@ -49,8 +50,18 @@ CertificateTable FindCertificateTable(brx::platform::File* file, uint64_t file_s
   // after it is covered by nothing) or runs past it: not a signature this
   // reader can stand behind, so the package is refused rather than searched.
   if (offset == 0 || size == 0 || offset + size != file_size) return CertificateTable::kMalformed;
-  *table_offset = offset;
+  location->table_offset = offset;
+  location->table_size = size;
+  location->checksum_offset = optional + 64;
+  location->directory_offset = optional + security_at;
   return CertificateTable::kPresent;
+}
+
+CertificateTable FindCertificateTable(brx::platform::File* file, uint64_t file_size, uint64_t* table_offset) {
+  CertificateTableLocation location;
+  CertificateTable table = LocateCertificateTable(file, file_size, &location);
+  *table_offset = location.table_offset;
+  return table;
 }
 
 }  // namespace brxzip

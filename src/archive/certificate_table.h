@@ -25,7 +25,17 @@ enum class CertificateTable {
   kMalformed,  // a directory entry half set, or a table that does not end at the end of the file
 };
 
+// Where a signed image keeps what its signature's digest leaves out.
+struct CertificateTableLocation {
+  uint64_t table_offset = 0;
+  uint64_t table_size = 0;
+  uint64_t checksum_offset = 0;   // the optional header's CheckSum, 4 bytes
+  uint64_t directory_offset = 0;  // the security data directory entry, 8 bytes
+};
+
 // Reads the PE headers at the start of `file` (of `file_size` bytes).
+CertificateTable LocateCertificateTable(brx::platform::File* file, uint64_t file_size,
+                                        CertificateTableLocation* location);
 CertificateTable FindCertificateTable(brx::platform::File* file, uint64_t file_size, uint64_t* table_offset);
 
 }  // namespace brxzip

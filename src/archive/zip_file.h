@@ -193,6 +193,8 @@ class ZIP_File {
   // Archive comment up to its first zero byte, or null when there is none.
   const char* GetComment() const { return has_comment_ ? comment_.c_str() : nullptr; }
   uint32_t GetCentralDirectoryOffset() const { return central_directory_offset_; }
+  // The open file every entry reads from; null while closed.
+  brx::platform::File* file() const { return file_.get(); }
 
   // Extracts every entry in archive order below `destination` (or relative to
   // the current directory when null). Entry names that would land outside the

@@ -2,6 +2,7 @@
 // the run mode they select.
 #include <windows.h>
 
+#include "archive/image_signature.h"
 #include "install/install_driver.h"
 #include "install/install_environment_win.h"
 #include "install/reboot_win.h"
@@ -131,7 +132,19 @@ class Win32StubHost : public StubHost {
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) return false;
     if (!g_run.stub_path.Assign(path, length)) return false;
-    return Process().archive.OpenArchive(g_run.stub_path.get(), 1) == brxzip::ZIP_OK;
+    brxzip::ZIP_File& archive = Process().archive;
+    if (archive.OpenArchive(g_run.stub_path.get(), 1) != brxzip::ZIP_OK) return false;
+    // Windows does not check a program's signature when an agent or a script
+    // starts it, so a signed package changed after signing (a stored byte
+    // swapped, its CRC fixed up) would install under the signer's name. The
+    // check reads through the archive's own handle, which denies writers for
+    // the rest of the run: what was checked is what gets installed.
+    brxzip::ImageSignature signature = brxzip::CheckImageSignature(archive.file());
+    if (signature == brxzip::ImageSignature::kUnsigned || signature == brxzip::ImageSignature::kValidDigest) {
+      return true;
+    }
+    archive.CloseArchive();
+    return false;
   }
 
   void ShowNoPackageMessage() override {

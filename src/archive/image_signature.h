@@ -1,0 +1,52 @@
+// Whether a signed package still matches its Authenticode signature.
+//
+// A signature's digest covers the image and the appended archive: every byte
+// before the certificate table except the optional header's CheckSum and the
+// security data directory entry, zero-padded to a multiple of eight bytes as
+// the signer pads the file before appending the table. A package changed
+// after signing (one stored byte, CRC fixed up) no longer matches it.
+//
+// Only the signature's own consistency is checked (see
+// platform/signed_content.h), never whom the certificate belongs to: chain
+// trust and revocation are the operating system's policy (WDAC, AppLocker).
+#ifndef BRX_ARCHIVE_IMAGE_SIGNATURE_H_
+#define BRX_ARCHIVE_IMAGE_SIGNATURE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "archive/certificate_table.h"
+#include "platform/digest.h"
+
+namespace brx {
+namespace platform {
+class File;
+}  // namespace platform
+}  // namespace brx
+
+namespace brxzip {
+
+enum class ImageSignature {
+  kUnsigned,        // no certificate table
+  kValidDigest,     // the signature is intact and its digest matches the file
+  kDigestMismatch,  // the signature is intact, the file was changed
+  kSignatureFails,  // the signature itself was altered
+  kUnreadable,      // a table or signature this code cannot read
+};
+
+// Reads the certificate table and checks the first signature in it against
+// the file. Every read goes through `file`, so a caller that keeps the handle
+// (opened without write sharing) keeps what was checked.
+ImageSignature CheckImageSignature(brx::platform::File* file);
+
+// The image digest Authenticode computes for the file laid out as `location`
+// says; false when the file cannot be read or the layout makes no sense.
+bool ComputeImageDigest(brx::platform::File* file, const CertificateTableLocation& location,
+                        brx::platform::DigestAlgorithm algorithm, unsigned char* digest);
+
+// "valid digest", "digest mismatch", "unsigned", ... as brxpack reports them.
+const char* DescribeImageSignature(ImageSignature signature);
+
+}  // namespace brxzip
+
+#endif  // BRX_ARCHIVE_IMAGE_SIGNATURE_H_

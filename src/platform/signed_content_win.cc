@@ -1,0 +1,142 @@
+#include "platform/signed_content.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <string.h>
+
+#include <memory>
+#include <new>
+
+namespace brx {
+namespace platform {
+
+namespace {
+
+const DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
+
+// One owner each for the message, its certificate store, the signer's
+// certificate and what CryptDecodeObjectEx allocates.
+struct MessageCloser {
+  void operator()(void* message) const { CryptMsgClose(message); }
+};
+struct StoreCloser {
+  void operator()(void* store) const { CertCloseStore(store, 0); }
+};
+struct CertificateFreer {
+  void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
+};
+struct LocalFreer {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+using ScopedMessage = std::unique_ptr<void, MessageCloser>;
+using ScopedStore = std::unique_ptr<void, StoreCloser>;
+using ScopedCertificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
+template <typename T>
+using Decoded = std::unique_ptr<T, LocalFreer>;
+
+// A message parameter in a buffer of its own size.
+std::unique_ptr<unsigned char[]> GetParam(HCRYPTMSG message, DWORD type, DWORD* size) {
+  *size = 0;
+  if (!CryptMsgGetParam(message, type, 0, nullptr, size) || *size == 0) return nullptr;
+  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[*size]);
+  if (buffer && !CryptMsgGetParam(message, type, 0, buffer.get(), size)) buffer.reset();
+  return buffer;
+}
+
+template <typename T>
+Decoded<T> Decode(LPCSTR structure, const unsigned char* der, DWORD length) {
+  void* decoded = nullptr;
+  DWORD size = 0;
+  if (!CryptDecodeObjectEx(kEncoding, structure, der, length, CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size)) {
+    return nullptr;
+  }
+  return Decoded<T>(static_cast<T*>(decoded));
+}
+
+const CRYPT_ATTRIBUTE* FindAttribute(const CRYPT_ATTRIBUTES& attributes, const char* oid) {
+  for (DWORD i = 0; i < attributes.cAttr; ++i) {
+    if (attributes.rgAttr[i].pszObjId && strcmp(attributes.rgAttr[i].pszObjId, oid) == 0) return &attributes.rgAttr[i];
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest) {
+  if (length == 0 || length > 0x7FFFFFFF) return SignedContent::kUnreadable;
+  ScopedMessage message(CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
+  if (!message || !CryptMsgUpdate(message.get(), der, static_cast<DWORD>(length), TRUE)) {
+    return SignedContent::kUnreadable;
+  }
+  DWORD type = 0;
+  DWORD size = sizeof(type);
+  if (!CryptMsgGetParam(message.get(), CMSG_TYPE_PARAM, 0, &type, &size) || type != CMSG_SIGNED) {
+    return SignedContent::kUnreadable;
+  }
+  std::unique_ptr<unsigned char[]> inner_type = GetParam(message.get(), CMSG_INNER_CONTENT_TYPE_PARAM, &size);
+  if (!inner_type || size != strlen(kSpcIndirectDataOid) + 1 || memcmp(inner_type.get(), kSpcIndirectDataOid, size) != 0) {
+    return SignedContent::kUnreadable;
+  }
+
+  // What the signer says the image digest is.
+  DWORD content_size = 0;
+  std::unique_ptr<unsigned char[]> content = GetParam(message.get(), CMSG_CONTENT_PARAM, &content_size);
+  if (!content) return SignedContent::kUnreadable;
+  Decoded<SPC_INDIRECT_DATA_CONTENT> indirect =
+      Decode<SPC_INDIRECT_DATA_CONTENT>(SPC_INDIRECT_DATA_CONTENT_STRUCT, content.get(), content_size);
+  if (!indirect || !indirect->Data.pszObjId || strcmp(indirect->Data.pszObjId, kSpcPeImageDataOid) != 0 ||
+      !DigestAlgorithmFromOid(indirect->DigestAlgorithm.pszObjId, &image_digest->algorithm) ||
+      indirect->Digest.cbData != DigestLength(image_digest->algorithm)) {
+    return SignedContent::kUnreadable;
+  }
+  image_digest->length = indirect->Digest.cbData;
+  memcpy(image_digest->digest, indirect->Digest.pbData, image_digest->length);
+
+  // Authenticode has exactly one signer.
+  DWORD signers = 0;
+  size = sizeof(signers);
+  if (!CryptMsgGetParam(message.get(), CMSG_SIGNER_COUNT_PARAM, 0, &signers, &size) || signers != 1) {
+    return SignedContent::kUnreadable;
+  }
+  std::unique_ptr<unsigned char[]> signer_buffer = GetParam(message.get(), CMSG_SIGNER_INFO_PARAM, &size);
+  if (!signer_buffer) return SignedContent::kUnreadable;
+  const CMSG_SIGNER_INFO* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signer_buffer.get());
+  DigestAlgorithm signer_algorithm;
+  if (!DigestAlgorithmFromOid(signer->HashAlgorithm.pszObjId, &signer_algorithm)) return SignedContent::kUnreadable;
+
+  // Someone who rewrites the image digest in the content (to match an altered
+  // file) breaks the message digest the signer signed; someone who rewrites
+  // that too breaks the signature below.
+  const CRYPT_ATTRIBUTE* digest_attribute = FindAttribute(signer->AuthAttrs, szOID_PKCS_9_MESSAGE_DIGEST);
+  if (!digest_attribute || digest_attribute->cValue != 1) return SignedContent::kUnreadable;
+  Decoded<CRYPT_DATA_BLOB> message_digest = Decode<CRYPT_DATA_BLOB>(
+      X509_OCTET_STRING, digest_attribute->rgValue[0].pbData, digest_attribute->rgValue[0].cbData);
+  if (!message_digest) return SignedContent::kUnreadable;
+  if (!ContentMatchesMessageDigest(content.get(), content_size, signer_algorithm, message_digest->pbData,
+                                   message_digest->cbData)) {
+    return SignedContent::kSignatureFails;
+  }
+
+  // The signer's certificate from the message itself: only whether the
+  // signature is intact is asked here, not whom it belongs to.
+  std::unique_ptr<unsigned char[]> signer_id = GetParam(message.get(), CMSG_SIGNER_CERT_INFO_PARAM, &size);
+  ScopedStore store(CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.get()));
+  if (!signer_id || !store) return SignedContent::kUnreadable;
+  ScopedCertificate certificate(
+      CertGetSubjectCertificateFromStore(store.get(), kEncoding, reinterpret_cast<CERT_INFO*>(signer_id.get())));
+  if (!certificate) return SignedContent::kUnreadable;
+  CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA verify = {};
+  verify.cbSize = sizeof(verify);
+  verify.dwSignerIndex = 0;
+  verify.dwSignerType = CMSG_VERIFY_SIGNER_CERT;
+  verify.pvSigner = const_cast<CERT_CONTEXT*>(certificate.get());
+  if (!CryptMsgControl(message.get(), 0, CMSG_CTRL_VERIFY_SIGNATURE_EX, &verify)) {
+    return SignedContent::kSignatureFails;
+  }
+  return SignedContent::kConsistent;
+}
+
+}  // namespace platform
+}  // namespace brx
