@@ -10,6 +10,7 @@
 #include <string>
 
 #include "archive/image_signature.h"
+#include "brxpack/inspect.h"
 #include "platform/file.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
@@ -132,6 +133,30 @@ TEST_F(ImageSignatureTest, SignedPackageIsCheckedAgainstItsSignature) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EXPECT_EQ(row.expected, Check(Variant(row.name, row.bytes)));
+  }
+}
+
+// brxpack inspect reports the stub's check, and a package the stub refuses
+// for it as one that cannot install.
+TEST_F(ImageSignatureTest, InspectReportsTheCheck) {
+  std::string changed = bytes_;
+  changed[static_cast<size_t>(Locate(signed_).table_offset) - 200] ^= 0x01;
+  struct Row {
+    std::wstring package;
+    const char* line;
+    bool refused;
+  };
+  const Row rows[] = {
+      {signed_, "signature: valid digest", false},
+      {Variant("changed.exe", changed), "signature: digest mismatch", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.line);
+    brxpack::InspectReport report = brxpack::InspectPackage(row.package, "package.exe", {});
+    EXPECT_NE(std::string::npos, brxpack::FormatInspectText(report).find(row.line));
+    bool refused = false;
+    for (const brxpack::InspectWarning& w : report.warnings) refused |= w.code == "signature" && w.fails_install;
+    EXPECT_EQ(row.refused, refused);
   }
 }
 

@@ -15,6 +15,7 @@
 #include "package/ppkg.h"
 #include "package/zip_entry_source.h"
 #include "platform/codepage.h"
+#include "platform/file.h"
 
 namespace brxpack {
 namespace {
@@ -320,8 +321,22 @@ InspectReport InspectPackage(const std::wstring& package_path, const std::string
   InspectReport report;
   report.package = display_path;
   report.run.arguments = stub_arguments;
+  {
+    brx::platform::File file;
+    if (file.Open(package_path.c_str(), brx::platform::FileMode::kReadShared)) report.stub = ReadStubVersion(&file);
+  }
   brxzip::ZIP_File archive;
   int opened = archive.OpenArchive(package_path.c_str(), 1);
+  if (opened == brxzip::ZIP_OK) {
+    report.signature = brxzip::CheckImageSignature(archive.file());
+    if (report.signature != brxzip::ImageSignature::kUnsigned &&
+        report.signature != brxzip::ImageSignature::kValidDigest) {
+      Warn(&report, "signature",
+           std::string("the package's signature: ") + brxzip::DescribeImageSignature(report.signature) +
+               ": the stub shows \"A package definition file was not found.  The file is not a valid Package.\"",
+           true);
+    }
+  }
   if (opened != brxzip::ZIP_OK) {
     report.open_error = DescribeOpenFailure(opened, display_path);
     Warn(&report, "no_package", report.open_error + ": the stub shows \"A package definition file was not found.  "

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "archive/image_signature.h"
+#include "brxpack/stub_version.h"
 #include "package/definition_search.h"
 #include "stub/load_definition.h"
 
@@ -61,6 +63,9 @@ struct InspectReport {
   std::string package;  // as given
   std::string open_error;
   bool opened = false;
+  // The stub's check of the package's Authenticode signature.
+  brxzip::ImageSignature signature = brxzip::ImageSignature::kUnsigned;
+  StubVersion stub;
 
   brx::DefinitionSearch search;
   std::vector<brx::DefinitionCandidate> candidates;  // what the fallback search read

@@ -97,6 +97,12 @@ std::string FormatInspectText(const InspectReport& r) {
   TextOut t;
   t.Heading("Package " + r.package);
   if (!r.opened) t.Field("archive", "none (" + r.open_error + ")");
+  if (r.opened) t.Line(std::string("signature: ") + brxzip::DescribeImageSignature(r.signature));
+  if (r.stub.found) {
+    t.Heading("Stub");
+    t.Field("version", r.stub.version);
+    for (const auto& library : r.stub.libraries) t.Field(library.first, library.second);
+  }
 
   if (r.opened) {
     t.Heading("Definition");
@@ -167,6 +173,10 @@ std::string FormatInspectJson(const InspectReport& r) {
   json doc;
   doc["package"] = r.package;
   doc["archive"] = r.opened ? json("ok") : json(r.open_error);
+  doc["signature"] = r.opened ? json(brxzip::DescribeImageSignature(r.signature)) : json(nullptr);
+  json libraries = json::object();
+  for (const auto& library : r.stub.libraries) libraries[library.first] = library.second;
+  doc["stub"] = r.stub.found ? json{{"version", r.stub.version}, {"libraries", libraries}} : json(nullptr);
   json definition;
   definition["expected_entry"] = brx::platform::WideToUtf8(r.search.expected.get());
   definition["loaded_by_name"] = r.search.loaded_by_name;
