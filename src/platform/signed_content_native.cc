@@ -51,20 +51,6 @@ std::unique_ptr<ASN1_SEQUENCE_ANY, SequenceFreer> Sequence(const ASN1_TYPE* elem
       d2i_ASN1_SEQUENCE_ANY(nullptr, &p, element->value.sequence->length));
 }
 
-const EVP_MD* Md(DigestAlgorithm algorithm) {
-  switch (algorithm) {
-    case DigestAlgorithm::kSha1:
-      return EVP_sha1();
-    case DigestAlgorithm::kSha256:
-      return EVP_sha256();
-    case DigestAlgorithm::kSha384:
-      return EVP_sha384();
-    case DigestAlgorithm::kSha512:
-      return EVP_sha512();
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest) {
@@ -137,7 +123,8 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
   std::unique_ptr<unsigned char, BytesFreer> owned_attributes(attributes);
   std::unique_ptr<EVP_MD_CTX, VerifyFreer> verify(EVP_MD_CTX_new());
   if (attributes_length <= 0 || !verify) return SignedContent::kUnreadable;
-  if (EVP_DigestVerifyInit(verify.get(), nullptr, Md(signer_algorithm), nullptr, key) != 1 ||
+  if (EVP_DigestVerifyInit(verify.get(), nullptr, EVP_get_digestbyobj(signer->digest_alg->algorithm), nullptr,
+                           key) != 1 ||
       EVP_DigestVerify(verify.get(), ASN1_STRING_get0_data(signer->enc_digest),
                        static_cast<size_t>(ASN1_STRING_length(signer->enc_digest)), attributes,
                        static_cast<size_t>(attributes_length)) != 1) {
