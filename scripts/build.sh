@@ -9,9 +9,26 @@ trees=("$@")
 [ ${#trees[@]} -gt 0 ] || trees=(native win)
 jobs=${BRX_JOBS:-$(nproc)}
 
+# A tree is configured when it is new or its options changed since the last
+# configuration (then afresh: a changed compiler needs an empty cache). The
+# output is kept in build/DIR/configure.log and shown when configuring fails.
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
-  [ -f "build/$dir/build.ninja" ] || cmake -S . -B "build/$dir" -G Ninja "$@" >/dev/null
+  local stamp="build/$dir/brx-configure-args" want
+  want=$(printf '%s\n' "$@")
+  if [ -f "build/$dir/build.ninja" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$want" ]; then
+    return 0
+  fi
+  local fresh=()
+  [ -f "build/$dir/CMakeCache.txt" ] && fresh=(--fresh)
+  mkdir -p "build/$dir"
+  rm -f "$stamp"
+  if ! cmake "${fresh[@]}" -S . -B "build/$dir" -G Ninja "$@" >"build/$dir/configure.log" 2>&1; then
+    cat "build/$dir/configure.log" >&2
+    echo "build.sh: configuring build/$dir failed (log: build/$dir/configure.log)" >&2
+    return 1
+  fi
+  printf '%s\n' "$want" >"$stamp"
 }
 
 for t in "${trees[@]}"; do
@@ -39,6 +56,9 @@ for t in "${trees[@]}"; do
     native|win) cmake --install "build/$t" --prefix "$root/dist" >/dev/null ;;
   esac
 done
+
+# The bill of materials of what dist/bin now holds.
+python3 scripts/sbom.py dist build/native/sbom-components.json build/win/sbom-components.json
 
 # One ctest entry point over every tree that was built, so one summary counts all.
 {

@@ -3,6 +3,8 @@
 # Idempotent: a second run finds everything in place and costs a few seconds.
 set -euo pipefail
 source "$(dirname "$0")/fail_trap.sh"
+# The repository this script belongs to, wherever it was started from.
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 # Where the cross-built expat is cached; outside the repo so a fresh clone reuses it.
 BRX_DEPS=${BRX_DEPS:-/opt/brx-deps}
@@ -33,9 +35,11 @@ if [ -f "$sources" ] && grep -q '^Types: deb$' "$sources"; then
 fi
 
 expat_lib="$BRX_DEPS/expat-mingw/lib/libexpatw.a"
-# The Windows expat is rebuilt when the recipe below changes.
+# The Windows expat is rebuilt when the recipe below changes or the mirror
+# serves a newer source; the stamp records what it was built from (the build
+# puts that into the stub's version resource and its bill of materials).
 expat_stamp="$BRX_DEPS/expat-mingw/brx-build"
-expat_want="recipe 2"
+expat_recipe="recipe=3"
 if [ ${#missing[@]} -gt 0 ] || { [ ! -f "$expat_lib" ] && [ $need_update = 1 ]; }; then
   apt-get update -q
 fi
@@ -73,47 +77,90 @@ fi
 # built from Debian's own source package so Debian's security patches apply.
 # Its only printf is debug output: the C library's plain stdio for it keeps
 # MinGW's float-capable printf (some 20 KB) out of the stub.
-if [ ! -f "$expat_lib" ] || [ "$(cat "$expat_stamp" 2>/dev/null)" != "$expat_want" ]; then
-  echo "setup: cross-building expat for Windows into $BRX_DEPS/expat-mingw"
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
-  (
-    cd "$work"
-    if ! apt-get source --download-only expat/bookworm >/dev/null 2>&1; then
-      apt-get update -q
-      apt-get source --download-only expat/bookworm
-    fi
-    dsc=$(ls expat_*.dsc | head -n 1)
-    dpkg-source -x "$dsc" src >/dev/null
-    cfg=src/expat/expat_config.h.cmake
-    [ -f "$cfg" ] || cfg=$(find src -name expat_config.h.cmake | head -n 1)
-    # Debian's patches test XML_DTD == 1, so the two switches need a value.
-    sed -i -e 's/^#cmakedefine XML_DTD$/#define XML_DTD 1/' \
-           -e 's/^#cmakedefine XML_NS$/#define XML_NS 1/' "$cfg"
-    srcdir=$(dirname "$cfg")
-    cmake -S "$srcdir" -B build -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$OLDPWD/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_C_FLAGS=-D__USE_MINGW_ANSI_STDIO=0 \
-      -DCMAKE_INSTALL_PREFIX="$BRX_DEPS/expat-mingw" \
-      -DEXPAT_CHAR_TYPE=wchar_t -DEXPAT_SHARED_LIBS=OFF \
-      -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
-      -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_FUZZERS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF \
-      -DEXPAT_WITH_LIBBSD=OFF >/dev/null
-    cmake --build build >/dev/null
-    # Moved into place file by file with renames: a build linking meanwhile
-    # sees the old library or the new one, never half of one.
-    rm -rf "$BRX_DEPS/expat-mingw.new"
-    cmake --install build --prefix "$BRX_DEPS/expat-mingw.new" >/dev/null
-    (cd "$BRX_DEPS/expat-mingw.new" && find . -type f) | while read -r f; do
-      mkdir -p "$(dirname "$BRX_DEPS/expat-mingw/$f")"
-      mv -f "$BRX_DEPS/expat-mingw.new/$f" "$BRX_DEPS/expat-mingw/$f"
+#
+# The source is the newest one the mirror serves for this release, looked for
+# in bookworm-security, then bookworm-updates, then bookworm (an equal version
+# is taken from the suite named first). A suite whose index names a version
+# the mirror cannot deliver is passed over for the next.
+expat_suites=(bookworm-security bookworm-updates bookworm)
+expat_candidates() {  # "suite version" lines, newest first
+  local suite version listed=() sources
+  sources=$(apt-cache madison expat | awk '$NF == "Sources" {print $6, $3}')
+  for suite in "${expat_suites[@]}"; do
+    version=$(awk -v s="$suite/" 'index($1, s) == 1 {print $2; exit}' <<<"$sources")
+    [ -n "$version" ] && listed+=("$suite $version")
+  done
+  local i j
+  for ((i = 1; i < ${#listed[@]}; i++)); do
+    for ((j = i; j > 0; j--)); do
+      dpkg --compare-versions "${listed[j]#* }" gt "${listed[j-1]#* }" || break
+      local t=${listed[j]}; listed[j]=${listed[j-1]}; listed[j-1]=$t
     done
-    rm -rf "$BRX_DEPS/expat-mingw.new"
-  )
-  rm -rf "$work"
-  trap - EXIT
+  done
+  [ ${#listed[@]} -gt 0 ] && printf '%s\n' "${listed[@]}"
+}
+
+build_windows_expat() {  # work dir holding the unpacked source in src/
+  local work=$1
+  cfg=$work/src/expat/expat_config.h.cmake
+  [ -f "$cfg" ] || cfg=$(find "$work/src" -name expat_config.h.cmake | head -n 1)
+  # Debian's patches test XML_DTD == 1, so the two switches need a value.
+  sed -i -e 's/^#cmakedefine XML_DTD$/#define XML_DTD 1/' \
+         -e 's/^#cmakedefine XML_NS$/#define XML_NS 1/' "$cfg"
+  cmake -S "$(dirname "$cfg")" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS=-D__USE_MINGW_ANSI_STDIO=0 \
+    -DCMAKE_INSTALL_PREFIX="$BRX_DEPS/expat-mingw" \
+    -DEXPAT_CHAR_TYPE=wchar_t -DEXPAT_SHARED_LIBS=OFF \
+    -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF \
+    -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_FUZZERS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF \
+    -DEXPAT_WITH_LIBBSD=OFF >/dev/null
+  cmake --build "$work/build" >/dev/null
+  # Moved into place file by file with renames: a build linking meanwhile
+  # sees the old library or the new one, never half of one.
+  rm -rf "$BRX_DEPS/expat-mingw.new"
+  cmake --install "$work/build" --prefix "$BRX_DEPS/expat-mingw.new" >/dev/null
+  (cd "$BRX_DEPS/expat-mingw.new" && find . -type f) | while read -r f; do
+    mkdir -p "$(dirname "$BRX_DEPS/expat-mingw/$f")"
+    mv -f "$BRX_DEPS/expat-mingw.new/$f" "$BRX_DEPS/expat-mingw/$f"
+  done
+  rm -rf "$BRX_DEPS/expat-mingw.new"
   test -f "$expat_lib"
-  echo "$expat_want" > "$expat_stamp"
+}
+
+candidates=$(expat_candidates || true)
+if [ -z "$candidates" ]; then
+  apt-get update -q
+  candidates=$(expat_candidates || true)
 fi
+[ -n "$candidates" ] || { echo "setup: the package mirror lists no expat source" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+expat_ready=0
+while read -r suite version; do
+  want=$(printf '%s\nsuite=%s\nversion=%s' "$expat_recipe" "$suite" "$version")
+  if [ -f "$expat_lib" ] && [ "$(cat "$expat_stamp" 2>/dev/null)" = "$want" ]; then
+    expat_ready=1
+    break
+  fi
+  rm -rf "${work:?}"/*
+  # The suite's own source, exactly the version its index names.
+  if ! (cd "$work" && apt-get source --download-only "expat/$suite" >/dev/null 2>&1 &&
+        grep -q "^Version: $version\$" expat_*.dsc); then
+    echo "setup: the mirror does not deliver expat $version of $suite; trying the next suite"
+    continue
+  fi
+  echo "setup: cross-building expat $version ($suite) for Windows into $BRX_DEPS/expat-mingw"
+  dpkg-source -x "$(ls "$work"/expat_*.dsc | head -n 1)" "$work/src" >/dev/null
+  build_windows_expat "$work"
+  # Renamed into place: a configure reading the stamp sees the old or the new one.
+  echo "$want" > "$expat_stamp.new"
+  mv -f "$expat_stamp.new" "$expat_stamp"
+  expat_ready=1
+  break
+done <<<"$candidates"
+rm -rf "$work"
+trap - EXIT
+[ $expat_ready = 1 ] || { echo "setup: no expat source could be fetched" >&2; exit 1; }
 echo "setup: ok"
