@@ -4,6 +4,7 @@
 
 #include "base/completion_code.h"
 #include "log/cmp_log2.h"
+#include "log/session_record.h"
 #include "package/ppkg.h"
 
 namespace brx {
@@ -110,6 +111,20 @@ class Driver {
   bool OpenLog();
   bool Prepare();
   bool ChooseTarget(const wchar_t* target_directory);
+  // Runs one check and notes its outcome in the session record: failed,
+  // warning when it logged a caution and let the run go on, else passed.
+  template <typename CheckCall>
+  bool Check(record::Check which, CheckCall call) {
+    SessionRecord* r = log_.record();
+    size_t warnings_before = r ? r->warnings : 0;
+    bool passed = call();
+    if (r) {
+      r->SetCheck(which, !passed                          ? record::Outcome::kFailed
+                         : r->warnings > warnings_before ? record::Outcome::kWarning
+                                                         : record::Outcome::kPassed);
+    }
+    return passed;
+  }
   bool CreateTarget();
   bool EnterTarget();
   bool Extract();
@@ -189,6 +204,8 @@ bool Driver::OpenLog() {
     log_.SetVerboseFileName(verbose_name_.get());
   }
   if (log_.Open() != 0 && !env_.IsPreinstallEnvironment()) {
+    // Nothing reaches the log now; the session record still says why.
+    if (SessionRecord* r = log_.record()) r->NoteError(L"The component log could not be opened.");
     if (no_ui_) return false;
     env_.ShowMessage(nullptr, kMessageLogNotOpened, kWarningIcon);
   }
@@ -207,8 +224,9 @@ bool Driver::Prepare() {
   if (disable_install && wcscmp(disable_install, L"1") == 0) return Halt(Step::kPrepare, nullptr);
   const wchar_t* command = package_.GetInstallCommand();
   if (!command || !*command) return Halt(Step::kPrepare, nullptr);
-  if (!env_.CheckWmiService(install_, no_ui_) || !env_.CheckVirtualGuest(install_, no_ui_) ||
-      !env_.CheckTpmState(install_, no_ui_)) {
+  if (!Check(record::Check::kWmiService, [&] { return env_.CheckWmiService(install_, no_ui_); }) ||
+      !Check(record::Check::kVirtualGuest, [&] { return env_.CheckVirtualGuest(install_, no_ui_); }) ||
+      !Check(record::Check::kTpm, [&] { return env_.CheckTpmState(install_, no_ui_); })) {
     return Halt(Step::kPrepare, nullptr);
   }
   return true;
@@ -264,7 +282,9 @@ bool Driver::EnterTarget() {
 }
 
 bool Driver::Extract() {
-  if (!env_.CheckDiskSpace(owner_, install_, no_ui_)) return Halt(Step::kDiskSpace, nullptr);
+  if (!Check(record::Check::kDiskSpace, [&] { return env_.CheckDiskSpace(owner_, install_, no_ui_); })) {
+    return Halt(Step::kDiskSpace, nullptr);
+  }
   if (!no_ui_) env_.CreateProgressWindow(owner_);
   if (install_) {
     Line(304, LEVEL_INFO, L"Component XML file = [%s]\r\n\r\n",

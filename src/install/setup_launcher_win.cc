@@ -9,6 +9,7 @@
 #include "install/setup_command_line.h"
 #include "install/setup_output.h"
 #include "log/cmp_log2.h"
+#include "log/session_record.h"
 #include "package/ppkg.h"
 #include "platform/scoped_handle_win.h"
 #include "ui/resource_ids.h"
@@ -197,6 +198,8 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
   if (!BuildSetupCommandLines(log, package, stub_line, run.extraction_dir, &plain, &masked)) {
     return kCompletionFailed;
   }
+  SessionRecord* record = log.record();
+  if (record) record->SetCommandLine(masked.get());
 
   int32_t raw_code;
   if (run.silent && run.dry_run) {
@@ -206,6 +209,7 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
     Launch launch = StartAndWait(log, run, plain.get(), &pipe);
     if (launch.started) {
       raw_code = launch.raw_code;
+      if (record) record->SetSetupExitCode(raw_code);
       LogSetupFinished(log, launch.elapsed_seconds, raw_code);
       if (ShouldAskReboot(raw_code, run.silent)) {
         bool yes = AskReboot(prompts, run.owner);

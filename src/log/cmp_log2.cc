@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "log/session_record.h"
 #include "platform/codepage.h"
 #include "platform/environment.h"
 #include "platform/trusted_folder.h"
@@ -78,14 +79,16 @@ void CCmpLog2::EnableVerbose() {
 
 int CCmpLog2::IsVerboseEnabled() { return verbose_enabled_; }
 
+// The log's folder is created level by level with a protected access list;
+// an existing level that is a link or was planted by someone else counts as
+// a log that cannot be opened (brx::platform::EnsureTrustedFolder).
+bool CCmpLog2::EnsureFolder() {
+  return !log_directory_.empty() &&
+         brx::platform::EnsureTrustedFolder(log_directory_.get(), brx::platform::kSystemFolderSddl);
+}
+
 unsigned CCmpLog2::Open() {
-  // The log's folder is created level by level with a protected access list;
-  // an existing level that is a link or was planted by someone else counts as
-  // a log that cannot be opened (brx::platform::EnsureTrustedFolder).
-  if (log_directory_.empty() ||
-      !brx::platform::EnsureTrustedFolder(log_directory_.get(), brx::platform::kSystemFolderSddl)) {
-    return kLogOpenFailed;
-  }
+  if (!EnsureFolder()) return kLogOpenFailed;
   // Without a main log path (the directory did not fit) nothing could be
   // logged; say so instead of reporting an open log.
   if (main_log_path_.empty() || !main_log_.Open(main_log_path_.get())) return kLogOpenFailed;
@@ -93,6 +96,18 @@ unsigned CCmpLog2::Open() {
     if (!verbose_log_.Open(verbose_log_path_.get())) return kLogOpenFailed;
   }
   return 0;
+}
+
+bool CCmpLog2::AppendRecordLine(const std::string& line) {
+  if (line.empty() || !EnsureFolder()) return false;
+  brx::BoundedString<kPathCapacity - 1> path;
+  if (!path.Assign(log_directory_.get()) || !path.Append(brx::record::kRecordFileName)) return false;
+  // One write of the whole line on an append-only handle: a record of
+  // another stub finishing at the same moment lands before or after it,
+  // never inside. The file has the log's protections (no link, no second
+  // hard link).
+  brx::platform::AppendFile file;
+  return file.Open(path.get()) && file.Append(line.data(), line.size());
 }
 
 void CCmpLog2::Close() {
@@ -103,6 +118,7 @@ void CCmpLog2::Close() {
 void CCmpLog2::Write(unsigned target, int level, const wchar_t* module, int line,
                      const std::wstring& message) {
   if (target > LOG_BOTH) return;
+  if (record_) record_->NoteEntry(target, level, message);
   if (target != LOG_VERBOSE_TAGGED && target != LOG_VERBOSE && main_log_.IsOpen()) {
     WriteEntry(main_log_, LevelPrefix(level), message);
   }

@@ -42,6 +42,10 @@ constexpr unsigned kLogOpenFailed = 103;
 // child processes (and to this process when it was started with it).
 #define CMPLOG2_VERBOSE_FILENAME L"CMPLOG2_VERBOSE_FILENAME"
 
+namespace brx {
+struct SessionRecord;
+}
+
 class CCmpLog2 {
  public:
   static constexpr size_t kPathCapacity = 260;
@@ -86,12 +90,23 @@ class CCmpLog2 {
     Write(target, level, module, line, brx::Format(fmt, args...));
   }
 
+  // The run's session record: shown every entry from now on (also while no
+  // file is open), and reachable by the steps that add facts to it. Null
+  // detaches; the log does not own it.
+  void AttachRecord(brx::SessionRecord* record) { record_ = record; }
+  brx::SessionRecord* record() const { return record_; }
+  // Appends one finished record line to brxsetup.jsonl in the log's folder,
+  // in one write, after the same checks of the folder as Open. False when
+  // the folder or the file cannot be used or the write failed.
+  bool AppendRecordLine(const std::string& line);
+
   const wchar_t* log_directory() const { return log_directory_.get(); }
   const wchar_t* main_log_path() const { return main_log_path_.get(); }
   const wchar_t* verbose_log_path() const { return verbose_log_path_.get(); }
 
  private:
   void Init(const wchar_t* directory_template);
+  bool EnsureFolder();
 
   int verbose_enabled_ = 0;
   brx::BoundedString<kPathCapacity - 1> log_directory_;
@@ -99,6 +114,7 @@ class CCmpLog2 {
   brx::BoundedString<kPathCapacity - 1> main_log_path_;
   brx::platform::AppendFile verbose_log_;
   brx::BoundedString<kPathCapacity - 1> verbose_log_path_;
+  brx::SessionRecord* record_ = nullptr;
 };
 
 // Writes the session header: source file name, file version and date.

@@ -20,5 +20,14 @@ std::wstring Now(const char* format) {
 std::wstring LocalDateText() { return Now("%m/%d/%Y"); }
 std::wstring LocalTimeText() { return Now("%H:%M:%S"); }
 
+std::wstring LocalIsoTimeText() {
+  time_t t = time(nullptr);
+  struct tm parts;
+  localtime_r(&t, &parts);
+  LocalTimeParts p = {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min,
+                      parts.tm_sec, static_cast<int32_t>(parts.tm_gmtoff / 60)};
+  return FormatIsoLocalTime(p);
+}
+
 }  // namespace platform
 }  // namespace brx

@@ -27,5 +27,26 @@ std::wstring LocalTimeText() {
   return n > 0 ? TrimRight(buffer) : std::wstring();
 }
 
+std::wstring LocalIsoTimeText() {
+  // The offset is what the system's time zone rules give for this instant
+  // (daylight saving time included): local minus UTC.
+  SYSTEMTIME utc, local;
+  GetSystemTime(&utc);
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+  FILETIME utc_ft, local_ft;
+  SystemTimeToFileTime(&utc, &utc_ft);
+  SystemTimeToFileTime(&local, &local_ft);
+  ULARGE_INTEGER u, l;
+  u.LowPart = utc_ft.dwLowDateTime;
+  u.HighPart = utc_ft.dwHighDateTime;
+  l.LowPart = local_ft.dwLowDateTime;
+  l.HighPart = local_ft.dwHighDateTime;
+  const int64_t kTicksPerMinute = 600000000;
+  int64_t offset = (static_cast<int64_t>(l.QuadPart) - static_cast<int64_t>(u.QuadPart)) / kTicksPerMinute;
+  LocalTimeParts p = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
+                      static_cast<int32_t>(offset)};
+  return FormatIsoLocalTime(p);
+}
+
 }  // namespace platform
 }  // namespace brx

@@ -7,7 +7,15 @@ int ExitCodeForCompletion(int32_t completion, bool dos_style) {
   return completion == kCompletionFailed ? 1 : 0;
 }
 
+record::Mode RunMode(const StubOptions& options) {
+  if (options.extract) return record::Mode::kExtract;
+  if (options.silent) return record::Mode::kSilent;
+  if (options.noPrompt) return record::Mode::kNoPrompt;
+  return record::Mode::kDialog;
+}
+
 int RunStub(StubHost& host, StubOptions& options) {
+  // Usage help runs nothing and leaves no record.
   if (options.help) {
     host.ShowUsage();
     return 1;
@@ -18,35 +26,48 @@ int RunStub(StubHost& host, StubOptions& options) {
   // below follow that too: reporting a stub that cannot even open its payload
   // as 0 would tell such a caller it succeeded.
   bool dos_style = options.dosRetCode || host.IsLaunchedByAgent();
+  SessionEnd end;
+  end.mode = RunMode(options);
+  auto record = [&](int32_t completion, bool restarting) {
+    end.completion = completion;
+    end.exit_code = ExitCodeForCompletion(completion, dos_style);
+    end.reboot = completion != kCompletionRebootNeeded ? record::Reboot::kNotNeeded
+                 : restarting                          ? record::Reboot::kInitiated
+                                                       : record::Reboot::kPending;
+    host.RecordSession(end);
+    return end.exit_code;
+  };
 
   if (!host.OpenArchive()) {
+    int exit_code = record(kCompletionFailed, false);
     host.ShowNoPackageMessage();
-    return ExitCodeForCompletion(kCompletionFailed, dos_style);
+    return exit_code;
   }
 
   if (options.extract) {
     int32_t extracted = host.ExtractOnly(options.extractDir.get());
-    return ExitCodeForCompletion(extracted == kCompletionInstalled ? kCompletionInstalled
-                                                                   : kCompletionFailed,
-                                 dos_style);
+    return record(extracted == kCompletionInstalled ? kCompletionInstalled : kCompletionFailed, false);
   }
 
-  int32_t completion = kCompletionInstalled;
   if (!host.LoadDefinition()) {
     host.LogNoDefinition();
+    int exit_code = record(kCompletionFailed, false);
     if (!options.silent) host.ShowNoPackageMessage();
-    completion = kCompletionFailed;
-    return ExitCodeForCompletion(completion, dos_style);
+    return exit_code;
   }
 
   host.LoadIcons();
   if (options.silent || options.noPrompt) {
-    completion = host.Install(/*with_ui=*/!options.silent);
-    if (completion == kCompletionRebootNeeded && options.reboot) host.Reboot();
-  } else {
-    completion = host.RunMainDialog();
+    int32_t completion = host.Install(/*with_ui=*/!options.silent);
+    bool restart = completion == kCompletionRebootNeeded && options.reboot;
+    int exit_code = record(completion, restart);
+    if (restart) host.Reboot();
+    return exit_code;
   }
-  return ExitCodeForCompletion(completion, dos_style);
+  // The dialog restarts by itself after an install that needs it; the host
+  // records that run before it restarts, and this record is then its second
+  // call, which it ignores.
+  return record(host.RunMainDialog(), false);
 }
 
 }  // namespace brx

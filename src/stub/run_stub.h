@@ -6,9 +6,18 @@
 #include <stdint.h>
 
 #include "base/completion_code.h"
+#include "log/session_record_fields.h"
 #include "stub/options.h"
 
 namespace brx {
+
+// How a run ended, for its session record.
+struct SessionEnd {
+  record::Mode mode = record::Mode::kDialog;
+  int32_t completion = kCompletionFailed;
+  int exit_code = 0;
+  record::Reboot reboot = record::Reboot::kNotNeeded;
+};
 
 // What the run modes need from the system. The stub's entry provides the real
 // one; tests record the calls.
@@ -33,7 +42,14 @@ class StubHost {
   virtual bool IsLaunchedByAgent() = 0;
   // The two critical lines for a package without definition.
   virtual void LogNoDefinition() = 0;
+  // Writes the run's session record and event: once per run, with the final
+  // exit code, before any restart the stub starts and before the message of
+  // a package that cannot be read (which may wait for a user for good).
+  virtual void RecordSession(const SessionEnd& end) = 0;
 };
+
+// The mode the options select, for the record.
+record::Mode RunMode(const StubOptions& options);
 
 // Runs the mode the options select and returns the process exit code.
 // options is not const: the reboot prompt of an install may change `reboot`.

@@ -6,6 +6,10 @@
 #include "install/install_driver.h"
 #include "install/install_environment_win.h"
 #include "install/reboot_win.h"
+#include "log/session_record.h"
+#include "platform/event_log.h"
+#include "platform/guid.h"
+#include "platform/local_time.h"
 #include "stub/agent_parent_win.h"
 #include "stub/load_definition.h"
 #include "stub/options.h"
@@ -18,6 +22,7 @@
 #include "ui/message_box_win.h"
 #include "ui/progress_dialog_win.h"
 #include "ui/resource_ids.h"
+#include "ui/resources_win.h"
 #include "ui/usage_dialog_win.h"
 
 namespace brx {
@@ -32,7 +37,11 @@ struct RunState {
   wchar_t language[3] = L"en";
   BoundedString<260> stub_path;
   BoundedString<260> definition_name;
+  bool definition_loaded = false;
+  bool dos_style = false;  // exit codes 0 for success, 1 for failure
   StubOptions options;
+  SessionRecord record;
+  bool record_written = false;
 };
 
 RunState g_run;
@@ -67,6 +76,34 @@ class StartupGuard {
  private:
   HMODULE rich_edit_;
 };
+
+// The run's record line and event, once: a dialog that restarts the machine
+// writes it before the restart, and the entry's own call afterwards is a
+// second one.
+void WriteSessionRecord(const SessionEnd& end) {
+  if (g_run.record_written) return;
+  g_run.record_written = true;
+  SessionRecord& r = g_run.record;
+  wchar_t text[260];
+  if (GetStubFileName(text, 260)) r.stub_file = text;
+  if (GetStubFileVersion(text, 32)) r.stub_version = text;
+  if (g_run.definition_loaded) {
+    const CPPkg& package = Process().package;
+    r.package_name = package.GetName() ? package.GetName() : L"";
+    r.package_version = package.GetVersion() ? package.GetVersion() : L"";
+    r.sw_key = package.GetSwKeyName() ? package.GetSwKeyName() : L"";
+    r.definition = g_run.definition_name.get();
+  }
+  r.end = platform::LocalIsoTimeText();
+  r.mode = end.mode;
+  r.completion_code = end.completion;
+  r.exit_code = end.exit_code;
+  r.reboot = end.reboot;
+  // Either may fail (a refused log folder, no event service); the other is
+  // still written, and neither changes the run's result.
+  Process().log.AppendRecordLine(SessionRecordLine(r));
+  platform::ReportApplicationEvent(SessionEventType(r), SessionEventId(r), SessionEventStrings(r));
+}
 
 HWND CreateProgress(HWND owner) { return ProgressDialog(owner); }
 bool BrowseFolder(HWND owner, wchar_t* buffer) { return BrowseForExtractFolder(owner, buffer); }
@@ -120,7 +157,15 @@ class DialogActions : public InstallActions {
   int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install, bool no_ui) override {
     return RunInstallDriver(owner, target_dir, install, no_ui);
   }
-  void RebootSystem() override { RebootAfterInstall(); }
+  void RebootSystem() override {
+    SessionEnd end;
+    end.mode = record::Mode::kDialog;
+    end.completion = kCompletionRebootNeeded;
+    end.exit_code = ExitCodeForCompletion(kCompletionRebootNeeded, g_run.dos_style);
+    end.reboot = record::Reboot::kInitiated;
+    WriteSessionRecord(end);
+    RebootAfterInstall();
+  }
 };
 
 class Win32StubHost : public StubHost {
@@ -128,6 +173,12 @@ class Win32StubHost : public StubHost {
   void ShowUsage() override { UsageDialog(GetDesktopWindow(), &g_run.completion); }
 
   bool OpenArchive() override {
+    bool opened = OpenAndCheckArchive();
+    if (!opened) g_run.record.NoteError(ui::LoadResourceString(IDS_NO_PACKAGE));
+    return opened;
+  }
+
+  bool OpenAndCheckArchive() {
     wchar_t path[MAX_PATH + 1];
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
     if (length == 0 || length > MAX_PATH) return false;
@@ -167,8 +218,9 @@ class Win32StubHost : public StubHost {
   // handle on the stub's file, never by opening the path again.
   bool LoadDefinition() override {
     ProcessObjects& process = Process();
-    return LoadStubDefinition(process.package, process.archive, g_run.stub_path.get(), g_run.language,
-                              &g_run.definition_name);
+    g_run.definition_loaded = LoadStubDefinition(process.package, process.archive, g_run.stub_path.get(),
+                                                 g_run.language, &g_run.definition_name);
+    return g_run.definition_loaded;
   }
 
   void LoadIcons() override {
@@ -198,7 +250,12 @@ class Win32StubHost : public StubHost {
   }
 
   void Reboot() override { RebootAfterInstall(); }
-  bool IsLaunchedByAgent() override { return brx::IsLaunchedByAgent(); }
+  bool IsLaunchedByAgent() override {
+    bool agent = brx::IsLaunchedByAgent();
+    g_run.dos_style = g_run.options.dosRetCode || agent;
+    return agent;
+  }
+  void RecordSession(const SessionEnd& end) override { WriteSessionRecord(end); }
 
   void LogNoDefinition() override {
     // The log is opened only by the install driver, so these reach no file;
@@ -222,6 +279,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
 
   g_run.module = instance;
   g_run.completion = kCompletionInstalled;
+  g_run.record.session_id = platform::NewGuidText();
+  g_run.record.start = platform::LocalIsoTimeText();
+  Process().log.AttachRecord(&g_run.record);
   GetUiLanguage(g_run.language, ARRAYSIZE(g_run.language));
   SetProcessShutdownParameters(0x64, 0);
   // Provides the "RICHEDIT" class of the main dialog; the run goes on without it.

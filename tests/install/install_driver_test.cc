@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "log/cmp_log2.h"
+#include "log/session_record.h"
 #include "package/entry_source.h"
 #include "package/ppkg.h"
 #include "support/recording_log.h"
@@ -23,6 +24,8 @@ class FakeEnvironment : public InstallEnvironment {
        copy_ok = true;
   bool browse_ok = true, dir_exists = false;
   int32_t setup_result = 1;
+  bool tpm_caution = false;  // the TPM check logs a warning and lets the run go on
+  CCmpLog2* log = nullptr;
   std::wstring calls;
 
   bool IsPreinstallEnvironment() override { return preinstall; }
@@ -32,7 +35,10 @@ class FakeEnvironment : public InstallEnvironment {
   }
   bool CheckWmiService(bool, bool) override { return Note(L"wmi", wmi); }
   bool CheckVirtualGuest(bool, bool) override { return Note(L"guest", guest); }
-  bool CheckTpmState(bool, bool) override { return Note(L"tpm", tpm); }
+  bool CheckTpmState(bool, bool) override {
+    if (tpm_caution && log) log->Write(LOG_BOTH_TAGGED, LEVEL_WARNING, L"misc", 1285, L"\r\n\r\ncaution\r\n\r\n");
+    return Note(L"tpm", tpm);
+  }
   bool CheckDiskSpace(OwnerWindow, bool, bool) override { return Note(L"disk", disk); }
   bool GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
   bool SetCurrentDir(const wchar_t* path) override { return Note(L"cd " + std::wstring(path), set_dir_ok); }
@@ -163,6 +169,45 @@ TEST_F(InstallDriverTest, FailedCheckStopsWithZeroAndFooter) {
   EXPECT_EQ(0, Run(nullptr, true, true));
   EXPECT_EQ(L"wmi;guest!;", env_.calls);
   EXPECT_TRUE(log_.closed);
+}
+
+// The session record gets each check's outcome; checks after a failed one,
+// and the ones an extraction does not run, stay skipped.
+TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
+  using record::Outcome;
+  const Outcome P = Outcome::kPassed, F = Outcome::kFailed, W = Outcome::kWarning, S = Outcome::kSkipped;
+  struct Case {
+    bool install, wmi, guest, tpm, tpm_caution, disk;
+    Outcome expected[record::kCheckCount];
+  } cases[] = {
+      {true, true, true, true, false, true, {P, P, P, P}},
+      {true, true, true, true, true, true, {P, P, W, P}},
+      {true, true, false, true, false, true, {P, F, S, S}},
+      {true, true, true, true, false, false, {P, P, P, F}},
+      {false, true, true, true, false, true, {S, S, S, P}},
+  };
+  Load();
+  for (const Case& c : cases) {
+    FakeEnvironment env;
+    env.wmi = c.wmi;
+    env.guest = c.guest;
+    env.tpm = c.tpm;
+    env.tpm_caution = c.tpm_caution;
+    env.disk = c.disk;
+    env.log = &log_;
+    SessionRecord session;
+    log_.AttachRecord(&session);
+    InstallContext context;
+    context.log = &log_;
+    context.package = &package_;
+    context.settings = &settings_;
+    context.environment = &env;
+    ExtractAndInstall(context, nullptr, c.install ? nullptr : L"C:\\out", c.install, true);
+    log_.AttachRecord(nullptr);
+    for (size_t i = 0; i < record::kCheckCount; ++i) {
+      EXPECT_EQ(c.expected[i], session.checks[i]) << env.calls << " check " << record::kCheckNames[i];
+    }
+  }
 }
 
 TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {

@@ -183,6 +183,27 @@ TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
   }
 }
 
+// Session records go beside the log, one whole line per call, through the
+// same refusals: a record file that is another file's hard link is not
+// appended to.
+TEST_F(CmpLog2Test, RecordLinesAreAppendedWholeBesideTheLog) {
+  std::wstring dir = dir_ + L"brxsystem\\log\\";
+  CCmpLog2 log(dir.c_str());
+  EXPECT_TRUE(log.AppendRecordLine("{\"a\":1}\n"));
+  EXPECT_TRUE(log.AppendRecordLine("{\"b\":2}\n"));
+  EXPECT_EQ("{\"a\":1}\n{\"b\":2}\n", FileBytes(dir + L"brxsetup.jsonl"));
+  EXPECT_FALSE(log.AppendRecordLine(""));
+
+  std::wstring theirs = dir_ + L"theirs.jsonl";
+  brxtest::WriteFile(theirs, "theirs");
+  std::wstring other = dir_ + L"other\\";
+  ASSERT_TRUE(brx::platform::EnsureTrustedFolder(other.c_str(), brx::platform::kSystemFolderSddl));
+  ASSERT_TRUE(brxtest::PlantHardLink(other + L"brxsetup.jsonl", theirs));
+  CCmpLog2 planted(other.c_str());
+  EXPECT_FALSE(planted.AppendRecordLine("{}\n"));
+  EXPECT_EQ("theirs", FileBytes(theirs));
+}
+
 TEST(TrustedFolderTest, OnlyPlainFoldersOfTrustedOwnersAreUsed) {
   using brx::platform::FolderLevel;
   using brx::platform::PathKind;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace brx {
 namespace {
@@ -47,6 +48,12 @@ class FakeHost : public StubHost {
   void Reboot() override { calls += L"reboot;"; }
   bool IsLaunchedByAgent() override { return agent_parent; }
   void LogNoDefinition() override { calls += L"log-nodef;"; }
+  std::vector<SessionEnd> records;
+  std::wstring calls_at_record;  // what had happened when the record was written
+  void RecordSession(const SessionEnd& end) override {
+    records.push_back(end);
+    calls_at_record = calls;
+  }
 };
 
 StubOptions Options(bool silent = false, bool dos = false) {
@@ -171,6 +178,63 @@ TEST(RunStubTest, RebootOnlyAfterInstallNeedingItWhenAllowed) {
   host.install_result = kCompletionInstalled;
   RunStub(host, reboot);
   EXPECT_EQ(std::wstring::npos, host.calls.find(L"reboot;"));
+}
+
+// One record per run, with the final exit code, written before anything that
+// may not return (a restart, a message box nobody answers).
+TEST(RunStubTest, EachRunIsRecordedOnceBeforeARestartOrAMessage) {
+  using record::Mode;
+  using record::Reboot;
+  struct Case {
+    const char* what;
+    bool archive, definition, extract, silent, no_prompt, reboot, dos;
+    int32_t result;
+    Mode mode;
+    int32_t completion;
+    int exit_code;
+    Reboot reboot_word;
+    const wchar_t* calls_before_record;
+  } cases[] = {
+      {"unreadable archive", false, true, false, true, false, false, true, 1, Mode::kSilent, 0, 1, Reboot::kNotNeeded,
+       L"archive;"},
+      {"extract", true, true, true, true, false, false, false, 1, Mode::kExtract, 1, 1, Reboot::kNotNeeded,
+       L"archive;extract:;"},
+      {"no definition", true, false, false, false, false, false, false, 1, Mode::kDialog, 0, 0,
+       Reboot::kNotNeeded, L"archive;definition;log-nodef;"},
+      {"silent restart", true, true, false, true, false, true, false, 2, Mode::kSilent, 2, 2, Reboot::kInitiated,
+       L"archive;definition;icons;install;"},
+      {"silent restart left to the caller", true, true, false, true, false, false, true, 2, Mode::kSilent, 2, 0,
+       Reboot::kPending, L"archive;definition;icons;install;"},
+      {"noprompt failed", true, true, false, false, true, true, false, 0, Mode::kNoPrompt, 0, 0,
+       Reboot::kNotNeeded, L"archive;definition;icons;install-ui;"},
+      {"dialog closed", true, true, false, false, false, false, false, 3, Mode::kDialog, 3, 3, Reboot::kNotNeeded,
+       L"archive;definition;icons;dialog;"},
+  };
+  for (const Case& c : cases) {
+    FakeHost host;
+    host.archive_opens = c.archive;
+    host.definition_loads = c.definition;
+    host.extract_result = host.install_result = host.dialog_result = c.result;
+    StubOptions o = Options(c.silent, c.dos);
+    o.extract = c.extract;
+    o.noPrompt = c.no_prompt;
+    o.reboot = c.reboot;
+    int exit_code = RunStub(host, o);
+    ASSERT_EQ(1u, host.records.size()) << c.what;
+    const SessionEnd& end = host.records[0];
+    EXPECT_EQ(c.mode, end.mode) << c.what;
+    EXPECT_EQ(c.completion, end.completion) << c.what;
+    EXPECT_EQ(c.exit_code, end.exit_code) << c.what;
+    EXPECT_EQ(exit_code, end.exit_code) << c.what;
+    EXPECT_EQ(c.reboot_word, end.reboot) << c.what;
+    EXPECT_EQ(c.calls_before_record, host.calls_at_record) << c.what;
+  }
+
+  FakeHost help;
+  StubOptions o = Options();
+  o.help = true;
+  RunStub(help, o);
+  EXPECT_TRUE(help.records.empty());
 }
 
 }  // namespace

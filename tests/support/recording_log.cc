@@ -1,5 +1,7 @@
 #include "support/recording_log.h"
 
+#include "log/session_record.h"
+
 namespace brxtest {
 
 std::wstring FormatEntry(const LogEntry& entry) {
@@ -13,6 +15,8 @@ std::wstring FormatFullEntry(const LogEntry& entry) {
 
 void RecordingLog::Write(unsigned target, int level, const wchar_t* module, int line, const std::wstring& message) {
   entries.push_back({target, level, module ? module : L"(null)", line, message});
+  // Like the real log, the run's session record sees every entry.
+  if (record()) record()->NoteEntry(target, level, message);
 }
 
 std::wstring RecordingLog::Line(size_t i) const {

@@ -165,6 +165,9 @@ class InspectHost : public brx::StubHost {
   void Reboot() override {}
   bool IsLaunchedByAgent() override { return false; }
   void LogNoDefinition() override { run_->mode = "no-package"; }
+  // The stub writes its session record here; what the tool reports is the
+  // dry run itself, so nothing is recorded.
+  void RecordSession(const brx::SessionEnd&) override {}
 
  private:
   int32_t Drive(bool no_ui) {
