@@ -3,12 +3,15 @@
 // files that are no component log at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "brxlog/brxlog_tool.h"
+#include "log/cmp_log2.h"
+#include "log/session_record.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 
@@ -78,9 +81,32 @@ TEST(Brxlog, SessionsWholeCutOffAndInterleaved) {
       {"two whole sessions", Header("a.exe", "12/8/2026 23:50:01") + kChecksPass + Footer("23:50:09", 1) +
                                  Header("b.exe", "12/9/2026 01:00:00") + kNoWmi + Footer("01:00:01", 0),
        "complete a.exe 1;complete b.exe 0;"},
-      {"a crash, then a whole session", Header("a.exe", "12/8/2026 10:00:00") + kChecksPass +
-                                            Header("b.exe", "12/8/2026 10:05:00") + kLaunch + Footer("10:06:00", 2),
+      // a.exe may have been ended, or may still run and b.exe have been
+      // ended: whose footer this is cannot be told.
+      {"a stub ended without a trace, then a whole session",
+       Header("a.exe", "12/8/2026 10:00:00") + kChecksPass + Header("b.exe", "12/8/2026 10:05:00") + kLaunch +
+           Footer("10:06:00", 2),
+       "ambiguous a.exe;ambiguous b.exe;"},
+      {"cut mid-line, then the next header", Header("a.exe", "12/8/2026 10:00:00") + "Validating WMI serv" +
+                                                 Header("b.exe", "12/8/2026 10:05:00") + kLaunch + Footer("10:06:00", 2),
        "incomplete a.exe;complete b.exe 2;"},
+      {"power lost, NUL bytes, then a header on a line of its own",
+       Header("a.exe", "12/8/2026 10:00:00") + "Validating" + std::string(16, '\0') + "\r\n" +
+           Header("b.exe", "12/8/2026 10:05:00") + Footer("10:06:00", 1),
+       "incomplete a.exe;complete b.exe 1;"},
+      {"a line a running stub finishes later is no cut",
+       Header("a.exe", "12/8/2026 10:00:00") + "Changing current directory to extraction directory [C:\\x]... " +
+           Header("b.exe", "12/8/2026 10:00:01") + "Success.\r\n\r\n" + Footer("10:00:05", 1) +
+           Footer("10:00:07", 0),
+       "interleaved a.exe;interleaved b.exe;"},
+      // The long install's footer comes while c.exe runs alone in the text:
+      // it is never given to c.exe; once every footer is accounted for the
+      // next session is read for sure again.
+      {"a long install overlaps two others",
+       Header("a.exe", "12/8/2026 10:00:00") + Header("b.exe", "12/8/2026 10:01:00") + Footer("10:02:00", 1) +
+           Header("c.exe", "12/8/2026 10:03:00") + Footer("10:30:00", 0) + Footer("10:31:00", 1) +
+           Header("d.exe", "12/8/2026 11:00:00") + Footer("11:00:01", 3),
+       "interleaved a.exe;interleaved b.exe;interleaved c.exe;complete d.exe 3;"},
       {"power lost mid-line", Header("a.exe", "12/8/2026 10:00:00") + "Validating WMI serv" + std::string(16, '\0'),
        "incomplete a.exe;"},
       {"two stubs at once, then one alone",
@@ -91,7 +117,7 @@ TEST(Brxlog, SessionsWholeCutOffAndInterleaved) {
       {"a crash inside two stubs at once",
        Header("a.exe", "12/8/2026 10:00:00") + Header("b.exe", "12/8/2026 10:00:01") +
            Header("c.exe", "12/8/2026 10:00:02") + Footer("10:00:05", 1) + Footer("10:00:07", 1),
-       "incomplete a.exe;interleaved b.exe;interleaved c.exe;"},
+       "ambiguous a.exe;ambiguous b.exe;ambiguous c.exe;"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Outline(Sessions(c.log)), c.outline) << c.what;
@@ -102,6 +128,7 @@ TEST(Brxlog, SessionFieldsCarryWhatACollectorNeeds) {
   std::string log = Header("cp0042.exe", "12/8/2026 23:50:01") + kChecksPass + kLaunch + kNotAttempted +
                     Footer("23:50:09", 3) + Header("cp0043.exe", "2026/12/09 1:02:03") + kNoWmi +
                     Footer("1:02:04", 0) + Header("cp0044.exe", "09.12.2026 04:05:06") + kTpmCaution +
+                    "Extracting compo" +                          // power lost
                     Header("cp0045.exe", "12/9/2026 5:00:00") +  // no TPM record: no verdict, the run goes on
                     "Checking TPM (Trusted Platform Module) state...\r\n\r\nTPM State determined.\r\n\r\n"
                     "Creating extraction directory for Quellin Component [cp0045.exe]...\r\n\r\n";
@@ -170,6 +197,71 @@ TEST(Brxlog, FilesThatAreNoLogAreRefused) {
     EXPECT_NE(error.find(path), std::string::npos) << error;
     EXPECT_TRUE(out.empty());
   }
+}
+
+// A record line as the stub writes it.
+std::string RecordLine(const wchar_t* stub, int32_t completion, const wchar_t* start) {
+  brx::SessionRecord r;
+  r.session_id = std::wstring(L"0A1B2C3D-0000-4000-8000-00000000000") + stub[0];
+  r.stub_file = stub;
+  r.start = r.end = start;
+  r.mode = brx::record::Mode::kSilent;
+  r.completion_code = completion;
+  r.exit_code = completion;
+  r.NoteEntry(LOG_BOTH_TAGGED, LEVEL_ERROR, L"The WMI service is not running.\r\n");
+  return brx::SessionRecordLine(r);
+}
+
+TEST(Brxlog, RecordsAreReadExactlyInTheSameForm) {
+  std::string records = RecordLine(L"a.exe", 1, L"2026-12-08T10:00:00+01:00") + "{\"schema\":1,\"sess" +
+                        "\n" + RecordLine(L"b.exe", 0, L"2026-12-09T10:00:00+01:00") + "not json\n";
+  std::string out, skipped;
+  ASSERT_TRUE(ConvertRecords(records, ToolOptions(), &out, &skipped));
+  EXPECT_EQ("line 2 is no session record; line 4 is no session record; ", skipped);
+  std::vector<nlohmann::json> s;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) s.push_back(nlohmann::json::parse(line));
+  EXPECT_EQ("complete a.exe 1;complete b.exe 0;", Outline(s));
+  EXPECT_EQ("installed", s[0]["result"]);
+  EXPECT_TRUE(s[0]["first_error"].is_null());
+  EXPECT_EQ("The WMI service is not running.", s[1]["first_error"]);
+  EXPECT_EQ("0A1B2C3D-0000-4000-8000-00000000000b", s[1]["session_id"]);
+  EXPECT_EQ("skipped", s[1]["checks"]["tpm"]);
+
+  ToolOptions since;
+  ASSERT_TRUE(ParseSince("2026-12-09", &since.since));
+  ASSERT_TRUE(ConvertRecords(records, since, &out, &skipped));
+  EXPECT_EQ(1, std::count(out.begin(), out.end(), '\n'));
+  EXPECT_FALSE(ConvertRecords("garbage\n\n", ToolOptions(), &out, &skipped));
+}
+
+// The records beside a log are the exact account and are read instead of it
+// (unless asked not to); a records file without a record leaves the log to be read.
+TEST(Brxlog, RecordsBesideTheLogAreReadInstead) {
+  std::wstring dir = brxtest::ScratchDir("brxlog");
+  std::string log = brxtest::Narrow(brxtest::WriteFile(brxtest::JoinPath(dir, L"server1-brxsetup.log"),
+                                                       Header("text.exe", "12/8/2026 10:00:00") +
+                                                           Footer("10:00:01", 1)));
+  EXPECT_EQ(brxtest::Narrow(brxtest::JoinPath(dir, L"server1-brxsetup.jsonl")), RecordsBeside(log));
+  EXPECT_EQ("", RecordsBeside("notes.txt"));
+  std::string out, error;
+  ASSERT_EQ(0, ConvertLogFile(log, ToolOptions(), &out, &error)) << error;
+  EXPECT_NE(std::string::npos, out.find("text.exe"));
+
+  brxtest::WriteFile(brxtest::JoinPath(dir, L"server1-brxsetup.jsonl"), "cut off");
+  ASSERT_EQ(0, ConvertLogFile(log, ToolOptions(), &out, &error)) << error;
+  EXPECT_NE(std::string::npos, out.find("text.exe"));
+
+  brxtest::WriteFile(brxtest::JoinPath(dir, L"server1-brxsetup.jsonl"),
+                     RecordLine(L"rec.exe", 2, L"2026-12-08T10:00:00+01:00"));
+  ASSERT_EQ(0, ConvertLogFile(log, ToolOptions(), &out, &error)) << error;
+  EXPECT_NE(std::string::npos, out.find("rec.exe"));
+  EXPECT_EQ(std::string::npos, out.find("text.exe"));
+
+  ToolOptions text;
+  text.text_log_only = true;
+  ASSERT_EQ(0, ConvertLogFile(log, text, &out, &error)) << error;
+  EXPECT_NE(std::string::npos, out.find("text.exe"));
 }
 
 }  // namespace

@@ -87,93 +87,147 @@ bool ParseInt(const std::wstring& text, int32_t* value) {
   return true;
 }
 
-void ReadHeaderFields(const std::vector<std::wstring>& lines, Session* s) {
-  for (size_t i = 0; i < lines.size() && i < 2; ++i) {
-    std::wstring rest;
-    if (StartsWith(lines[i], L"Version:", &rest)) s->version = TrimLeft(rest);
-    if (StartsWith(lines[i], L"Log Date:", &rest)) s->log_date = TrimLeft(rest);
-  }
+// Texts taken from a session are cut here: a line may be 64 KiB, and a
+// session holds a handful of them.
+constexpr size_t kMaxTextChars = 4096;
+
+std::wstring Capped(const std::wstring& text) { return text.size() <= kMaxTextChars ? text : text.substr(0, kMaxTextChars); }
+
+// A line ending in the rule: the header's first line, possibly with the
+// start of a line another writer left unfinished in front of it.
+bool EndsWithRule(const std::wstring& line) {
+  const size_t n = sizeof(kRule) / sizeof(kRule[0]) - 1;
+  return line.size() >= n && line.compare(line.size() - n, n, kRule) == 0;
 }
 
-void ReadBody(const std::vector<std::wstring>& lines, Session* s) {
-  int current = -1;  // the check that has started and has no verdict yet
-  std::wstring flagged, halt, completion_line;
-  bool take_next_as_flagged = false;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::wstring text, rest;
-    Level level = SplitLevel(lines[i], &text);
-    if (take_next_as_flagged && !text.empty()) {
-      flagged = text;
-      take_next_as_flagged = false;
-    }
-    if (level == Level::kError && flagged.empty() && !take_next_as_flagged) {
-      // An error message that begins with its own line ends shows on the lines after the prefix.
-      if (text.empty()) {
-        take_next_as_flagged = true;
-      } else {
-        flagged = text;
-      }
-    }
-    if (halt.empty() && IsHaltLine(text)) halt = text;
-
-    // A check that logs no verdict when all is well (no TPM record at all)
-    // passed when the run went on to the next step.
-    bool next_step = StartsWith(text, L"Creating extraction directory for Quellin Component");
-    for (const Check& check : kChecks) next_step = next_step || StartsWith(text, check.start);
-    if (next_step && current >= 0 && strcmp(s->checks.back().second, "unknown") == 0) {
-      s->checks.back().second = "passed";
-    }
-    for (int c = 0; c < static_cast<int>(sizeof(kChecks) / sizeof(kChecks[0])); ++c) {
-      if (StartsWith(text, kChecks[c].start)) {
-        s->checks.emplace_back(kChecks[c].name, "unknown");
-        current = c;
-      }
-    }
-    if (current >= 0 && !s->checks.empty()) {
-      const char*& outcome = s->checks.back().second;
-      if (StartsWith(text, kChecks[current].passed)) {
-        outcome = "passed";
-        current = -1;
-      } else if (level == Level::kError || IsHaltLine(text)) {
-        outcome = "failed";
-        current = -1;
-      } else if (level == Level::kWarning) {
-        outcome = "warning";
-      }
-    }
-
-    if (StartsWith(text, L"Setup program = [", &rest)) s->setup_program = Bracketed(rest);
-    if (StartsWith(text, L"Installation command line = [", &rest)) s->command_line = Bracketed(rest);
-    if (StartsWith(text, L"Completion Code (0x")) {
-      completion_line = text;
-      size_t arrow = text.find(L"-> ");
-      s->completion_text = arrow == std::wstring::npos ? text : text.substr(arrow + 3);
-      // The "not attempted" text goes on over a second line.
-      if (!s->completion_text.empty() && s->completion_text.back() == L',' && i + 1 < lines.size()) {
-        s->completion_text += L" " + lines[i + 1];
-      }
-    }
-  }
-  bool failed = s->status == SessionStatus::kIncomplete || (s->has_return_code && s->return_code == 0);
-  if (!failed) return;
-  if (!flagged.empty()) {
-    s->first_error = flagged;
-  } else if (!halt.empty()) {
-    s->first_error = halt;
-  } else if (s->has_return_code) {
-    s->first_error = completion_line;
-  }
+// The writer of an unfinished line in front of a header died in the middle
+// of a write (power lost): a live stub only ever leaves a line open after
+// one of its "... " texts that the next entry completes.
+bool IsCutLine(const std::wstring& line) {
+  if (!EndsWithRule(line)) return false;
+  std::wstring before = line.substr(0, line.size() - (sizeof(kRule) / sizeof(kRule[0]) - 1));
+  if (before.empty()) return false;
+  return before.size() < 4 || before.compare(before.size() - 4, 4, L"... ") != 0;
 }
 
 }  // namespace
+
+// The lines of the one session being read, turned into its fields as they
+// come, so no line is kept.
+class LogReader::Body {
+ public:
+  explicit Body(Session session) : s_(std::move(session)) {}
+  Session& session() { return s_; }
+
+  void Feed(const std::wstring& line);
+  // Its status and, for a failed or cut-off session, its first error.
+  Session Finish(SessionStatus status);
+
+ private:
+  Session s_;
+  size_t index_ = 0;
+  int current_ = -1;  // the check that has started and has no verdict yet
+  std::wstring flagged_, halt_, completion_line_;
+  bool take_next_as_flagged_ = false;
+  bool completion_continues_ = false;
+};
+
+void LogReader::Body::Feed(const std::wstring& line) {
+  std::wstring text, rest;
+  if (index_ < 2) {
+    if (StartsWith(line, L"Version:", &rest)) s_.version = Capped(TrimLeft(rest));
+    if (StartsWith(line, L"Log Date:", &rest)) s_.log_date = Capped(TrimLeft(rest));
+  }
+  ++index_;
+  // The "not attempted" text goes on over a second line.
+  if (completion_continues_) {
+    s_.completion_text = Capped(s_.completion_text + L" " + line);
+    completion_continues_ = false;
+  }
+  Level level = SplitLevel(line, &text);
+  if (take_next_as_flagged_ && !text.empty()) {
+    flagged_ = Capped(text);
+    take_next_as_flagged_ = false;
+  }
+  if (level == Level::kError && flagged_.empty() && !take_next_as_flagged_) {
+    // An error message that begins with its own line ends shows on the lines after the prefix.
+    if (text.empty()) {
+      take_next_as_flagged_ = true;
+    } else {
+      flagged_ = Capped(text);
+    }
+  }
+  if (halt_.empty() && IsHaltLine(text)) halt_ = Capped(text);
+
+  // A check that logs no verdict when all is well (no TPM record at all)
+  // passed when the run went on to the next step.
+  bool next_step = StartsWith(text, L"Creating extraction directory for Quellin Component");
+  for (const Check& check : kChecks) next_step = next_step || StartsWith(text, check.start);
+  if (next_step && current_ >= 0 && strcmp(s_.checks.back().second, "unknown") == 0) {
+    s_.checks.back().second = "passed";
+  }
+  for (int c = 0; c < static_cast<int>(sizeof(kChecks) / sizeof(kChecks[0])); ++c) {
+    if (StartsWith(text, kChecks[c].start) && s_.checks.size() < 16) {
+      s_.checks.emplace_back(kChecks[c].name, "unknown");
+      current_ = c;
+    }
+  }
+  if (current_ >= 0 && !s_.checks.empty()) {
+    const char*& outcome = s_.checks.back().second;
+    if (StartsWith(text, kChecks[current_].passed)) {
+      outcome = "passed";
+      current_ = -1;
+    } else if (level == Level::kError || IsHaltLine(text)) {
+      outcome = "failed";
+      current_ = -1;
+    } else if (level == Level::kWarning) {
+      outcome = "warning";
+    }
+  }
+
+  if (StartsWith(text, L"Setup program = [", &rest)) s_.setup_program = Capped(Bracketed(rest));
+  if (StartsWith(text, L"Installation command line = [", &rest)) s_.command_line = Capped(Bracketed(rest));
+  if (StartsWith(text, L"Completion Code (0x")) {
+    completion_line_ = Capped(text);
+    size_t arrow = text.find(L"-> ");
+    s_.completion_text = Capped(arrow == std::wstring::npos ? text : text.substr(arrow + 3));
+    completion_continues_ = !s_.completion_text.empty() && s_.completion_text.back() == L',';
+  }
+}
+
+Session LogReader::Body::Finish(SessionStatus status) {
+  s_.status = status;
+  bool failed = status == SessionStatus::kIncomplete || (s_.has_return_code && s_.return_code == 0);
+  if (failed) {
+    if (!flagged_.empty()) {
+      s_.first_error = flagged_;
+    } else if (!halt_.empty()) {
+      s_.first_error = halt_;
+    } else if (s_.has_return_code) {
+      s_.first_error = completion_line_;
+    }
+  }
+  return std::move(s_);
+}
 
 const char* StatusName(SessionStatus status) {
   switch (status) {
     case SessionStatus::kComplete: return "complete";
     case SessionStatus::kIncomplete: return "incomplete";
     case SessionStatus::kInterleaved: return "interleaved";
+    case SessionStatus::kAmbiguous: return "ambiguous";
   }
   return "unknown";
+}
+
+LogReader::LogReader(Sink sink) : sink_(std::move(sink)) {}
+
+LogReader::~LogReader() = default;
+
+Session LogReader::EndCurrent(SessionStatus status) {
+  Session s = current_->Finish(status);
+  current_.reset();
+  return s;
 }
 
 void LogReader::AddBytes(const char* data, size_t length) {
@@ -190,6 +244,55 @@ void LogReader::AddBytes(const char* data, size_t length) {
   }
 }
 
+void LogReader::Emit(Session& session) {
+  if (sink_) sink_(session);
+}
+
+// An overlap has ended: every member gets the same status.
+void LogReader::EndOverlap(SessionStatus status) {
+  for (Session& s : overlap_) {
+    s.status = status;
+    Emit(s);
+  }
+  overlap_.clear();
+  overlap_footers_ = 0;
+}
+
+void LogReader::StartSession(const std::wstring& source) {
+  Session session;
+  session.line = line_number_;
+  session.source = Capped(source);
+  saw_header_ = true;
+  if (open_ == 0) {
+    current_.reset(new Body(std::move(session)));
+    open_ = 1;
+    return;
+  }
+  // Another session may still be running: from here on no line or footer
+  // can be given to one of them. The one being read keeps its header.
+  if (current_) {
+    Session earlier = EndCurrent(SessionStatus::kAmbiguous);
+    overlap_.push_back(Session());
+    Session& kept = overlap_.back();
+    kept.line = earlier.line;
+    kept.source = earlier.source;
+    kept.version = earlier.version;
+    kept.log_date = earlier.log_date;
+  }
+  overlap_.push_back(std::move(session));
+  overlap_header_lines_ = 2;
+  ++open_;
+  // An overlap that never ends (a stub ended without footer) must not hold
+  // the rest of the file: its oldest members are settled as ambiguous,
+  // which no later footer can change.
+  const size_t kMaxOverlap = 1024;
+  while (overlap_.size() > kMaxOverlap) {
+    overlap_.front().status = SessionStatus::kAmbiguous;
+    Emit(overlap_.front());
+    overlap_.erase(overlap_.begin());
+  }
+}
+
 void LogReader::AddLine(const std::wstring& raw) {
   ++line_number_;
   std::wstring line = raw;
@@ -198,25 +301,52 @@ void LogReader::AddLine(const std::wstring& raw) {
   bool awaiting_code = awaiting_code_;
   awaiting_code_ = false;
 
-  if (previous_ == kRule && StartsWith(line, L"Source:", &rest)) {
-    // A header while footers are pending: what is open now is settled first.
-    if (!footers_.empty()) Settle();
-    Open open;
-    open.session.line = line_number_;
-    open.session.source = TrimLeft(rest);
-    group_.push_back(std::move(open));
-    saw_header_ = true;
-  } else if (group_.empty()) {
-    // Between sessions: the footer's rule and empty lines.
+  // NUL bytes are what a file system leaves where writes were lost when the
+  // machine went down.
+  if (line.find(L'\0') != std::wstring::npos) machine_went_down_ = true;
+
+  if (EndsWithRule(previous_) && StartsWith(line, L"Source:", &rest)) {
+    if (machine_went_down_ || IsCutLine(previous_)) {
+      // The writers of the sessions open now died with the machine: none
+      // of them writes again.
+      if (current_) {
+        Session cut = EndCurrent(SessionStatus::kIncomplete);
+        Emit(cut);
+      }
+      EndOverlap(overlap_footers_ == 0 ? SessionStatus::kIncomplete : SessionStatus::kAmbiguous);
+      open_ = 0;
+    }
+    machine_went_down_ = false;
+    StartSession(TrimLeft(rest));
+  } else if (overlap_header_lines_ > 0 && !current_ && !overlap_.empty()) {
+    // "Version:" and "Log Date:" of the newest member of an overlap.
+    --overlap_header_lines_;
+    if (StartsWith(line, L"Version:", &rest)) overlap_.back().version = Capped(TrimLeft(rest));
+    if (StartsWith(line, L"Log Date:", &rest)) overlap_.back().log_date = Capped(TrimLeft(rest));
+  } else if (open_ == 0) {
+    // Between sessions: the footer's rule and empty lines, or a footer
+    // whose header is not in the file.
   } else if (StartsWith(line, L"Log Session End. [", &rest)) {
-    footers_.push_back(Footer{Bracketed(rest)});
-    awaiting_code_ = true;
-  } else if (awaiting_code && StartsWith(line, L"Return Code (", &rest)) {
-    Footer& footer = footers_.back();
-    footer.has_code = ParseInt(rest, &footer.code);
-    if (footers_.size() == group_.size()) Settle();
-  } else {
-    group_.back().lines.push_back(line);
+    if (current_) {
+      current_->session().end_time = Capped(Bracketed(rest));
+      awaiting_code_ = true;
+    } else {
+      ++overlap_footers_;
+      if (--open_ == 0) EndOverlap(SessionStatus::kInterleaved);
+    }
+  } else if (awaiting_code && current_ && StartsWith(line, L"Return Code (", &rest)) {
+    Session& s = current_->session();
+    s.has_return_code = ParseInt(rest, &s.return_code);
+    Session done = EndCurrent(SessionStatus::kComplete);
+    open_ = 0;
+    Emit(done);
+  } else if (awaiting_code && current_) {
+    // A footer without its code line still ended the session.
+    Session done = EndCurrent(SessionStatus::kComplete);
+    open_ = 0;
+    Emit(done);
+  } else if (current_) {
+    current_->Feed(line);
   }
   previous_.swap(line);
 }
@@ -224,38 +354,14 @@ void LogReader::AddLine(const std::wstring& raw) {
 void LogReader::Finish() {
   if (!pending_.empty()) AddLine(brx::platform::AnsiToWide(pending_));
   pending_.clear();
-  if (!group_.empty()) Settle();
-}
-
-// Settles the open group. Every header came before every footer in it, so a
-// group of k headers and f footers is read as: the first k - f sessions were
-// cut off (their stub ended without a footer, and another stub's session
-// followed); with one footer the last session is whole and its lines are its
-// own; with more, that many stubs wrote at once and no line can be given to
-// one of them for sure, so they keep only their headers.
-void LogReader::Settle() {
-  size_t ended = footers_.size() < group_.size() ? footers_.size() : group_.size();
-  size_t cut = group_.size() - ended;
-  for (size_t i = 0; i < group_.size(); ++i) {
-    Session s = std::move(group_[i].session);
-    ReadHeaderFields(group_[i].lines, &s);
-    if (i < cut) {
-      s.status = SessionStatus::kIncomplete;
-      ReadBody(group_[i].lines, &s);
-    } else if (ended == 1) {
-      const Footer& footer = footers_[0];
-      s.status = SessionStatus::kComplete;
-      s.end_time = footer.time;
-      s.has_return_code = footer.has_code;
-      s.return_code = footer.code;
-      ReadBody(group_[i].lines, &s);
-    } else {
-      s.status = SessionStatus::kInterleaved;
-    }
-    sessions_.push_back(std::move(s));
+  if (current_) {
+    Session s = EndCurrent(SessionStatus::kIncomplete);
+    Emit(s);
   }
-  group_.clear();
-  footers_.clear();
+  // Sessions of an overlap that did not see as many footers as headers: if
+  // none came, none ended; otherwise whose footers they were is unknown.
+  EndOverlap(overlap_footers_ == 0 ? SessionStatus::kIncomplete : SessionStatus::kAmbiguous);
+  open_ = 0;
 }
 
 }  // namespace brxlog

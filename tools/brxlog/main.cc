@@ -1,11 +1,11 @@
-// brxlog: turns a brxsetup.log into JSON Lines, one object per log session,
-// for log shippers and SIEMs.
+// brxlog: turns a brxsetup.log (or the session records of brxsetup.jsonl)
+// into JSON Lines, one object per session, for log shippers and SIEMs.
 //
-//   brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] LOGFILE
+//   brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] [--text-log] FILE
 //
 // The log is read in the ANSI code page (natively: Windows-1252's Latin-1
-// part). Exit codes: 0 done, 1 the file cannot be read or is not a component
-// log, 2 wrong usage.
+// part). Exit codes: 0 done, 1 the file cannot be read or holds no session,
+// 2 wrong usage.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -22,7 +22,7 @@
 namespace {
 
 int Usage() {
-  fprintf(stderr, "usage: brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] LOGFILE\n");
+  fprintf(stderr, "usage: brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] [--text-log] FILE\n");
   return 2;
 }
 
@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
       if (!*argv[i] || *end || argv[i][0] == '-') return Usage();
       options.last = n;
       options.has_last = true;
+    } else if (a == "--text-log") {
+      options.text_log_only = true;
     } else if (a == "--day-first") {
       options.order = brxlog::DateOrder::kDayFirst;
     } else if (a.empty() || a[0] == '-' || !path.empty()) {
@@ -56,12 +58,16 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   _setmode(_fileno(stdout), _O_BINARY);  // JSON Lines end with a bare line feed
 #endif
-  std::string out, error;
-  int code = brxlog::ConvertLogFile(path, options, &out, &error);
+  std::string error, note;
+  bool written = true;
+  int code = brxlog::ConvertFile(
+      path, options,
+      [&](const std::string& line) { written = fwrite(line.data(), 1, line.size(), stdout) == line.size() && written; },
+      &error, &note);
+  if (!note.empty()) fprintf(stderr, "brxlog: %s\n", note.c_str());
   if (code != 0) {
     fprintf(stderr, "brxlog: %s\n", error.c_str());
     return code;
   }
-  fwrite(out.data(), 1, out.size(), stdout);
-  return fflush(stdout) == 0 ? 0 : 1;
+  return fflush(stdout) == 0 && written ? 0 : 1;
 }

@@ -95,7 +95,9 @@ std::string SessionJson(const Session& session, DateOrder order) {
       j["result"] = brx::CompletionCodeName(session.return_code);
     }
   }
-  if (session.status != SessionStatus::kInterleaved) {
+  // Interleaved and ambiguous sessions keep only their headers: no line
+  // after them is theirs for sure.
+  if (session.status == SessionStatus::kComplete || session.status == SessionStatus::kIncomplete) {
     if (!session.completion_text.empty()) j["completion_text"] = WideToUtf8(session.completion_text);
     if (!session.setup_program.empty()) j["setup_program"] = WideToUtf8(session.setup_program);
     if (!session.command_line.empty()) j["command_line"] = WideToUtf8(session.command_line);
