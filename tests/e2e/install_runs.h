@@ -51,11 +51,15 @@ bool CorruptStoredEntry(const std::wstring& package, const std::string& entry);
 // The component log every run on the machine shares.
 std::wstring MainLogPath();
 std::wstring LogDirectory();
+// The session records beside it.
+std::wstring RecordPath();
 
 // Remembers the log's size; Appended() is what runs added since.
 class LogTail {
  public:
-  LogTail();
+  LogTail() : LogTail(MainLogPath()) {}
+  // The same for another file that is only appended to.
+  explicit LogTail(const std::wstring& path);
   // Forgets what was appended so far.
   void Mark();
   std::string Appended() const;
@@ -63,6 +67,7 @@ class LogTail {
   const std::string& before() const { return before_; }
 
  private:
+  std::wstring path_;
   std::string before_;
 };
 

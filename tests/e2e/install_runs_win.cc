@@ -122,18 +122,20 @@ std::wstring LogDirectory() {
 
 std::wstring MainLogPath() { return LogDirectory() + L"brxsetup.log"; }
 
-LogTail::LogTail() : before_(ReadBinary(MainLogPath())) {}
+std::wstring RecordPath() { return LogDirectory() + L"brxsetup.jsonl"; }
 
-void LogTail::Mark() { before_ = ReadBinary(MainLogPath()); }
+LogTail::LogTail(const std::wstring& path) : path_(path), before_(ReadBinary(path)) {}
+
+void LogTail::Mark() { before_ = ReadBinary(path_); }
 
 std::string LogTail::Appended() const {
-  std::string now = ReadBinary(MainLogPath());
+  std::string now = ReadBinary(path_);
   EXPECT_GE(now.size(), before_.size()) << "the log was shortened";
   EXPECT_EQ(now.compare(0, before_.size(), before_), 0) << "earlier sessions were changed";
   return now.size() > before_.size() ? now.substr(before_.size()) : std::string();
 }
 
-bool LogTail::Unchanged() const { return ReadBinary(MainLogPath()) == before_; }
+bool LogTail::Unchanged() const { return ReadBinary(path_) == before_; }
 
 void ExpectInOrder(const std::string& text, const std::vector<std::string>& lines) {
   size_t from = 0;
