@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "install/install_driver.h"
+
 namespace brx {
 namespace {
 
@@ -28,18 +30,30 @@ void MakeNormal(const std::wstring& path, DWORD attributes) {
   }
 }
 
-// The retry budget left for one tree.
+// The retry budget left for one tree, and the first thing that stayed.
 class Patience {
  public:
-  explicit Patience(const DeleteRetry& retry) : retry_(retry), left_ms_(retry.budget_ms) {}
+  explicit Patience(const DeleteRetry& retry) : retry_(retry), left_ms_(retry.budget_ms), result_(true) {}
+
+  const StepResult& result() const { return result_; }
+  // Keeps the path that stayed worst (first of equals): a file that could not
+  // even be left for the next boot matters more than one that was.
+  void Stayed(const std::wstring& path, DWORD error, int32_t what) {
+    if (!result_.ok && what <= result_.code) return;
+    result_.ok = false;
+    result_.error = error;
+    result_.code = what;
+    result_.subject.AssignCut(path.c_str());
+  }
 
   // Tries `remove` until it succeeds or the budget is spent; then schedules
   // the path for deletion at the next boot.
   template <typename Remove>
   void RemoveOrLater(const std::wstring& path, Remove remove) {
+    DWORD error = 0;
     for (;;) {
       if (remove(path.c_str())) return;
-      DWORD error = GetLastError();
+      error = GetLastError();
       if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
       if (left_ms_ < retry_.pause_ms || retry_.pause_ms == 0) break;
       left_ms_ -= retry_.pause_ms;
@@ -49,12 +63,17 @@ class Patience {
         Sleep(retry_.pause_ms);
       }
     }
-    MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+      Stayed(path, error, kTreeLeftForBoot);
+    } else {
+      Stayed(path, GetLastError(), kTreeNotRemoved);
+    }
   }
 
  private:
   const DeleteRetry& retry_;
   unsigned left_ms_;
+  StepResult result_;
 };
 
 BOOL RemoveFile(const wchar_t* path) { return DeleteFileW(path); }
@@ -64,23 +83,30 @@ bool DeleteTree(const wchar_t* directory, Patience& patience);
 
 }  // namespace
 
-bool DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
+StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
   Patience patience(retry);
-  return DeleteTree(directory, patience);
+  DeleteTree(directory, patience);
+  return patience.result();
 }
 
 namespace {
 
 bool DeleteTree(const wchar_t* directory, Patience& patience) {
-  if (!directory || !*directory) return false;
-  std::wstring base = directory;
+  std::wstring base = directory ? directory : L"";
+  if (base.empty()) {
+    patience.Stayed(base, ERROR_PATH_NOT_FOUND, kTreeNotListed);
+    return false;
+  }
   std::wstring pattern = base + (base.back() == L'\\' ? L"*" : L"\\*");
   if (base.back() == L'\\') base.pop_back();
 
   {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    if (!find.valid()) return false;
+    if (!find.valid()) {
+      patience.Stayed(base, GetLastError(), kTreeNotListed);
+      return false;
+    }
     do {
       std::wstring name = data.cFileName;
       if (name == L"." || name == L"..") continue;

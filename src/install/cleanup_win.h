@@ -2,6 +2,8 @@
 #ifndef BRX_INSTALL_CLEANUP_WIN_H_
 #define BRX_INSTALL_CLEANUP_WIN_H_
 
+#include "install/step_result.h"
+
 namespace brx {
 
 // How long a file or folder that is briefly held (a virus scanner or an
@@ -18,9 +20,11 @@ struct DeleteRetry {
 // Removes directory and everything below it. Read-only and system files are
 // made normal first; what cannot be removed within the retry budget (a file
 // in use, the current directory) is scheduled for removal at the next boot.
-// False as soon as a directory cannot be listed; entries not yet visited then
-// stay.
-bool DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry = DeleteRetry());
+// Stops as soon as a directory cannot be listed; entries not yet visited then
+// stay. Ok when everything is gone now; otherwise the first path that stayed,
+// the Windows error that kept it and what became of it (kTreeLeftForBoot,
+// kTreeNotRemoved, kTreeNotListed).
+StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry = DeleteRetry());
 
 }  // namespace brx
 

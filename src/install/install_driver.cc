@@ -102,10 +102,7 @@ class Driver {
   const wchar_t* StubName() const { return context_.stub_file_name ? context_.stub_file_name : L""; }
   // What lies behind a failed step goes to the verbose log, next to the line
   // the step writes there and in the main log.
-  void LogCause(int line, const Cause& cause) {
-    log_.Write(LOG_VERBOSE_TAGGED, LEVEL_ERROR, kModule, line, L"%s [%s]: result %d, Windows error %lu.\r\n\r\n",
-               cause.doing, cause.subject, cause.result.code, static_cast<unsigned long>(cause.result.error));
-  }
+  void LogCause(int line, const Cause& cause) { LogStepFailure(log_, line, cause.doing, cause.subject, cause.result); }
 
   // The steps.
   bool OpenLog();
@@ -251,7 +248,9 @@ bool Driver::CreateTarget() {
   Line(156, LEVEL_INFO, L"Creating extraction directory for Quellin Component [%s]...\r\n\r\n", StubName());
   if (settings_.inst_path && settings_.inst_path_too_long) {
     // Cut, the name would be another folder, which the run would create and
-    // fill; refused instead.
+    // fill; refused instead. The line of a folder that cannot be created
+    // comes first, for the scripts that look for it.
+    Line(kInstPathNotCreated.line, kInstPathNotCreated.level, kInstPathNotCreated.reason, StubName());
     return Halt(Step::kCreateTarget, &kInstPathTooLong);
   }
   if (settings_.inst_path) {
@@ -379,7 +378,13 @@ void Driver::RemoveTarget() {
   // A /instpath: directory that held files before the run is the user's:
   // the extraction is left in it rather than deleting what was there.
   if (target_existed_before_) return;
-  env_.DeleteDirectoryTree(target_.get());
+  StepResult removed = env_.DeleteDirectoryTree(target_.get());
+  if (removed.ok) return;
+  // The run's result stands; what stayed behind, and why, is for the verbose log.
+  const wchar_t* doing = removed.code == kTreeLeftForBoot  ? L"Left for removal at the next boot"
+                         : removed.code == kTreeNotListed ? L"Could not list, left in place"
+                                                          : L"Could not remove or leave for the next boot";
+  LogStepFailure(log_, 536, doing, nullptr, removed);
 }
 
 // Install mode's end: footer, log closed.

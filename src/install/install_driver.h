@@ -11,6 +11,7 @@
 
 #include "base/bounded_string.h"
 #include "install/install_settings.h"
+#include "install/step_result.h"
 
 class CCmpLog2;
 class CPPkg;
@@ -22,20 +23,15 @@ using DriverPath = BoundedString<260>;
 // An opaque owner window (HWND on Windows); null for none.
 using OwnerWindow = void*;
 
-// A step's outcome: done or not and, when not, the Windows error behind it
-// (0 when the step knows none) and what it was working on, for the log.
-struct StepResult {
-  StepResult(bool done = false, uint32_t win32_error = 0) : ok(done), error(win32_error) {}
-  bool ok;
-  uint32_t error;
-  int32_t code = 0;    // the step's own result code, e.g. the archive's
-  DriverPath subject;  // e.g. the entry an extraction stopped at
-};
-
 // The string-table messages the driver shows (the stub's resources hold them
 // under the same ids).
 constexpr unsigned kMessageLogNotOpened = 709;
 constexpr unsigned kMessageExtractFailed = 1005;
+
+// What stayed of a tree that could not be removed at once.
+constexpr int32_t kTreeLeftForBoot = 1;  // removed at the next boot
+constexpr int32_t kTreeNotRemoved = 2;   // not even that could be arranged
+constexpr int32_t kTreeNotListed = 3;    // a folder could not be listed; what it holds stays
 
 class InstallEnvironment {
  public:
@@ -81,7 +77,9 @@ class InstallEnvironment {
   virtual int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) = 0;
 
   virtual void Sleep(unsigned milliseconds) = 0;
-  virtual void DeleteDirectoryTree(const wchar_t* path) = 0;
+  // Removes the tree; not ok when anything stayed: subject is the first
+  // path left and code one of kTree*.
+  virtual StepResult DeleteDirectoryTree(const wchar_t* path) = 0;
 };
 
 struct InstallContext {

@@ -221,6 +221,8 @@ int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, bool no_ui, 
 
 void Win32InstallEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 
-void Win32InstallEnvironment::DeleteDirectoryTree(const wchar_t* path) { brx::DeleteDirectoryTree(path); }
+StepResult Win32InstallEnvironment::DeleteDirectoryTree(const wchar_t* path) {
+  return brx::DeleteDirectoryTree(path);
+}
 
 }  // namespace brx

@@ -52,7 +52,7 @@ class Win32InstallEnvironment : public InstallEnvironment {
   void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) override;
   int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) override;
   void Sleep(unsigned milliseconds) override;
-  void DeleteDirectoryTree(const wchar_t* path) override;
+  StepResult DeleteDirectoryTree(const wchar_t* path) override;
 
  private:
   CCmpLog2& log_;

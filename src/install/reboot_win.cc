@@ -50,17 +50,24 @@ bool SystemEnableShutdownPrivilege() {
   bool enabled = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid) &&
                  AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
                  GetLastError() == ERROR_SUCCESS;
+  DWORD error = GetLastError();
   CloseHandle(token);
+  SetLastError(error);  // the caller reports why
   return enabled;
 }
 
 }  // namespace
 
-void RebootSystem(const RebootRequest& request, const RebootHooks& hooks) {
+StepResult RebootSystem(const RebootRequest& request, const RebootHooks& hooks) {
   if (MediaInRemovableDrives(hooks) && !request.silent && hooks.show_message) {
     hooks.show_message(nullptr, IDS_REMOVE_DISKS, IDS_DISKS_FOUND, MB_ICONWARNING);
   }
-  if (!hooks.enable_shutdown_privilege || !hooks.enable_shutdown_privilege()) return;
+  StepResult result(true);
+  if (!hooks.enable_shutdown_privilege || !hooks.enable_shutdown_privilege()) {
+    result = StepResult(false, hooks.enable_shutdown_privilege ? GetLastError() : 0);
+    result.subject.Assign(L"SeShutdownPrivilege");
+    return result;
+  }
 
   std::wstring message;
   if (request.message && *request.message) {
@@ -73,7 +80,11 @@ void RebootSystem(const RebootRequest& request, const RebootHooks& hooks) {
   // years, which it refuses: the restart the user asked for would silently
   // not happen. It means "no countdown".
   DWORD timeout = request.timeout_seconds < 0 ? 0 : static_cast<DWORD>(request.timeout_seconds);
-  if (hooks.shutdown) hooks.shutdown(message.c_str(), timeout, TRUE, TRUE);
+  if (!hooks.shutdown || !hooks.shutdown(message.c_str(), timeout, TRUE, TRUE)) {
+    result = StepResult(false, hooks.shutdown ? GetLastError() : 0);
+    result.subject.Assign(L"InitiateSystemShutdown");
+  }
+  return result;
 }
 
 RebootHooks SystemRebootHooksWithoutShutdown() {

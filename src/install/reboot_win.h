@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "install/step_result.h"
+
 namespace brx {
 
 struct RebootRequest {
@@ -24,15 +26,17 @@ struct RebootHooks {
   bool (*root_accessible)(const wchar_t* root) = nullptr;
   int (*show_message)(HWND owner, UINT text_id, UINT caption_id, UINT style) = nullptr;
   std::wstring (*load_text)(UINT id) = nullptr;
-  // Enables SeShutdownPrivilege in the process token; false stops the reboot.
+  // Enables SeShutdownPrivilege in the process token; false (with the
+  // thread's last error set) stops the reboot.
   bool (*enable_shutdown_privilege)() = nullptr;
   // InitiateSystemShutdownW's shape without the machine name.
   BOOL (*shutdown)(const wchar_t* message, DWORD timeout, BOOL force_apps_closed, BOOL reboot) = nullptr;
 };
 
 // Warns about media in floppy and CD-ROM drives unless silent, then starts
-// the restart with the message and countdown. Nothing is reported.
-void RebootSystem(const RebootRequest& request, const RebootHooks& hooks);
+// the restart with the message and countdown. Not ok when no restart was
+// started: subject says which call failed, error why.
+StepResult RebootSystem(const RebootRequest& request, const RebootHooks& hooks);
 
 // The pieces of the real set that are safe anywhere (drive queries, strings,
 // message boxes, the privilege); the shutdown itself is left null.

@@ -78,7 +78,8 @@ class PackageArgumentMap : public ArgumentMap {
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program,
                            const wchar_t* params, const std::vector<std::wstring>& stub_arguments,
-                           const ArgumentMap& map, bool mask, SetupCommandLine* out) {
+                           const ArgumentMap& map, bool mask, SetupCommandLine* out,
+                           std::vector<std::wstring>* hidden) {
   if (!out) return false;
   out->Clear();
   if (!extraction_dir || !program || !*program) return false;
@@ -105,6 +106,8 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
         case Masking::kNone:
           break;
         case Masking::kMaskWhole:
+          // The value after the first ':' or '=' (the name holds neither).
+          if (hidden) hidden->push_back(std::wstring(wcspbrk(translated + 1, L":=") + 1));
           text = kMask;
           break;
         case Masking::kMaskNextArgument:
@@ -112,6 +115,7 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
           line += translated;
           text = kMask;
           ++i;  // the value is never translated or shown
+          if (hidden && i < stub_arguments.size()) hidden->push_back(std::wstring(stub_arguments[i]));
           break;
       }
     }
@@ -127,25 +131,27 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
 }
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
-                           const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out) {
+                           const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out,
+                           std::vector<std::wstring>* hidden) {
   PackageArgumentMap map(package);
   return BuildSetupCommandLine(extraction_dir, package.GetInstallCommand(), package.GetInstallCommandParams(),
-                               stub_arguments, map, mask, out);
+                               stub_arguments, map, mask, out, hidden);
 }
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
-                           const wchar_t* process_command_line, bool mask, SetupCommandLine* out) {
+                           const wchar_t* process_command_line, bool mask, SetupCommandLine* out,
+                           std::vector<std::wstring>* hidden) {
   std::vector<std::wstring> args = SplitCommandLine(process_command_line, FirstArgument::kProgramPath);
   if (!args.empty()) args.erase(args.begin());  // the program path
-  return BuildSetupCommandLine(extraction_dir, package, args, mask, out);
+  return BuildSetupCommandLine(extraction_dir, package, args, mask, out, hidden);
 }
 
 bool BuildSetupCommandLines(CCmpLog2& log, const CPPkg& package, const wchar_t* process_command_line,
                             const wchar_t* extraction_dir, SetupCommandLine* plain,
-                            SetupCommandLine* masked) {
+                            SetupCommandLine* masked, std::vector<std::wstring>* hidden) {
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 664, L"Building installation command line...\r\n\r\n");
   bool built = BuildSetupCommandLine(extraction_dir, package, process_command_line, false, plain) &&
-               BuildSetupCommandLine(extraction_dir, package, process_command_line, true, masked);
+               BuildSetupCommandLine(extraction_dir, package, process_command_line, true, masked, hidden);
   if (!built) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 673,
               L"Installation command line failed to build.\r\n\r\n");

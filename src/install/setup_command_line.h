@@ -30,24 +30,29 @@ class ArgumentMap {
 // without its program path. False when the directory or the program is
 // missing or empty, or when the line does not fit: a setup program started
 // with a cut-off argument list would run with options nobody gave it.
+// With mask, hidden (when given) receives the values the masked line hides.
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program,
                            const wchar_t* params, const std::vector<std::wstring>& stub_arguments,
-                           const ArgumentMap& map, bool mask, SetupCommandLine* out);
+                           const ArgumentMap& map, bool mask, SetupCommandLine* out,
+                           std::vector<std::wstring>* hidden = nullptr);
 
 // The same from the package and the stub's arguments (no program path).
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
-                           const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out);
+                           const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out,
+                           std::vector<std::wstring>* hidden = nullptr);
 
 // The same from the package and the process's complete command line
 // (program path first).
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
-                           const wchar_t* process_command_line, bool mask, SetupCommandLine* out);
+                           const wchar_t* process_command_line, bool mask, SetupCommandLine* out,
+                           std::vector<std::wstring>* hidden = nullptr);
 
 // The building step of the launcher: builds both variants and logs the
 // outcome. False after logging the failure; the caller ends with code 0.
+// hidden (when given) receives the values the masked line hides.
 bool BuildSetupCommandLines(CCmpLog2& log, const CPPkg& package, const wchar_t* process_command_line,
                             const wchar_t* extraction_dir, SetupCommandLine* plain,
-                            SetupCommandLine* masked);
+                            SetupCommandLine* masked, std::vector<std::wstring>* hidden = nullptr);
 
 }  // namespace brx
 

@@ -8,6 +8,7 @@
 #include "install/inventory_record_win.h"
 #include "install/setup_command_line.h"
 #include "install/setup_output.h"
+#include "install/step_result.h"
 #include "log/cmp_log2.h"
 #include "log/session_record.h"
 #include "package/ppkg.h"
@@ -28,20 +29,30 @@ constexpr size_t kDrainAfterExit = 64 * 1024 * 1024;
 
 using platform::ScopedHandle;
 
+// A failed system call as a step's result: its name and the thread's last error.
+StepResult CallFailed(const wchar_t* call) {
+  StepResult result(false, GetLastError());
+  result.subject.Assign(call);
+  return result;
+}
+
 // One anonymous pipe for the program's standard output and error.
 struct OutputPipe {
   ScopedHandle read;
   ScopedHandle out_write;
   ScopedHandle err_write;
 
-  bool Create() {
+  // Not ok, with the call that failed and its error, when the pipe or a
+  // duplicate of its write end cannot be made.
+  StepResult Create() {
     ScopedHandle write;
-    if (!CreatePipe(read.receive(), write.receive(), nullptr, 0)) return false;
     HANDLE self = GetCurrentProcess();
-    if (!DuplicateHandle(self, write.get(), self, out_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS)) {
-      return false;
+    if (!CreatePipe(read.receive(), write.receive(), nullptr, 0)) return CallFailed(L"CreatePipe");
+    if (!DuplicateHandle(self, write.get(), self, out_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS) ||
+        !DuplicateHandle(self, out_write.get(), self, err_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+      return CallFailed(L"DuplicateHandle");
     }
-    return DuplicateHandle(self, out_write.get(), self, err_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS) != 0;
+    return StepResult(true);
   }
   void CloseWriteEnds() {
     out_write.Close();
@@ -122,14 +133,16 @@ bool AskReboot(LauncherPrompts& prompts, HWND owner) {
   return answer == IDYES;
 }
 
+// ok: the program ran and ended with exit code `code`. Not started: error
+// is CreateProcess's. Started but not ok: subject names the call that failed.
 struct Launch {
   bool started = false;
-  DWORD error = 0;
-  int32_t raw_code = 0;
+  StepResult result;
   uint64_t elapsed_seconds = 0;
 };
 
-Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_line, OutputPipe* pipe) {
+Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_line, OutputPipe* pipe,
+                    const std::vector<std::wstring>& hidden) {
   Launch result;
   std::vector<wchar_t> mutable_line(command_line, command_line + wcslen(command_line) + 1);
   STARTUPINFOW startup = {};
@@ -152,7 +165,7 @@ Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_l
   PROCESS_INFORMATION info = {};
   if (!CreateProcessW(nullptr, mutable_line.data(), nullptr, nullptr, inherit, flags, nullptr,
                       run.extraction_dir, &startup, &info)) {
-    result.error = GetLastError();
+    result.result.error = GetLastError();
     return result;
   }
   result.started = true;
@@ -163,22 +176,28 @@ Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_l
   // reporting that the writers are gone.
   pipe->CloseWriteEnds();
 
-  SetupOutputLog output(log);
+  SetupOutputLog output(log, hidden);
   bool quit = false;
   WPARAM quit_code = 0;
+  DWORD waited = WAIT_FAILED;
   for (;;) {
     bool drained = pipe->read.valid() && DrainPipe(pipe->read.get(), &output, kDrainPerSlice);
     // While the program is printing, read again at once rather than leaving
     // it stalled on a full pipe for a whole slice.
-    if (WaitForSingleObject(process.get(), drained ? 0 : kWaitSliceMs) != WAIT_TIMEOUT) break;
+    waited = WaitForSingleObject(process.get(), drained ? 0 : kWaitSliceMs);
+    if (waited != WAIT_TIMEOUT) break;
     PumpMessages(&quit, &quit_code);
   }
+  // A failed wait would read "still active" (259) as the program's code; an
+  // unread code would count as 0. Either is reported instead of taken for
+  // the program's answer.
+  StepResult ended = waited == WAIT_OBJECT_0 ? StepResult(true) : CallFailed(L"WaitForSingleObject");
   if (pipe->read.valid()) DrainPipe(pipe->read.get(), &output, kDrainAfterExit);
   output.Finish();
-
   DWORD exit_code = 0;
-  GetExitCodeProcess(process.get(), &exit_code);
-  result.raw_code = static_cast<int32_t>(exit_code);
+  if (ended.ok && !GetExitCodeProcess(process.get(), &exit_code)) ended = CallFailed(L"GetExitCodeProcess");
+  ended.code = ended.ok ? static_cast<int32_t>(exit_code) : kCompletionFailed;
+  result.result = ended;
   result.elapsed_seconds = GetTickCount64() / 1000 - start;
   if (quit) PostQuitMessage(static_cast<int>(quit_code));
   return result;
@@ -191,11 +210,19 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
   LauncherPrompts& prompts = run.prompts ? *run.prompts : ResourcePrompts();
 
   OutputPipe pipe;
-  if (run.no_ui && !pipe.Create()) return kCompletionFailed;
+  if (run.no_ui) {
+    StepResult piped = pipe.Create();
+    if (!piped.ok) {
+      LogStepFailure(log, 655, L"The setup program's output pipe could not be made", nullptr, piped);
+      log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 656, L"Installation Halted...ERROR CODE (0)\r\n\r\n");
+      return kCompletionFailed;
+    }
+  }
 
   SetupCommandLine plain, masked;
+  std::vector<std::wstring> hidden;
   const wchar_t* stub_line = run.command_line ? run.command_line : GetCommandLineW();
-  if (!BuildSetupCommandLines(log, package, stub_line, run.extraction_dir, &plain, &masked)) {
+  if (!BuildSetupCommandLines(log, package, stub_line, run.extraction_dir, &plain, &masked, &hidden)) {
     return kCompletionFailed;
   }
   SessionRecord* record = log.record();
@@ -206,18 +233,25 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
     LogDryRun(log);
     raw_code = kCompletionInstalled;
   } else {
-    Launch launch = StartAndWait(log, run, plain.get(), &pipe);
-    if (launch.started) {
-      raw_code = launch.raw_code;
+    Launch launch = StartAndWait(log, run, plain.get(), &pipe, hidden);
+    if (launch.started && launch.result.ok) {
+      raw_code = launch.result.code;
       if (record) record->SetSetupExitCode(raw_code);
       LogSetupFinished(log, launch.elapsed_seconds, raw_code);
       if (ShouldAskReboot(raw_code, run.silent)) {
         bool yes = AskReboot(prompts, run.owner);
         if (run.reboot) *run.reboot = yes;
       }
+    } else if (launch.started) {
+      // Whatever the program did, its answer is unknown: the install counts
+      // as failed rather than as what an unread code would say.
+      raw_code = kCompletionFailed;
+      LogStepFailure(log, 776, L"The setup program's exit code could not be read", nullptr, launch.result);
+      log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 777, L"Installation Issue...FAILURE CODE (0)\r\n");
     } else {
       raw_code = kCompletionFailed;
-      LogSetupNotStarted(log, launch.error, SystemErrorText(launch.error).c_str(), package.GetInstallCommand());
+      DWORD error = launch.result.error;
+      LogSetupNotStarted(log, error, SystemErrorText(error).c_str(), package.GetInstallCommand());
       if (!run.no_ui) {
         ShowOwner(run.owner);
         std::wstring text = FillProgramName(prompts.LoadText(IDS_SETUP_NOT_STARTED), package.GetInstallCommand());

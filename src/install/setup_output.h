@@ -11,6 +11,7 @@
 #include <stddef.h>
 
 #include <string>
+#include <vector>
 
 class CCmpLog2;
 
@@ -21,7 +22,11 @@ class SetupOutputLog {
   // Longest line kept in one entry; longer lines are split.
   static constexpr size_t kMaxLineBytes = 4096;
 
-  explicit SetupOutputLog(CCmpLog2& log);
+  // hidden: the values the logged command line masks (passwords, user
+  // names). A program that echoes its arguments would otherwise put them
+  // into the verbose log in the clear; wherever they appear in the output,
+  // in the ANSI code page or in UTF-8, they are written as "****".
+  explicit SetupOutputLog(CCmpLog2& log, const std::vector<std::wstring>& hidden = {});
   SetupOutputLog(const SetupOutputLog&) = delete;
   SetupOutputLog& operator=(const SetupOutputLog&) = delete;
 
@@ -31,10 +36,14 @@ class SetupOutputLog {
   void Finish();
 
  private:
+  // Writes pending_ up to at least `limit` bytes, masked, and keeps the rest.
+  void WritePending(size_t limit);
   void WriteLine(const char* bytes, size_t length);
 
   CCmpLog2& log_;
   bool enabled_;
+  std::vector<std::string> hidden_;  // in the ANSI code page and in UTF-8
+  size_t overlap_ = 0;  // bytes kept back so a value split across reads is still found whole
   std::string pending_;
 };
 

@@ -148,7 +148,15 @@ void RebootAfterInstall() {
   request.silent = g_run.options.silent;
   request.message = g_run.options.rebootMessage.get();
   request.timeout_seconds = g_run.options.rebootTimeout;
-  RebootSystem(request, hooks);
+  StepResult restart = RebootSystem(request, hooks);
+  if (restart.ok) return;
+  // The session's log was closed before the restart; a restart that did not
+  // start is reported in the verbose log, after the session, where an
+  // administrator looking for the reason finds it.
+  CCmpLog2& log = Process().log;
+  if (!log.IsVerboseEnabled()) return;
+  if (log.Open() == 0) LogStepFailure(log, 2210, L"The restart did not start", nullptr, restart);
+  log.Close();
 }
 
 // What the setup dialog's Install and Extract buttons run.

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "install/install_driver.h"
 #include "support/scratch_dir.h"
 
 namespace brx {
@@ -53,7 +54,7 @@ TEST(CleanupWinTest, RemovesReadOnlyFilesAndNestedDirectories) {
   SetFileAttributesW((root + L"\\a\\locked.dll").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM);
   SetFileAttributesW(nested.c_str(), FILE_ATTRIBUTE_READONLY);
 
-  EXPECT_TRUE(DeleteDirectoryTree((root + L"\\").c_str()));
+  EXPECT_TRUE(DeleteDirectoryTree((root + L"\\").c_str()).ok);
   EXPECT_FALSE(Exists(root));
 }
 
@@ -89,8 +90,9 @@ TEST(CleanupWinTest, HeldFileIsWaitedForWithinTheBudgetThenLeftForTheNextBoot) {
     g_pauses = 0;
     g_release_after = release_after;
 
-    EXPECT_TRUE(DeleteDirectoryTree(root.c_str(), retry));
+    StepResult removed = DeleteDirectoryTree(root.c_str(), retry);
     std::wstring pending = PendingRenames();
+    EXPECT_EQ(release_after != 0, removed.ok);
     if (release_after) {
       EXPECT_EQ(release_after, g_pauses);
       EXPECT_FALSE(Exists(root));
@@ -100,6 +102,10 @@ TEST(CleanupWinTest, HeldFileIsWaitedForWithinTheBudgetThenLeftForTheNextBoot) {
     // The budget ends the waiting: five pauses for the file, none left for
     // the folder.
     EXPECT_EQ(5u, g_pauses);
+    // Reported: the file that stayed, why, and that it goes at the next boot.
+    EXPECT_EQ(kTreeLeftForBoot, removed.code);
+    EXPECT_EQ(busy, removed.subject.get());
+    EXPECT_EQ(static_cast<uint32_t>(ERROR_SHARING_VIOLATION), removed.error);
     CloseHandle(g_held);
     g_held = INVALID_HANDLE_VALUE;
     EXPECT_NE(std::wstring::npos, pending.find(L"setup.log")) << pending;
@@ -111,8 +117,12 @@ TEST(CleanupWinTest, HeldFileIsWaitedForWithinTheBudgetThenLeftForTheNextBoot) {
 
 TEST(CleanupWinTest, UnlistableDirectoryAnswersFalse) {
   std::wstring missing = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), L"never-made");
-  EXPECT_FALSE(DeleteDirectoryTree(missing.c_str()));
-  EXPECT_FALSE(DeleteDirectoryTree(L""));
+  for (const std::wstring& path : {missing, std::wstring()}) {
+    StepResult removed = DeleteDirectoryTree(path.c_str());
+    EXPECT_FALSE(removed.ok);
+    EXPECT_EQ(kTreeNotListed, removed.code);
+    EXPECT_NE(0u, removed.error);
+  }
 }
 
 }  // namespace

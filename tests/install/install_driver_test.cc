@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ class FakeEnvironment : public InstallEnvironment {
   int32_t setup_result = 1;
   bool tpm_caution = false;  // the TPM check logs a warning and lets the run go on
   CCmpLog2* log = nullptr;
+  StepResult removal = StepResult(true);
   std::wstring calls;
 
   bool IsPreinstallEnvironment() override { return preinstall; }
@@ -71,7 +73,10 @@ class FakeEnvironment : public InstallEnvironment {
     return setup_result;
   }
   void Sleep(unsigned) override { calls += L"sleep;"; }
-  void DeleteDirectoryTree(const wchar_t* path) override { calls += L"rmtree " + std::wstring(path) + L";"; }
+  StepResult DeleteDirectoryTree(const wchar_t* path) override {
+    calls += L"rmtree " + std::wstring(path) + L";";
+    return removal;
+  }
 
  private:
   bool Note(const std::wstring& what, bool result) {
@@ -313,6 +318,31 @@ TEST_F(InstallDriverTest, InstPathThatExistedIsKept) {
   EXPECT_EQ(0, Run(nullptr, true, true));
   EXPECT_EQ(std::wstring::npos, env_.calls.find(L"mkdirs")) << env_.calls;
   EXPECT_TRUE(log_.Contains(L"166:2:The /instpath: folder is longer than 260 characters"));
+  // After the line scripts look for when the folder cannot be created.
+  std::vector<int> numbers = LineNumbers(), order = {156, 170, 166, 175};
+  EXPECT_NE(numbers.end(), std::search(numbers.begin(), numbers.end(), order.begin(), order.end()));
+}
+
+// The run's result stands when its directory cannot be removed; what stayed
+// and why is in the verbose log.
+TEST_F(InstallDriverTest, WhatStaysOfTheTargetIsReported) {
+  Load();
+  struct Case {
+    int32_t code;
+    const wchar_t* line;
+  } cases[] = {
+      {kTreeLeftForBoot, L"536:2:Left for removal at the next boot [C:\\TEMP\\{GUID}\\a.dll]: result 1, Windows error 32."},
+      {kTreeNotRemoved, L"536:2:Could not remove or leave for the next boot [C:\\TEMP\\{GUID}\\a.dll]: result 2, Windows error 5."},
+      {kTreeNotListed, L"536:2:Could not list, left in place [C:\\TEMP\\{GUID}\\a.dll]: result 3, Windows error 5."},
+  };
+  for (const Case& c : cases) {
+    log_.Clear();
+    env_.removal = StepResult(false, c.code == kTreeLeftForBoot ? 32 : 5);
+    env_.removal.code = c.code;
+    env_.removal.subject.Assign(L"C:\\TEMP\\{GUID}\\a.dll");
+    EXPECT_EQ(1, Run(nullptr, true, true));
+    EXPECT_TRUE(log_.Has(std::wstring(c.line) + L"\r\n\r\n")) << c.line;
+  }
 }
 
 TEST_F(InstallDriverTest, TooltipFallsBackToThePackageFileName) {

@@ -14,6 +14,7 @@ struct Machine {
   UINT types[26] = {};
   bool media[26] = {};
   bool privilege = true;
+  bool shutdown_starts = true;
   std::wstring events;
 };
 Machine g_machine;
@@ -28,12 +29,14 @@ int FakeShow(HWND, UINT text, UINT caption, UINT style) {
 std::wstring FakeText(UINT id) { return id == IDS_REBOOT_NOTICE ? L"Setup is initiating a reboot of your system." : L""; }
 bool FakePrivilege() {
   g_machine.events += L"privilege;";
+  if (!g_machine.privilege) SetLastError(ERROR_PRIVILEGE_NOT_HELD);
   return g_machine.privilege;
 }
 BOOL FakeShutdown(const wchar_t* message, DWORD timeout, BOOL force, BOOL reboot) {
   g_machine.events += L"shutdown [" + std::wstring(message) + L"] " + std::to_wstring(timeout) + L" " +
                       std::to_wstring(force) + L" " + std::to_wstring(reboot) + L";";
-  return TRUE;
+  if (!g_machine.shutdown_starts) SetLastError(ERROR_SHUTDOWN_IN_PROGRESS);
+  return g_machine.shutdown_starts;
 }
 
 RebootHooks Hooks() {
@@ -104,8 +107,19 @@ TEST_F(RebootWinTest, MediaInFloppyOrCdromWarnsUnlessSilent) {
 
 TEST_F(RebootWinTest, NoPrivilegeNoShutdownAndEmptyHooksDoNothing) {
   g_machine.privilege = false;
-  RebootSystem(RebootRequest(), Hooks());
+  StepResult restart = RebootSystem(RebootRequest(), Hooks());
   EXPECT_EQ(L"privilege;", g_machine.events);
+  EXPECT_FALSE(restart.ok);
+  EXPECT_EQ(L"SeShutdownPrivilege", std::wstring(restart.subject.get()));
+  EXPECT_EQ(static_cast<uint32_t>(ERROR_PRIVILEGE_NOT_HELD), restart.error);
+
+  // A shutdown the system refuses is reported too.
+  g_machine.privilege = true;
+  g_machine.shutdown_starts = false;
+  restart = RebootSystem(RebootRequest(), Hooks());
+  EXPECT_FALSE(restart.ok);
+  EXPECT_EQ(L"InitiateSystemShutdown", std::wstring(restart.subject.get()));
+  EXPECT_EQ(static_cast<uint32_t>(ERROR_SHUTDOWN_IN_PROGRESS), restart.error);
 
   // The default set (and the system set without its shutdown) never restarts.
   RebootSystem(RebootRequest(), RebootHooks());

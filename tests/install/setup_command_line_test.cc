@@ -67,6 +67,11 @@ TEST(SetupCommandLineTest, CredentialsAreMaskedOnlyInTheMaskedVariant) {
             Build(args, false));
   EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q /user **** **** /pwx **** //bmcpw **** /u ****",
             Build(args, true));
+  // What the masks hide, for masking the program's output too.
+  SetupCommandLine out;
+  Args hidden;
+  ASSERT_TRUE(BuildSetupCommandLine(L"C:\\T", L"setup.exe", L"", args, FakeMap(), true, &out, &hidden));
+  EXPECT_EQ((Args{L"bob", L"x", L"secret", L"pw2"}), hidden);
 }
 
 TEST(SetupCommandLineTest, MaskedValueIsNeverTranslated) {

@@ -209,6 +209,19 @@ TEST_F(SetupLauncherTest, OutputBeyondThePipeBufferIsDrainedIntoTheVerboseLog) {
   EXPECT_EQ(0u, log_.Count(765));
 }
 
+// A program that echoes its arguments: what the masked command line hides
+// stays hidden in the verbose log's copy of its output.
+TEST_F(SetupLauncherTest, EchoedCredentialsAreMaskedInTheVerboseLog) {
+  log_.verbose = 1;
+  EXPECT_EQ(1, Run(L"/echo /user s3cret-name --password=pa55word"));
+  ASSERT_EQ(1u, log_.Count(765));
+  for (const brxtest::LogEntry& e : log_.entries) {
+    EXPECT_EQ(std::wstring::npos, e.message.find(L"s3cret-name")) << e.message;
+    EXPECT_EQ(std::wstring::npos, e.message.find(L"pa55word")) << e.message;
+  }
+  EXPECT_TRUE(log_.Contains(L"/echo /user **** --password=****"));
+}
+
 TEST_F(SetupLauncherTest, DryRunStartsNothing) {
   std::wstring record = dir_ + L"\\record.txt";
   run_.dry_run = true;

@@ -99,7 +99,7 @@ class InspectEnvironment : public brx::InstallEnvironment {
     return brx::kCompletionInstalled;
   }
   void Sleep(unsigned) override {}
-  void DeleteDirectoryTree(const wchar_t*) override {}
+  brx::StepResult DeleteDirectoryTree(const wchar_t*) override { return true; }
 
  private:
   const CPPkg& package_;

@@ -10,6 +10,8 @@
 //   /stdout:<n>      write <n> bytes to standard output, /stderr:<n> the same
 //                    to standard error (lines of 63 'x' and a line feed)
 //   /sleep:<ms>      wait before exiting
+//   /echo            print the command line to standard output, a byte per
+//                    write, as a program that echoes its arguments would
 //
 // Every other argument is ignored: the stub passes all of its own arguments
 // on. The record is UTF-8 text, one "name=value" line each: commandline,
@@ -151,6 +153,16 @@ void WriteBytes(DWORD which, unsigned long count) {
   }
 }
 
+void EchoCommandLine() {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+  std::string line = Utf8(GetCommandLineW()) + "\n";
+  for (char c : line) {
+    DWORD written = 0;
+    if (!WriteFile(out, &c, 1, &written, nullptr)) return;
+  }
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -158,6 +170,7 @@ int wmain(int argc, wchar_t** argv) {
   bool have_code = false;
   int code = 1;
   unsigned long out_bytes = 0, err_bytes = 0, sleep_ms = 0;
+  bool echo = false;
   for (int i = 1; i < argc; ++i) {
     const wchar_t* value = nullptr;
     if (HasPrefix(argv[i], L"/record:", &value)) {
@@ -171,6 +184,8 @@ int wmain(int argc, wchar_t** argv) {
       err_bytes = wcstoul(value, nullptr, 10);
     } else if (HasPrefix(argv[i], L"/sleep:", &value)) {
       sleep_ms = wcstoul(value, nullptr, 10);
+    } else if (_wcsicmp(argv[i], L"/echo") == 0) {
+      echo = true;
     }
   }
   if (record_path.empty()) {
@@ -183,6 +198,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!record_path.empty()) WriteRecord(record_path);
   // Both streams in turn: the caller has to read while the program writes,
   // or the second stream is never reached.
+  if (echo) EchoCommandLine();
   WriteBytes(STD_OUTPUT_HANDLE, out_bytes);
   WriteBytes(STD_ERROR_HANDLE, err_bytes);
   if (sleep_ms) Sleep(sleep_ms);
