@@ -4,9 +4,11 @@
 #include <wchar.h>
 
 #include <string>
+#include <utility>
 
 #include "base/format.h"
 #include "install/completion_codes.h"
+#include "install/step_result.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
 #include "platform/file.h"
@@ -66,9 +68,22 @@ bool ValueEquals(HKEY key, const wchar_t* name, const wchar_t* expected) {
   return ReadText(key, name, &value) && value == expected;
 }
 
-void SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
-  RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+LSTATUS SetText(HKEY key, const wchar_t* name, const std::wstring& value) {
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// A failed registry call as a step's result, for the verbose log.
+StepResult RegistryFailure(LSTATUS status, const std::wstring& path) {
+  StepResult result(false, static_cast<uint32_t>(status));
+  result.subject.AssignCut(path.c_str());
+  return result;
+}
+
+void LogRecordNotWritten(CCmpLog2& log, const std::wstring& path) {
+  log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 2073,
+            L"Failed to update component data...\r\n    - Unable to update registry HKLM\\%s\r\n", path);
+  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2079, L"FAILURE CODE (0)\r\n");
 }
 
 bool SubkeyExists(HKEY key, const wchar_t* name) {
@@ -131,27 +146,34 @@ const wchar_t* LastComponent(const wchar_t* path) {
 }
 
 // Copies source over destination without following a link at the
-// destination or writing into a file that has another hard link.
-bool CopyToLoneFile(const wchar_t* source, const wchar_t* destination) {
+// destination or writing into a file that has another hard link. Not ok with
+// the Windows error when it fails.
+StepResult CopyToLoneFile(const wchar_t* source, const wchar_t* destination) {
   platform::File in;
   platform::File out;
-  if (!in.Open(source, platform::FileMode::kReadShared) ||
-      !out.Open(destination, platform::FileMode::kReplaceLoneFile)) {
-    return false;
-  }
+  SetLastError(0);
+  bool copied = in.Open(source, platform::FileMode::kReadShared) &&
+                out.Open(destination, platform::FileMode::kReplaceLoneFile);
   char buffer[16384];
-  for (;;) {
-    uint32_t read = 0;
-    if (!in.Read(buffer, sizeof(buffer), &read)) return false;
-    if (read == 0) return true;
-    if (!out.Write(buffer, read)) return false;
+  for (uint32_t read = 1; copied && read > 0;) {
+    copied = in.Read(buffer, sizeof(buffer), &read) && (read == 0 || out.Write(buffer, read));
   }
+  StepResult result(copied, copied ? 0 : GetLastError());
+  result.subject.AssignCut(destination);
+  return result;
+}
+
+void LogCopyFailed(CCmpLog2& log, const std::wstring& copy_dir) {
+  log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1880,
+            L"Failed to update component data...\r\n    - Unable to copy component definition XML to "
+            L"%s...FAILURE CODE (0)\r\n",
+            copy_dir);
 }
 
 }  // namespace
 
 bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
-                         int32_t completion_code) {
+                         int32_t completion_code, SetRegistryText writes) {
   if (!IsInstalledCode(completion_code)) return true;
 
   const wchar_t* sw_key_name = package.GetSwKeyName();
@@ -162,9 +184,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
     // Without the name the values would land on the parent of every
     // component's key; without the other two no record could ever be found
     // again.
-    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 2073,
-              L"Failed to update component data...\r\n    - Unable to update registry HKLM\\%s\r\n", key_path);
-    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2079, L"FAILURE CODE (0)\r\n");
+    LogRecordNotWritten(log, key_path);
     return false;
   }
 
@@ -179,25 +199,32 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   // The copy folder sits at the root of the system drive, where ordinary
   // users can create folders: a level that is a link or was planted by
   // someone else, or a copy name that is a link, would have this elevated run
-  // overwrite a file of the planter's choosing. Such a copy fails.
-  if (!have_drive || !*copy_name ||
-      !platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl) ||
-      !CopyToLoneFile(definition_file_name, (copy_dir + copy_name).c_str())) {
-    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1880,
-              L"Failed to update component data...\r\n    - Unable to copy component definition XML to "
-              L"%s...FAILURE CODE (0)\r\n",
-              copy_dir);
+  // overwrite a file of the planter's choosing. Such a folder fails the step.
+  if (!have_drive || !platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl)) {
+    LogCopyFailed(log, copy_dir);
     return false;
   }
-  log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
+  // A copy that fails (a link or a folder in its place, a full disk) still
+  // leaves the registry record: the component is installed, and inventory
+  // tools that found no record would deploy it again.
+  StepResult copy = *copy_name ? CopyToLoneFile(definition_file_name, (copy_dir + copy_name).c_str())
+                               : StepResult(false, ERROR_INVALID_NAME);
+  if (copy.ok) {
+    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
+  } else {
+    LogCopyFailed(log, copy_dir);
+    LogStepFailure(log, 1881, L"Copying the component definition to", nullptr, copy);
+  }
 
   std::wstring install_time = platform::LocalDateText() + L"-" + platform::LocalTimeText();
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1927, L"    - Creating registry key HKLM\\%s...\r\n", key_path);
   ScopedKey component_key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS | kView, nullptr, component_key.receive(), nullptr) != ERROR_SUCCESS) {
+  LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_ALL_ACCESS | kView, nullptr, component_key.receive(), nullptr);
+  if (status != ERROR_SUCCESS) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1943, L"Cannot Create Registry Key HKLM\\%s ... Failed!\r\n",
               key_path);
+    LogStepFailure(log, 1944, L"Creating the registry key", nullptr, RegistryFailure(status, key_path));
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1949, L"Create Registry Key HKLM FAILURE CODE (0)\r\n");
     return false;
   }
@@ -206,20 +233,29 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   if (record.empty()) record = FirstFreeRecord(component_key.get());
   std::wstring record_path = key_path + L"\\" + record;
   ScopedKey record_key;
-  if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS | kView, nullptr, record_key.receive(), nullptr) != ERROR_SUCCESS) {
-    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 2073,
-              L"Failed to update component data...\r\n    - Unable to update registry HKLM\\%s\r\n", record_path);
-    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2079, L"FAILURE CODE (0)\r\n");
+  status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                           KEY_ALL_ACCESS | kView, nullptr, record_key.receive(), nullptr);
+  if (status != ERROR_SUCCESS) {
+    LogRecordNotWritten(log, record_path);
+    LogStepFailure(log, 2074, L"Creating the registry key", nullptr, RegistryFailure(status, record_path));
     return false;
   }
-  SetText(record_key.get(), L"ComponentXmlPath", kCopyDirectory);
-  SetText(record_key.get(), L"InstallTime", install_time);
-  SetText(record_key.get(), L"ComponentFileName", file_name);
-  SetText(record_key.get(), L"ComponentKeyExpectedPath", expected_path);
+  const std::pair<const wchar_t*, std::wstring> values[] = {{L"ComponentXmlPath", kCopyDirectory},
+                                                            {L"InstallTime", install_time},
+                                                            {L"ComponentFileName", file_name},
+                                                            {L"ComponentKeyExpectedPath", expected_path}};
+  SetRegistryText set_text = writes ? writes : SetText;
+  for (const auto& value : values) {
+    status = set_text(record_key.get(), value.first, value.second);
+    if (status != ERROR_SUCCESS) {
+      LogRecordNotWritten(log, record_path);
+      LogStepFailure(log, 2075, L"Setting the registry value", value.first, RegistryFailure(status, record_path));
+      return false;
+    }
+  }
 
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2117, L"Component registry updates complete...success\r\n");
-  return true;
+  return copy.ok;
 }
 
 }  // namespace brx

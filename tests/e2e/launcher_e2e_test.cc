@@ -434,6 +434,19 @@ TEST(E2eInventory, InstalledComponentIsRecordedAfterTranslation) {
   EXPECT_EQ(values[L"ComponentFileName"], L"inventory.exe");
   EXPECT_EQ(values[L"ComponentKeyExpectedPath"], L"software:e2e");
   EXPECT_EQ(ReadBinary(cleanup.copy()), definition);
+
+  // A copy that cannot be written (a folder in its place) is logged as
+  // failed, and the component is still recorded: it is installed.
+  brxtest::DeleteLocalMachineTree64(cleanup.key_path());
+  ASSERT_TRUE(DeleteFileW(cleanup.copy().c_str()));
+  ASSERT_TRUE(CreateDirectoryW(cleanup.copy().c_str(), nullptr));
+  LogTail tail;
+  r = run.Start(pkg, {L"/silent", L"/exitcode:1"});
+  RemoveDirectoryW(cleanup.copy().c_str());
+  EXPECT_EQ(r.exit_code, 1u) << r.Describe();
+  EXPECT_NE(tail.Appended().find("    - Unable to copy component definition XML to "), std::string::npos)
+      << tail.Appended();
+  EXPECT_EQ(StringValues(cleanup.key_path() + L"\\0").size(), 4u) << "no record after a failed copy";
 }
 
 }  // namespace

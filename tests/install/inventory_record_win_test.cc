@@ -18,6 +18,8 @@
 #include "support/scratch_dir.h"
 #include "support/registry_win.h"
 
+#include <sddl.h>
+
 namespace brx {
 namespace {
 
@@ -46,13 +48,16 @@ class InventoryRecordTest : public ::testing::Test {
 
   void TearDown() override {
     SetCurrentDirectoryW(saved_dir_.c_str());
+    ReleaseKeys();
+    RemoveDirectoryW(copy_.c_str());
     DeleteFileW(copy_.c_str());
     brxtest::DeleteLocalMachineTree64(key_path_);
   }
 
   // Records a component with this file name and expected path; a null drops
   // that element from the definition.
-  bool Install(const char* file_name, const char* expected_path, int32_t code, bool with_name = true) {
+  bool Install(const char* file_name, const char* expected_path, int32_t code, bool with_name = true,
+               SetRegistryText writes = nullptr) {
     std::string sw_key(sw_key_.begin(), sw_key_.end());
     std::string xml = "<brx_package>";
     if (file_name) xml += std::string("<filename>") + file_name + "</filename>";
@@ -66,7 +71,7 @@ class InventoryRecordTest : public ::testing::Test {
     CPPkg package;
     EXPECT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"d.xml", L"en"));
     log_.Clear();
-    return UpdateComponentData(log_, package, definition_.c_str(), code);
+    return UpdateComponentData(log_, package, definition_.c_str(), code, writes);
   }
 
   // Writes a record as an earlier install would have left it.
@@ -115,6 +120,27 @@ class InventoryRecordTest : public ::testing::Test {
   }
 
   bool CopyExists() { return GetFileAttributesW(copy_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+  // A key that anyone may read and no one may write; ReleaseKeys opens it again.
+  void LockKey(const std::wstring& path) { SetKeyAccess(path, L"D:P(A;;KR;;;WD)"); locked_.push_back(path); }
+  void ReleaseKeys() {
+    for (const std::wstring& path : locked_) SetKeyAccess(path, L"D:(A;;KA;;;WD)");
+    locked_.clear();
+  }
+  void SetKeyAccess(const std::wstring& path, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    HKEY key;
+    LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, WRITE_DAC | KEY_WOW64_64KEY,
+                                     nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+      status = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
+      RegCloseKey(key);
+    }
+    LocalFree(descriptor);
+    EXPECT_EQ(ERROR_SUCCESS, status);
+  }
+  std::vector<std::wstring> locked_;
 
   std::wstring sw_key_, key_path_, definition_, dir_, saved_dir_, copy_;
   RecordingLog log_;
@@ -225,6 +251,57 @@ TEST_F(InventoryRecordTest, MissingDefinitionTextsOrSystemDriveRecordNothing) {
 
   EXPECT_TRUE(Records().empty());
   EXPECT_FALSE(CopyExists());
+}
+
+std::wstring AllLines(const RecordingLog& log) {
+  std::wstring all;
+  for (const std::wstring& line : log.Lines()) all += line + L"\n";
+  return all;
+}
+
+LSTATUS FailInstallTime(HKEY key, const wchar_t* name, const std::wstring& value) {
+  if (std::wstring(name) == L"InstallTime") return ERROR_KEY_DELETED;
+  return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+// Each failure is logged with its Windows error and the step answers false;
+// only a failed copy still leaves the record.
+TEST_F(InventoryRecordTest, FailuresAreLoggedWithTheirErrorAndACopyFailureStillRecords) {
+  enum Prepare { kFolderAtCopy, kLockedComponentKey, kLockedRecordKey, kFailingValueWrite };
+  struct Case {
+    Prepare prepare;
+    std::wstring main_line;   // a line of the main log
+    std::wstring cause;       // start of the verbose line with the Windows error
+    bool recorded;
+  } cases[] = {
+      {kFolderAtCopy, L"1880:2:Failed to update component data...", L"1881:2:Copying the component definition to [",
+       true},
+      {kLockedComponentKey, L"1943:2:Cannot Create Registry Key HKLM\\" + key_path_,
+       L"1944:2:Creating the registry key [" + key_path_ + L"]: result 0, Windows error 5.", false},
+      {kLockedRecordKey, L"2073:2:Failed to update component data...\r\n    - Unable to update registry HKLM\\" +
+                             key_path_ + L"\\0",
+       L"2074:2:Creating the registry key [" + key_path_ + L"\\0]: result 0, Windows error 5.", false},
+      {kFailingValueWrite, L"2079:0:FAILURE CODE (0)", L"2075:2:Setting the registry value [InstallTime]: result 0, "
+                                                      L"Windows error 1018.", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.main_line);
+    ReleaseKeys();
+    brxtest::DeleteLocalMachineTree64(key_path_);
+    if (c.prepare == kFolderAtCopy) ASSERT_TRUE(CreateDirectoryW(copy_.c_str(), nullptr));
+    if (c.prepare == kLockedComponentKey) LockKey(key_path_);
+    if (c.prepare == kLockedRecordKey) {
+      PutRecord(L"0", L"a.exe", L"software:a");
+      LockKey(key_path_ + L"\\0");
+    }
+    EXPECT_FALSE(Install("a.exe", "software:a", 1, true, c.prepare == kFailingValueWrite ? FailInstallTime : nullptr));
+    EXPECT_TRUE(log_.Contains(c.main_line)) << AllLines(log_);
+    EXPECT_TRUE(log_.Contains(c.cause)) << AllLines(log_);
+    EXPECT_EQ(c.recorded ? 1u : 0u, log_.Count(2117));
+    if (c.recorded) EXPECT_EQ(4u, Records()[L"0"].size());
+    RemoveDirectoryW(copy_.c_str());
+  }
 }
 
 }  // namespace
