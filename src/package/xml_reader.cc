@@ -1,5 +1,10 @@
 #include "package/xml_reader.h"
 
+// expat declares its amplification limits only for builds with DTD
+// support, which both the Debian and the cross-built library have.
+#ifndef XML_DTD
+#define XML_DTD 1
+#endif
 #include <expat.h>
 #include <limits.h>
 #include <wchar.h>
@@ -167,14 +172,53 @@ void XMLCALL OnCharacterData(void* user, const XML_Char* s, int length) {
   Guarded(state, [&] { OnCharacterDataBody(state, s, length); });
 }
 
-// Package files never need entities. A document that declares any is refused
-// before a reference can be expanded: deeply nested entities exhaust the stack
-// in some parser builds' recursive expansion, and exponential ones ("billion
-// laughs") exhaust memory. Whatever the parser build, such a file is simply
-// not a valid document; a DOCTYPE without declarations still loads.
-void XMLCALL OnEntityDeclaration(void* user, const XML_Char*, int, const XML_Char*, int, const XML_Char*,
-                                 const XML_Char*, const XML_Char*, const XML_Char*) {
-  XML_StopParser(static_cast<ParseState*>(user)->parser, XML_FALSE);
+// Amplification limits for entity expansion: past 1 MiB of output a document
+// may expand to at most ten times its own size. Package files are tens of
+// kilobytes; an entity referenced a million times is an attack on memory.
+constexpr float kMaximumAmplification = 10.0f;
+constexpr unsigned long long kAmplificationThreshold = 1024 * 1024;
+
+#if XML_MAJOR_VERSION > 2 || (XML_MAJOR_VERSION == 2 && XML_MINOR_VERSION >= 4)
+#define BRX_EXPAT_LIMITS_AMPLIFICATION 1
+#else
+#define BRX_EXPAT_LIMITS_AMPLIFICATION 0
+#endif
+
+// A reference in a replacement text that is a character reference or one of
+// the five predefined entities: text, never another expansion.
+bool IsFlatReference(const XML_Char* name, int length) {
+  static const char* const kPredefined[] = {"lt", "gt", "amp", "apos", "quot"};
+  if (length > 0 && name[0] == '#') return true;
+  for (const char* predefined : kPredefined) {
+    int i = 0;
+    while (i < length && predefined[i] && name[i] == static_cast<XML_Char>(predefined[i])) ++i;
+    if (i == length && !predefined[i]) return true;
+  }
+  return false;
+}
+
+// Package definitions may declare internal entities for text such as
+// <!ENTITY reg "&#174;">. What is refused, stopping the parse so the document
+// does not load: external entities (the parser would be asked to read files
+// or URLs named by the package), parameter entities (they rewrite the DTD),
+// and a replacement text that references another entity: nesting is what
+// lets a few bytes expand exponentially ("billion laughs") and, in some
+// parser builds, exhaust the stack in recursive expansion. Flat entities
+// expand at most linearly, which the amplification limits bound. Without
+// those limits (an old expat) no entity is accepted.
+void XMLCALL OnEntityDeclaration(void* user, const XML_Char*, int is_parameter_entity, const XML_Char* value,
+                                 int value_length, const XML_Char*, const XML_Char*, const XML_Char*,
+                                 const XML_Char* notation) {
+  XML_Parser parser = static_cast<ParseState*>(user)->parser;
+  bool flat = BRX_EXPAT_LIMITS_AMPLIFICATION && !is_parameter_entity && value && !notation;
+  for (int i = 0; flat && i < value_length; ++i) {
+    if (value[i] != '&') continue;
+    int start = i + 1, end = start;
+    while (end < value_length && value[end] != ';') ++end;
+    flat = IsFlatReference(value + start, end - start);
+    i = end;
+  }
+  if (!flat) XML_StopParser(parser, XML_FALSE);
 }
 
 }  // namespace
@@ -279,6 +323,13 @@ int CBrxXMLReader::Load(const void* bytes, size_t length) {
   XML_SetCharacterDataHandler(parser, OnCharacterData);
   XML_SetCdataSectionHandler(parser, OnStartCdata, OnEndCdata);
   XML_SetEntityDeclHandler(parser, OnEntityDeclaration);
+#if BRX_EXPAT_LIMITS_AMPLIFICATION
+  if (!XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser, kMaximumAmplification) ||
+      !XML_SetBillionLaughsAttackProtectionActivationThreshold(parser, kAmplificationThreshold)) {
+    XML_ParserFree(parser);
+    return kLoadParseError;
+  }
+#endif
   XML_Status status =
       XML_Parse(parser, static_cast<const char*>(bytes), static_cast<int>(length), XML_TRUE);
   XML_ParserFree(parser);
