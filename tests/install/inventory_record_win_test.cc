@@ -289,7 +289,9 @@ TEST_F(InventoryRecordTest, FailuresAreLoggedWithTheirErrorAndACopyFailureStillR
     SCOPED_TRACE(c.main_line);
     ReleaseKeys();
     brxtest::DeleteLocalMachineTree64(key_path_);
-    if (c.prepare == kFolderAtCopy) ASSERT_TRUE(CreateDirectoryW(copy_.c_str(), nullptr));
+    if (c.prepare == kFolderAtCopy) {
+      ASSERT_TRUE(CreateDirectoryW(copy_.c_str(), nullptr));
+    }
     if (c.prepare == kLockedComponentKey) LockKey(key_path_);
     if (c.prepare == kLockedRecordKey) {
       PutRecord(L"0", L"a.exe", L"software:a");
@@ -299,7 +301,9 @@ TEST_F(InventoryRecordTest, FailuresAreLoggedWithTheirErrorAndACopyFailureStillR
     EXPECT_TRUE(log_.Contains(c.main_line)) << AllLines(log_);
     EXPECT_TRUE(log_.Contains(c.cause)) << AllLines(log_);
     EXPECT_EQ(c.recorded ? 1u : 0u, log_.Count(2117));
-    if (c.recorded) EXPECT_EQ(4u, Records()[L"0"].size());
+    if (c.recorded) {
+      EXPECT_EQ(4u, Records()[L"0"].size());
+    }
     RemoveDirectoryW(copy_.c_str());
   }
 }

@@ -184,8 +184,11 @@ TEST(XmlReaderTest, FlatInternalEntitiesLoadOthersAreRefused) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.doc.substr(0, 70));
     ASSERT_EQ(c.result, LoadText(&r, c.doc));
-    if (c.result == 0) EXPECT_EQ(c.text, TextOf(r, L"a", nullptr));
-    if (c.result != 0) EXPECT_EQ(nullptr, r.FindChild(nullptr, L"a"));
+    if (c.result == 0) {
+      EXPECT_EQ(c.text, TextOf(r, L"a", nullptr));
+    } else {
+      EXPECT_EQ(nullptr, r.FindChild(nullptr, L"a"));
+    }
   }
   // A document type without declarations still loads.
   ASSERT_EQ(0, LoadText(&r, "<?xml version=\"1.0\"?><!DOCTYPE a><a>ok</a>"));
