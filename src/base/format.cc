@@ -9,27 +9,26 @@ namespace brx {
 namespace format_internal {
 namespace {
 
+// Widths come from the product's own format strings; the cap only keeps a
+// mistyped one from asking for megabytes of blanks.
+constexpr size_t kMaxWidth = 256;
+constexpr size_t kUnknownLength = static_cast<size_t>(-1);
+
+// One directive: '%', an optional '0' flag, a width, an optional 'h' or 'l'
+// and the conversion.
 struct Spec {
-  bool left = false;    // '-'
-  bool plus = false;    // '+'
-  bool space = false;   // ' '
-  bool zero = false;    // '0'
-  bool alt = false;     // '#'
-  int width = 0;
-  int precision = -1;   // -1: none
-  enum Size { kDefault, kShort, kChar, kLong, kLongLong } size = kDefault;
-  bool wide_size = false;    // 'l' or 'w' on s/c
-  bool narrow_size = false;  // 'h' on s/c
+  bool zero = false;
+  size_t width = 0;
+  wchar_t size = 0;  // 'h', 'l' or none
   wchar_t conversion = 0;
 };
 
 const wchar_t* KindName(const Arg& a) {
   switch (a.kind) {
     case Arg::kInteger: return L"int";
-    case Arg::kCharacter: return L"char";
     case Arg::kWide: return L"wstring";
     case Arg::kNarrow: return L"string";
-    case Arg::kPointer: return L"pointer";
+    case Arg::kNull: return L"null";
   }
   return L"?";
 }
@@ -43,119 +42,92 @@ void Marker(std::wstring& out, const std::wstring& directive, const wchar_t* wha
   out += L')';
 }
 
-// Pads body to the field width: blanks on the left (or right with '-').
-void Pad(std::wstring& out, const Spec& spec, const std::wstring& body) {
-  size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
-  if (!spec.left && body.size() < width) out.append(width - body.size(), L' ');
-  out += body;
-  if (spec.left && body.size() < width) out.append(width - body.size(), L' ');
+void PadLeft(std::wstring& out, size_t width, wchar_t fill, size_t used) {
+  if (used < width) out.append(width - used, fill);
 }
 
-void FormatString(std::wstring& out, const Spec& spec, const Arg& a, bool narrow) {
-  std::wstring body;
-  size_t limit = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : static_cast<size_t>(-1);
-  if (narrow) {
-    if (!a.narrow) {
-      body = L"(null)";
+const wchar_t kHexDigits[] = L"0123456789ABCDEF";
+
+void AppendEscaped(const wchar_t* text, size_t length, std::wstring& out) {
+  for (size_t i = 0; i < length; ++i) {
+    wchar_t c = text[i];
+    if (c == L'\r') {
+      out += L"\\r";
+    } else if (c == L'\n') {
+      out += L"\\n";
+    } else if (c == L'\t') {
+      out += L"\\t";
+    } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      out += L"\\x";
+      out += kHexDigits[(c >> 4) & 0xF];
+      out += kHexDigits[c & 0xF];
     } else {
-      size_t n = 0;
-      size_t known = a.length;
-      while (n < limit && (known != static_cast<size_t>(-1) ? n < known : a.narrow[n] != '\0')) ++n;
-      body = platform::AnsiToWide(a.narrow, n);
-    }
-  } else {
-    if (!a.wide) {
-      body = L"(null)";
-    } else {
-      size_t n = 0;
-      size_t known = a.length;
-      while (n < limit && (known != static_cast<size_t>(-1) ? n < known : a.wide[n] != L'\0')) ++n;
-      body.assign(a.wide, n);
+      out += c;
     }
   }
-  Pad(out, spec, body);
 }
 
-std::wstring Digits(uint64_t v, unsigned base, bool upper) {
-  const wchar_t* digits = upper ? L"0123456789ABCDEF" : L"0123456789abcdef";
-  wchar_t buf[32];
+void FormatString(std::wstring& out, const Spec& spec, const Arg& a, Strings strings) {
+  std::wstring text;
+  if (a.kind == Arg::kNarrow && a.narrow) {
+    text = platform::AnsiToWide(a.narrow, a.length != kUnknownLength ? a.length : strlen(a.narrow));
+  } else if (a.kind == Arg::kWide && a.wide) {
+    text.assign(a.wide, a.length != kUnknownLength ? a.length : wcslen(a.wide));
+  } else {
+    text = L"(null)";
+  }
+  std::wstring body;
+  if (strings == Strings::kEscaped) {
+    AppendEscaped(text.data(), text.size(), body);
+  } else {
+    body.swap(text);
+  }
+  PadLeft(out, spec.width, L' ', body.size());
+  out += body;
+}
+
+// The conversions are 32-bit, as the C runtime's are for arguments of int
+// size; a wider argument is accepted only when its value survives that
+// reduction.
+bool FormatInteger(std::wstring& out, const Spec& spec, const Arg& a) {
+  if (a.size > 4) {
+    int64_t value = static_cast<int64_t>(a.bits);
+    bool fits = a.is_signed ? (value >= INT32_MIN && value <= static_cast<int64_t>(UINT32_MAX))
+                            : a.bits <= UINT32_MAX;
+    if (!fits) return false;
+  }
+  uint32_t bits = static_cast<uint32_t>(a.bits);
+  bool negative = spec.conversion == L'd' && static_cast<int32_t>(bits) < 0;
+  uint32_t magnitude = negative ? 0u - bits : bits;
+  unsigned base = spec.conversion == L'X' ? 16 : 10;
+  wchar_t digits[16];
   size_t n = 0;
   do {
-    buf[n++] = digits[v % base];
-    v /= base;
-  } while (v);
-  std::wstring s;
-  while (n) s += buf[--n];
-  return s;
-}
-
-// The integer conversions. A 32-bit conversion sees the argument reduced to
-// 32 bits, as the C runtime does for arguments of int size; a wider argument
-// is accepted only when its value survives that reduction.
-bool FormatInteger(std::wstring& out, const Spec& spec, const Arg& a) {
-  wchar_t c = spec.conversion;
-  bool is_signed_conv = (c == L'd' || c == L'i');
-  bool wide64 = spec.size == Spec::kLongLong;
-  uint64_t bits = a.bits;
-  if (!wide64) {
-    if (a.size > 4) {
-      int64_t sv = static_cast<int64_t>(a.bits);
-      bool fits = a.is_signed ? (sv >= INT32_MIN && sv <= static_cast<int64_t>(UINT32_MAX))
-                              : a.bits <= UINT32_MAX;
-      if (!fits) return false;
-    }
-    uint32_t low = static_cast<uint32_t>(bits);
-    if (spec.size == Spec::kShort) low &= 0xFFFFu;
-    if (spec.size == Spec::kChar) low &= 0xFFu;
-    if (is_signed_conv) {
-      int32_t s = static_cast<int32_t>(low);
-      if (spec.size == Spec::kShort) s = static_cast<int16_t>(low);
-      if (spec.size == Spec::kChar) s = static_cast<int8_t>(low);
-      bits = static_cast<uint64_t>(static_cast<int64_t>(s));
-    } else {
-      bits = low;
-    }
-  }
-
-  bool negative = is_signed_conv && static_cast<int64_t>(bits) < 0;
-  uint64_t magnitude = negative ? (~bits + 1) : bits;
-  unsigned base = 10;
-  if (c == L'x' || c == L'X') base = 16;
-  if (c == L'o') base = 8;
-  std::wstring digits = Digits(magnitude, base, c == L'X');
-  if (spec.precision >= 0) {
-    if (spec.precision == 0 && magnitude == 0) digits.clear();
-    if (digits.size() < static_cast<size_t>(spec.precision))
-      digits.insert(0, static_cast<size_t>(spec.precision) - digits.size(), L'0');
-  }
-  std::wstring prefix;
-  if (negative) prefix = L"-";
-  else if (is_signed_conv && spec.plus) prefix = L"+";
-  else if (is_signed_conv && spec.space) prefix = L" ";
-  if (spec.alt && magnitude != 0) {
-    if (c == L'x') prefix += L"0x";
-    if (c == L'X') prefix += L"0X";
-    if (c == L'o' && digits[0] != L'0') prefix += L"0";
-  }
-  if (spec.zero && !spec.left && spec.precision < 0 && spec.width > 0) {
-    size_t used = prefix.size() + digits.size();
-    if (used < static_cast<size_t>(spec.width))
-      digits.insert(0, static_cast<size_t>(spec.width) - used, L'0');
-  }
-  Pad(out, spec, prefix + digits);
+    digits[n++] = kHexDigits[magnitude % base];
+    magnitude /= base;
+  } while (magnitude);
+  size_t used = n + (negative ? 1 : 0);
+  // Zeros go between the sign and the digits ("-03"), blanks before the sign.
+  if (!spec.zero) PadLeft(out, spec.width, L' ', used);
+  if (negative) out += L'-';
+  if (spec.zero) PadLeft(out, spec.width, L'0', used);
+  while (n) out += digits[--n];
   return true;
 }
 
-void FormatPointer(std::wstring& out, const Spec& spec, const Arg& a) {
-  // The Windows runtime prints all hexadecimal digits of the address, upper case.
-  std::wstring digits = Digits(reinterpret_cast<uintptr_t>(a.pointer), 16, true);
-  if (digits.size() < 2 * sizeof(void*)) digits.insert(0, 2 * sizeof(void*) - digits.size(), L'0');
-  Pad(out, spec, digits);
+bool IsKnown(const Spec& spec) {
+  switch (spec.conversion) {
+    case L's': return !spec.zero && (spec.size == 0 || spec.size == L'h');
+    case L'd':
+    case L'u':
+    case L'X': return spec.size == 0 || spec.size == L'l';
+    default: return false;
+  }
 }
 
 }  // namespace
 
-std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
+std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count, Strings strings) {
   std::wstring out;
   if (!fmt) return out;
   size_t next = 0;
@@ -174,79 +146,16 @@ std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
       continue;
     }
     Spec spec;
-    for (;; ++p) {
-      if (*p == L'-') spec.left = true;
-      else if (*p == L'+') spec.plus = true;
-      else if (*p == L' ') spec.space = true;
-      else if (*p == L'0') spec.zero = true;
-      else if (*p == L'#') spec.alt = true;
-      else break;
-    }
-    bool bad_star = false;
-    // Width and precision: digits (capped well below overflow) or '*' taking an int.
-    auto number = [&](int& target) {
-      if (*p == L'*') {
-        ++p;
-        if (next >= count || args[next].kind != Arg::kInteger || args[next].size > 4) {
-          bad_star = true;
-          if (next < count) ++next;
-          return;
-        }
-        target = static_cast<int>(static_cast<int32_t>(args[next++].bits));
-        return;
-      }
-      target = 0;
-      while (*p >= L'0' && *p <= L'9') {
-        if (target < 100000) target = target * 10 + (*p - L'0');
-        ++p;
-      }
-    };
-    if (*p == L'*' || (*p >= L'0' && *p <= L'9')) {
-      number(spec.width);
-      if (spec.width < 0) {
-        spec.left = true;
-        spec.width = spec.width == INT32_MIN ? 0 : -spec.width;
-      }
-      if (spec.width > 100000) spec.width = 100000;
-    }
-    if (*p == L'.') {
-      ++p;
-      spec.precision = 0;
-      number(spec.precision);
-      if (spec.precision < 0) spec.precision = -1;
-      if (spec.precision > 100000) spec.precision = 100000;
-    }
-    // Length modifiers of the Microsoft runtime and of C99.
-    if (*p == L'h') {
-      ++p;
-      spec.narrow_size = true;
-      spec.size = Spec::kShort;
-      if (*p == L'h') {
-        ++p;
-        spec.size = Spec::kChar;
-      }
-    } else if (*p == L'l') {
-      ++p;
-      spec.wide_size = true;
-      spec.size = Spec::kLong;
-      if (*p == L'l') {
-        ++p;
-        spec.size = Spec::kLongLong;
-      }
-    } else if (*p == L'w') {
-      ++p;
-      spec.wide_size = true;
-    } else if (p[0] == L'I' && p[1] == L'6' && p[2] == L'4') {
-      p += 3;
-      spec.size = Spec::kLongLong;
-    } else if (p[0] == L'I' && p[1] == L'3' && p[2] == L'2') {
-      p += 3;
-    } else if (*p == L'I' || *p == L'z' || *p == L'j' || *p == L't') {
-      ++p;
-      spec.size = sizeof(size_t) == 8 ? Spec::kLongLong : Spec::kDefault;
-    } else if (*p == L'L') {
+    while (*p == L'0') {
+      spec.zero = true;
       ++p;
     }
+    while (*p >= L'0' && *p <= L'9') {
+      spec.width = spec.width * 10 + static_cast<size_t>(*p - L'0');
+      if (spec.width > kMaxWidth) spec.width = kMaxWidth;
+      ++p;
+    }
+    if (*p == L'h' || *p == L'l') spec.size = *p++;
     spec.conversion = *p;
     if (!*p) {
       Marker(out, std::wstring(), L"incomplete");
@@ -254,18 +163,7 @@ std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
     }
     ++p;
     const std::wstring directive(start + 1, static_cast<size_t>(p - start - 1));
-    if (bad_star) {
-      Marker(out, directive, L"bad width");
-      continue;
-    }
-
-    wchar_t c = spec.conversion;
-    bool is_string = c == L's' || c == L'S';
-    bool is_char = c == L'c' || c == L'C';
-    bool is_integer = c == L'd' || c == L'i' || c == L'u' || c == L'x' || c == L'X' || c == L'o';
-    // No floating point: the product never formats one, and the C library's
-    // float formatting would cost the stub some 20 KB.
-    if (!is_string && !is_char && !is_integer && c != L'p') {
+    if (!IsKnown(spec)) {
       Marker(out, directive, L"unsupported");
       continue;
     }
@@ -274,51 +172,28 @@ std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count) {
       continue;
     }
     const Arg& a = args[next++];
-    bool ok = false;
-    if (is_string) {
-      // Wide printf: %s and %ls/%ws are wide; %S and %hs are narrow.
-      bool narrow = spec.narrow_size || (c == L'S' && !spec.wide_size);
-      bool null_pointer = a.kind == Arg::kPointer && a.pointer == nullptr;
-      if (null_pointer || a.kind == (narrow ? Arg::kNarrow : Arg::kWide)) {
-        Arg s = a;
-        if (null_pointer) s.wide = nullptr, s.narrow = nullptr;
-        FormatString(out, spec, s, narrow);
-        ok = true;
+    if (spec.conversion == L's') {
+      Arg::Kind wanted = spec.size == L'h' ? Arg::kNarrow : Arg::kWide;
+      if (a.kind == wanted || a.kind == Arg::kNull) {
+        FormatString(out, spec, a, strings);
+      } else {
+        Marker(out, directive, KindName(a));
       }
-    } else if (is_char) {
-      if (a.kind == Arg::kCharacter || a.kind == Arg::kInteger) {
-        bool narrow = spec.narrow_size || (c == L'C' && !spec.wide_size);
-        wchar_t ch;
-        if (narrow) {
-          char b = static_cast<char>(a.bits);
-          std::wstring w = platform::AnsiToWide(&b, 1);
-          ch = w.empty() ? L'?' : w[0];
-        } else {
-          ch = static_cast<wchar_t>(a.bits);
-        }
-        Pad(out, spec, std::wstring(1, ch));
-        ok = true;
-      }
-    } else if (is_integer) {
-      if (a.kind == Arg::kInteger || a.kind == Arg::kCharacter) ok = FormatInteger(out, spec, a);
-      if (!ok && (a.kind == Arg::kInteger || a.kind == Arg::kCharacter)) {
-        Marker(out, directive, L"overflow");
-        continue;
-      }
-    } else {  // %p
-      if (a.kind == Arg::kPointer || a.kind == Arg::kWide || a.kind == Arg::kNarrow) {
-        Arg q = a;
-        if (a.kind == Arg::kWide) q.pointer = a.wide;
-        if (a.kind == Arg::kNarrow) q.pointer = a.narrow;
-        FormatPointer(out, spec, q);
-        ok = true;
-      }
+      continue;
     }
-    if (!ok) Marker(out, directive, KindName(a));
+    if (a.kind != Arg::kInteger) {
+      Marker(out, directive, KindName(a));
+    } else if (!FormatInteger(out, spec, a)) {
+      Marker(out, directive, L"overflow");
+    }
   }
   if (next < count) {
     out += L"%!(extra ";
-    out += Digits(count - next, 10, false);
+    // Not std::to_wstring: it would link the C library's printf into the stub.
+    Arg extra = MakeArg(count - next);
+    Spec plain;
+    plain.conversion = L'u';
+    FormatInteger(out, plain, extra);
     out += L')';
   }
   return out;

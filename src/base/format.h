@@ -1,18 +1,19 @@
-// brx::Format: a type-checked wide printf that follows the Windows wide
-// conventions on every platform.
+// brx::Format: a type-checked wide printf for the product's format strings,
+// following the Windows wide conventions on every platform. It knows only
+// what those strings use:
 //
-//   %s  wide string       %hs %S  narrow string (ANSI code page)   %ls %ws wide
-//   %c  wide character    %hc %C  narrow character
-//   %d %i signed, %u unsigned, %x %X hexadecimal, %o octal (32-bit unless
-//   l l / I64 / z asks for 64), %p pointer, %%. No floating point: %f, %e,
-//   %g and %a show the marker "%!f(unsupported)" and consume nothing.
-//   Flags "-+ 0#", width and precision (digits or '*').
+//   %s  wide string           %hs  narrow string (ANSI code page)
+//   %d  signed, %u and %lu unsigned, %X upper-case hexadecimal (32-bit)
+//   a '0' flag and a width for the integers ("%02d", "%08X"), a width for
+//   the strings; "%%" is a percent sign.
 //
 // Each argument is captured with its type and checked against its conversion
 // when the text is built. A mismatch never reads memory the argument does not
 // own: it shows as a marker in the output, e.g. "%!d(wstring)" for a string
-// given to %d, "%!s(missing)" for an absent argument and "%!(extra 2)" for
-// arguments nobody consumed. "%n" is refused ("%!n(unsupported)").
+// given to %d, "%!s(missing)" for an absent argument, "%!(extra 2)" for
+// arguments nobody consumed and "%!x(unsupported)" for any other directive
+// (it consumes nothing). A 64-bit value that 32 bits cannot hold shows as
+// "%!d(overflow)" instead of being cut.
 //
 // The C library's swprintf is not used because MinGW reads "%s" as narrow
 // when __USE_MINGW_ANSI_STDIO is on, and glibc always does; the output here is
@@ -31,11 +32,10 @@ namespace format_internal {
 
 struct Arg {
   enum Kind : unsigned char {
-    kInteger,    // any integral type other than the character types
-    kCharacter,  // char, wchar_t and friends: valid for %c and the integer conversions
-    kWide,       // wide string (may be null)
-    kNarrow,     // narrow string (may be null)
-    kPointer,    // any other pointer
+    kInteger,  // any integral type, enumerations included
+    kWide,     // wide string (may be null)
+    kNarrow,   // narrow string (may be null)
+    kNull,     // nullptr: an absent string of either width
   };
   Kind kind;
   bool is_signed = false;
@@ -44,36 +44,21 @@ struct Arg {
   const wchar_t* wide = nullptr;
   const char* narrow = nullptr;
   size_t length = static_cast<size_t>(-1);  // known string length, or -1: up to the terminator
-  const void* pointer = nullptr;
 };
 
-template <typename T>
-Arg MakeInteger(T v, Arg::Kind kind) {
-  Arg a{kind};
+template <typename T, typename std::enable_if<std::is_integral<T>::value, int>::type = 0>
+Arg MakeArg(T v) {
+  Arg a{Arg::kInteger};
   a.is_signed = std::is_signed<T>::value;
   a.size = sizeof(T);
   a.bits = a.is_signed ? static_cast<uint64_t>(static_cast<int64_t>(v)) : static_cast<uint64_t>(v);
   return a;
 }
-
-inline Arg MakeArg(char v) { return MakeInteger(v, Arg::kCharacter); }
-inline Arg MakeArg(signed char v) { return MakeInteger(v, Arg::kCharacter); }
-inline Arg MakeArg(unsigned char v) { return MakeInteger(v, Arg::kCharacter); }
-inline Arg MakeArg(wchar_t v) { return MakeInteger(v, Arg::kCharacter); }
-inline Arg MakeArg(char16_t v) { return MakeInteger(v, Arg::kCharacter); }
-inline Arg MakeArg(bool v) { return MakeInteger(static_cast<int>(v), Arg::kInteger); }
-inline Arg MakeArg(short v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(unsigned short v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(int v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(unsigned v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(long v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(unsigned long v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(long long v) { return MakeInteger(v, Arg::kInteger); }
-inline Arg MakeArg(unsigned long long v) { return MakeInteger(v, Arg::kInteger); }
-
-// Floating point is not formatted (see %f above): passing one does not compile.
-Arg MakeArg(double v) = delete;
-Arg MakeArg(float v) = delete;
+// Enumerations format as their underlying integer.
+template <typename T, typename std::enable_if<std::is_enum<T>::value, int>::type = 0>
+Arg MakeArg(T v) {
+  return MakeArg(static_cast<typename std::underlying_type<T>::type>(v));
+}
 
 inline Arg MakeArg(const wchar_t* s) {
   Arg a{Arg::kWide};
@@ -97,26 +82,22 @@ inline Arg MakeArg(const std::string& s) {
   a.length = s.size();
   return a;
 }
-inline Arg MakeArg(std::nullptr_t) {
-  Arg a{Arg::kPointer};
-  return a;
-}
+inline Arg MakeArg(std::nullptr_t) { return Arg{Arg::kNull}; }
 
-// Enumerations format as their underlying integer; other pointers as %p.
-template <typename T, typename std::enable_if<std::is_enum<T>::value, int>::type = 0>
-Arg MakeArg(T v) {
-  return MakeArg(static_cast<typename std::underlying_type<T>::type>(v));
-}
-template <typename T>
-Arg MakeArg(T* p) {
-  Arg a{Arg::kPointer};
-  a.pointer = p;
-  return a;
-}
-inline Arg MakeArg(wchar_t* s) { return MakeArg(static_cast<const wchar_t*>(s)); }
-inline Arg MakeArg(char* s) { return MakeArg(static_cast<const char*>(s)); }
+// Nothing else is formatted: floating point and other pointers do not compile.
+Arg MakeArg(double v) = delete;
+Arg MakeArg(float v) = delete;
+Arg MakeArg(const void* p) = delete;
 
-std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count);
+// How string arguments enter the text.
+enum class Strings {
+  kAsGiven,
+  // Control characters written escaped, so that a value can never end the
+  // line it is part of or start another one (see FormatEscaped).
+  kEscaped,
+};
+
+std::wstring FormatArgs(const wchar_t* fmt, const Arg* args, size_t count, Strings strings);
 
 }  // namespace format_internal
 
@@ -125,7 +106,18 @@ template <typename... Args>
 std::wstring Format(const wchar_t* fmt, const Args&... args) {
   // One spare element so the array is never empty.
   const format_internal::Arg list[] = {format_internal::MakeArg(args)..., format_internal::MakeArg(0)};
-  return format_internal::FormatArgs(fmt, list, sizeof...(Args));
+  return format_internal::FormatArgs(fmt, list, sizeof...(Args), format_internal::Strings::kAsGiven);
+}
+
+// The same, with control characters in the string arguments escaped: CR, LF
+// and tab as "\r", "\n" and "\t", every other one (U+0000 to U+001F, U+007F to
+// U+009F) as "\x" and two upper-case hexadecimal digits ("\x1B"). The format
+// string's own line ends stay. The log writes every value this way, so an
+// argument carrying "\r\nReturn Code (1)" cannot forge a line of its own.
+template <typename... Args>
+std::wstring FormatEscaped(const wchar_t* fmt, const Args&... args) {
+  const format_internal::Arg list[] = {format_internal::MakeArg(args)..., format_internal::MakeArg(0)};
+  return format_internal::FormatArgs(fmt, list, sizeof...(Args), format_internal::Strings::kEscaped);
 }
 
 }  // namespace brx

@@ -65,9 +65,12 @@ int32_t TranslateReturnCode(CCmpLog2& log, const CPPkg& package, int32_t raw_cod
 }
 
 void LogLastErrorLine(CCmpLog2& log, const wchar_t* what, uint32_t error, const wchar_t* error_text) {
-  std::wstring line = Format(L"%s FAILED with error %d: %s", what ? what : L"", static_cast<int32_t>(error),
-                             error_text ? error_text : L"");
-  log.Write(LOG_BOTH, LEVEL_CRITICAL, L"misc", 63, L"%s\r\n", line);
+  // The system's texts end in a line end of their own; the line's end is the
+  // format's, so the text is logged without it.
+  std::wstring text = error_text ? error_text : L"";
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+  log.Write(LOG_BOTH, LEVEL_CRITICAL, L"misc", 63, L"%s FAILED with error %d: %s\r\n", what ? what : L"",
+            static_cast<int32_t>(error), text);
 }
 
 void LogSetupNotStarted(CCmpLog2& log, uint32_t error, const wchar_t* error_text,

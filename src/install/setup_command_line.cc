@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/command_line.h"
+#include "base/format.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
 
@@ -62,6 +63,57 @@ void AppendArgument(const wchar_t* text, std::wstring* out) {
   *out += L'"';
 }
 
+// Outside double quotes cmd.exe takes these for command separators, pipes,
+// redirections, grouping and escapes, and the batch file splits its
+// arguments at the blanks and at ",;=".
+const wchar_t kBatchSpecial[] = L" \t&|<>()^,;=";
+
+// Why text cannot reach a batch file literally, or null when it can.
+const wchar_t* BatchUnsafe(const std::wstring& text) {
+  for (wchar_t c : text) {
+    // A smuggled %CMDCMDLINE% or %NAME% would be expanded inside the quotes;
+    // cmd.exe has no escape for "%" there.
+    if (c == L'%') return L"cmd.exe would expand %NAME% in it even inside double quotes";
+    // "x\"&calc" would close the quotes and run what follows.
+    if (c == L'"') return L"a double quote in it would end cmd.exe's quoting";
+    if (c < 0x20 && c != L'\t') return L"a line end or control character would cut cmd.exe's command line";
+  }
+  return nullptr;
+}
+
+// No backslash doubling: cmd.exe and the batch file give a backslash no
+// meaning before a quote, so "C:\Dir\" arrives as C:\Dir\ in %~1.
+void AppendBatchArgument(const wchar_t* text, std::wstring* out) {
+  bool quote = !*text || wcspbrk(text, kBatchSpecial);
+  *out += L' ';
+  if (quote) *out += L'"';
+  *out += text;
+  if (quote) *out += L'"';
+}
+
+// Whether each of the stub's arguments is one the masked line shows as
+// "****": the way the masked variant below walks them.
+std::vector<bool> HiddenArguments(const std::vector<std::wstring>& stub_arguments, const ArgumentMap& map) {
+  std::vector<bool> hidden(stub_arguments.size(), false);
+  for (size_t i = 0; i < stub_arguments.size(); ++i) {
+    const wchar_t* translated = map.Map(stub_arguments[i].c_str());
+    if (!translated) translated = stub_arguments[i].c_str();
+    if (wcscmp(translated, L" ") == 0) continue;
+    Masking masking = ClassifyForMasking(translated);
+    if (masking == Masking::kMaskWhole) hidden[i] = true;
+    if (masking == Masking::kMaskNextArgument && i + 1 < stub_arguments.size()) hidden[++i] = true;
+  }
+  return hidden;
+}
+
+bool EndsWithBatchExtension(std::wstring name) {
+  // Windows drops trailing dots and blanks when it opens a file.
+  while (!name.empty() && (name.back() == L'.' || name.back() == L' ')) name.pop_back();
+  if (name.size() < 4) return false;
+  const wchar_t* extension = name.c_str() + name.size() - 4;
+  return EqualsNoCase(extension, L".bat") || EqualsNoCase(extension, L".cmd");
+}
+
 class PackageArgumentMap : public ArgumentMap {
  public:
   explicit PackageArgumentMap(const CPPkg& package) : package_(package) {}
@@ -76,18 +128,46 @@ class PackageArgumentMap : public ArgumentMap {
 
 }  // namespace
 
+bool IsBatchProgram(const wchar_t* program) {
+  if (!program) return false;
+  std::wstring name = program;
+  size_t slash = name.find_last_of(L"\\/");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  // "setup.cmd::$DATA" opens the file's own data; which of the two names a
+  // stream suffix leaves Windows looking at does not matter: either counts.
+  size_t colon = name.find(L':');
+  return EndsWithBatchExtension(name) ||
+         (colon != std::wstring::npos && EndsWithBatchExtension(name.substr(0, colon)));
+}
+
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program,
                            const wchar_t* params, const std::vector<std::wstring>& stub_arguments,
                            const ArgumentMap& map, bool mask, SetupCommandLine* out,
-                           std::vector<std::wstring>* hidden) {
+                           std::vector<std::wstring>* hidden, BatchRefusal* refusal) {
   if (!out) return false;
   out->Clear();
+  if (refusal) *refusal = BatchRefusal();
   if (!extraction_dir || !program || !*program) return false;
+
+  // A batch file's line is parsed again by cmd.exe: arguments the stub was
+  // given must not turn into commands run as the elevated user there.
+  const bool batch = IsBatchProgram(program);
+  auto refuse = [&](size_t argument, bool masked_argument, const std::wstring& text, const wchar_t* reason) {
+    if (!refusal) return false;
+    refusal->argument = argument;
+    refusal->hidden = masked_argument;
+    if (!masked_argument) refusal->text = text;
+    refusal->reason = reason;
+    return false;
+  };
 
   std::wstring line = L"\"";
   line += extraction_dir;
   if (line.size() == 1 || line.back() != L'\\') line += L'\\';
   line += program;
+  if (const wchar_t* why = batch ? BatchUnsafe(line.substr(1)) : nullptr) {
+    return refuse(0, false, line.substr(1), why);
+  }
   line += L'"';
   if (params && *params) {
     line += L' ';
@@ -119,7 +199,14 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
           break;
       }
     }
-    AppendArgument(text, &line);
+    if (!batch) {
+      AppendArgument(text, &line);
+      continue;
+    }
+    if (const wchar_t* why = BatchUnsafe(text)) {
+      return refuse(i + 1, HiddenArguments(stub_arguments, map)[i], text, why);
+    }
+    AppendBatchArgument(text, &line);
   }
   // The masked copy is only ever logged: cut to the buffer, it still says
   // what ran. The executed line is refused rather than run cut short.
@@ -132,26 +219,43 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
                            const std::vector<std::wstring>& stub_arguments, bool mask, SetupCommandLine* out,
-                           std::vector<std::wstring>* hidden) {
+                           std::vector<std::wstring>* hidden, BatchRefusal* refusal) {
   PackageArgumentMap map(package);
   return BuildSetupCommandLine(extraction_dir, package.GetInstallCommand(), package.GetInstallCommandParams(),
-                               stub_arguments, map, mask, out, hidden);
+                               stub_arguments, map, mask, out, hidden, refusal);
 }
 
 bool BuildSetupCommandLine(const wchar_t* extraction_dir, const CPPkg& package,
                            const wchar_t* process_command_line, bool mask, SetupCommandLine* out,
-                           std::vector<std::wstring>* hidden) {
+                           std::vector<std::wstring>* hidden, BatchRefusal* refusal) {
   std::vector<std::wstring> args = SplitCommandLine(process_command_line, FirstArgument::kProgramPath);
   if (!args.empty()) args.erase(args.begin());  // the program path
-  return BuildSetupCommandLine(extraction_dir, package, args, mask, out, hidden);
+  return BuildSetupCommandLine(extraction_dir, package, args, mask, out, hidden, refusal);
+}
+
+std::wstring CommandProcessorLine(const wchar_t* cmd_exe, const wchar_t* line) {
+  // /d: no AutoRun commands from the registry; /v:off: "!" stays text even
+  // where the registry turns delayed expansion on; /s /c: cmd.exe removes
+  // only the outer pair of quotes and runs the rest as it stands.
+  return std::wstring(L"\"") + cmd_exe + L"\" /d /v:off /s /c \"" + line + L"\"";
 }
 
 bool BuildSetupCommandLines(CCmpLog2& log, const CPPkg& package, const wchar_t* process_command_line,
                             const wchar_t* extraction_dir, SetupCommandLine* plain,
                             SetupCommandLine* masked, std::vector<std::wstring>* hidden) {
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 664, L"Building installation command line...\r\n\r\n");
-  bool built = BuildSetupCommandLine(extraction_dir, package, process_command_line, false, plain) &&
+  BatchRefusal refusal;
+  bool built = BuildSetupCommandLine(extraction_dir, package, process_command_line, false, plain, nullptr, &refusal) &&
                BuildSetupCommandLine(extraction_dir, package, process_command_line, true, masked, hidden);
+  if (refusal.reason) {
+    // A masked value is named by its position only.
+    std::wstring subject = refusal.argument == 0 ? Format(L"its path [%s]", refusal.text)
+                           : refusal.hidden      ? Format(L"argument %u [****]", static_cast<uint32_t>(refusal.argument))
+                                                 : Format(L"argument %u [%s]", static_cast<uint32_t>(refusal.argument),
+                                                          refusal.text);
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 675,
+              L"The batch setup program cannot receive %s safely: %s.\r\n\r\n", subject, refusal.reason);
+  }
   if (!built) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 673,
               L"Installation command line failed to build.\r\n\r\n");

@@ -141,8 +141,19 @@ struct Launch {
   uint64_t elapsed_seconds = 0;
 };
 
-Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_line, OutputPipe* pipe,
-                    const std::vector<std::wstring>& hidden) {
+// The system's own cmd.exe, for batch setup programs. Never %ComSpec% or a
+// search of the PATH: either could be pointed at another program.
+bool SystemCommandProcessor(std::wstring* path) {
+  wchar_t directory[MAX_PATH];
+  UINT n = GetSystemDirectoryW(directory, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  *path = std::wstring(directory, n) + L"\\cmd.exe";
+  return true;
+}
+
+// application: the program to start, or null to take it from the line.
+Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* application, const wchar_t* command_line,
+                    OutputPipe* pipe, const std::vector<std::wstring>& hidden) {
   Launch result;
   std::vector<wchar_t> mutable_line(command_line, command_line + wcslen(command_line) + 1);
   STARTUPINFOW startup = {};
@@ -163,7 +174,7 @@ Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* command_l
 
   uint64_t start = GetTickCount64() / 1000;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, mutable_line.data(), nullptr, nullptr, inherit, flags, nullptr,
+  if (!CreateProcessW(application, mutable_line.data(), nullptr, nullptr, inherit, flags, nullptr,
                       run.extraction_dir, &startup, &info)) {
     result.result.error = GetLastError();
     return result;
@@ -233,7 +244,17 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
     LogDryRun(log);
     raw_code = kCompletionInstalled;
   } else {
-    Launch launch = StartAndWait(log, run, plain.get(), &pipe, hidden);
+    // A batch file is started through cmd.exe explicitly, with the line
+    // built for it, never by CreateProcess's own handling of batch files.
+    std::wstring application, executed = plain.get();
+    Launch launch;
+    if (IsBatchProgram(package.GetInstallCommand()) && !SystemCommandProcessor(&application)) {
+      launch.result.error = GetLastError();
+    } else {
+      if (!application.empty()) executed = CommandProcessorLine(application.c_str(), plain.get());
+      launch = StartAndWait(log, run, application.empty() ? nullptr : application.c_str(), executed.c_str(), &pipe,
+                            hidden);
+    }
     if (launch.started && launch.result.ok) {
       raw_code = launch.result.code;
       if (record) record->SetSetupExitCode(raw_code);

@@ -78,16 +78,23 @@ class CCmpLog2 {
   // Writes an already formatted message to the files the target selects,
   // each preceded by the level prefix or (tagged targets, verbose log) the tag
   // "[time]::module[line] ". module may be a path (only its last component is
-  // shown) or null. An empty message still writes its prefix.
+  // shown) or null. An empty message still writes its prefix. The message is
+  // written as it stands: it is for the product's own texts, never for one
+  // that holds a value.
   virtual void Write(unsigned target, int level, const wchar_t* module, int line,
                      const std::wstring& message);
 
-  // Formats with brx::Format (wide printf conventions) and writes the result.
-  // A subclass that overrides Write needs `using CCmpLog2::Write;` to keep it.
+  // Formats with brx::FormatEscaped (wide printf conventions) and writes the
+  // result. Every argument, path or package text is a value: its control
+  // characters are written escaped ("\r", "\n", "\x1B"), so a value is always
+  // one fragment of the line its format string makes and cannot forge a line
+  // such as a session footer. Only the format string's own line ends break
+  // lines. A subclass that overrides Write needs `using CCmpLog2::Write;` to
+  // keep it.
   template <typename... Args>
   void Write(unsigned target, int level, const wchar_t* module, int line, const wchar_t* fmt,
              const Args&... args) {
-    Write(target, level, module, line, brx::Format(fmt, args...));
+    Write(target, level, module, line, brx::FormatEscaped(fmt, args...));
   }
 
   // The run's session record: shown every entry from now on (also while no

@@ -11,65 +11,71 @@ namespace {
 
 enum Color { kRed = 3 };
 
-TEST(FormatTest, StringsFollowTheWideConventions) {
-  const char* narrow = "ab";
-  std::wstring owned = L"own";
-  EXPECT_EQ(L"[wide|ab|ab|own]", Format(L"[%s|%hs|%S|%s]", L"wide", narrow, narrow, owned));
-  EXPECT_EQ(L"wide-w", Format(L"%ls-%ws", L"wide", L"w"));
-  EXPECT_EQ(L"abc", Format(L"%.3s", L"abcdef"));
-  EXPECT_EQ(L"ab", Format(L"%.2hs", "abcdef"));
-  EXPECT_EQ(L"  ab|ab  |", Format(L"%4s|%-4s|", L"ab", L"ab"));
-  EXPECT_EQ(L"(null) (null)", Format(L"%s %hs", static_cast<const wchar_t*>(nullptr), nullptr));
+struct Case {
+  std::wstring got;
+  const wchar_t* want;
+};
+
+// One row per conversion the product's format strings use, then what
+// happens to everything else.
+TEST(FormatTest, ConversionsTheProductUses) {
+  const Case cases[] = {
+      {Format(L"[%s|%hs|%s]", L"wide", "ab", std::wstring(L"own")), L"[wide|ab|own]"},
+      {Format(L"%s %hs", static_cast<const wchar_t*>(nullptr), nullptr), L"(null) (null)"},
+      {Format(L"[%4s][%6hs]", L"ab", "ab"), L"[  ab][    ab]"},
+      {Format(L"%d %d %d", -5, INT32_MIN, kRed), L"-5 -2147483648 3"},
+      {Format(L"%u %lu %lu", 42u, 0xFFFFFFFFul, uint32_t{7}), L"42 4294967295 7"},
+      {Format(L"%X %0X %08X", 255, 42, 0x1234ABu), L"FF 2A 001234AB"},
+      {Format(L"%02dhh:%02dmm:%02ds", 1, 2, 5), L"01hh:02mm:05s"},
+      {Format(L"[%3d][%03d][%02d]", -3, -3, 123), L"[ -3][-03][123]"},
+      // int size: a negative int in %X and %u prints its 32-bit pattern.
+      {Format(L"%X %u", -1, -1), L"FFFFFFFF 4294967295"},
+      // A 64-bit value is printed when 32 bits hold it, else marked.
+      {Format(L"%d %u", int64_t{5}, size_t{12}), L"5 12"},
+      {Format(L"%d", int64_t{1} << 40), L"%!d(overflow)"},
+      {Format(L"%d%%", 100), L"100%"},
+      // Types are checked: nothing is read through a wrong one.
+      {Format(L"n=%d", L"text"), L"n=%!d(wstring)"},
+      {Format(L"%s", "narrow given to wide"), L"%!s(string)"},
+      {Format(L"%hs", L"wide given to narrow"), L"%!hs(wstring)"},
+      {Format(L"%s", 5), L"%!s(int)"},
+      {Format(L"%X", nullptr), L"%!X(null)"},
+      {Format(L"a=%d b=%d", 1), L"a=1 b=%!d(missing)"},
+      {Format(L"%d", 1, 2, 3), L"1%!(extra 2)"},
+      // Directives the product does not use are marked and take no argument.
+      {Format(L"%x %c %p %.3s %-4s %ls %n|%d", 9), L"%!x(unsupported) %!c(unsupported) %!p(unsupported) "
+                                                    L"%!.(unsupported)3s %!-(unsupported)4s "
+                                                    L"%!ls(unsupported) %!n(unsupported)|9"},
+      {Format(L"%0s %hd", L"x", 1), L"%!0s(unsupported) %!hd(unsupported)%!(extra 2)"},
+      {Format(L"tail %"), L"tail %!(incomplete)"},
+      {Format(nullptr, 1), L""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.want, c.got);
+}
+
+TEST(FormatTest, TextIsWholeAndNarrowTextGoesThroughTheCodePage) {
+  std::wstring big(5000, L'q');
+  EXPECT_EQ(L"<" + big + L">", Format(L"<%s>", big));
   // An embedded terminator in a std::wstring is part of its text.
   EXPECT_EQ(std::wstring(L"a\0b", 3), Format(L"%s", std::wstring(L"a\0b", 3)));
   // High narrow bytes go through the ANSI code page, not sign extension.
   EXPECT_EQ(std::wstring(1, static_cast<wchar_t>(0xE9)), Format(L"%hs", "\xE9"));
 }
 
-TEST(FormatTest, IntegersAsTheLogUsesThem) {
-  EXPECT_EQ(L"-5 7 42", Format(L"%d %i %u", -5, 7, 42u));
-  EXPECT_EQ(L"4294967295", Format(L"%lu", 0xFFFFFFFFul));
-  EXPECT_EQ(L"-1", Format(L"%ld", -1L));
-  EXPECT_EQ(L"ff FF 0000002A 2A", Format(L"%x %X %08X %0X", 255, 255, 42, 42));
-  EXPECT_EQ(L"07:05:09", Format(L"%02d:%02d:%02d", 7, 5, 9));
-  EXPECT_EQ(L"[   -3][-3   ][-0003][+3][003]", Format(L"[%5d][%-5d][%05d][%+d][%.3d]", -3, -3, -3, 3, 3));
-  EXPECT_EQ(L"0x1f 017", Format(L"%#x %#o", 31, 15));
-  // int size: a negative int in %X and %u prints its 32-bit pattern.
-  EXPECT_EQ(L"FFFFFFFF 4294967295", Format(L"%X %u", -1, -1));
-  EXPECT_EQ(L"-2147483648", Format(L"%d", INT32_MIN));
-  EXPECT_EQ(L"18446744073709551615 -9", Format(L"%llu %I64d", UINT64_MAX, int64_t{-9}));
-  EXPECT_EQ(L"12 3", Format(L"%zu %d", size_t{12}, kRed));
-  EXPECT_EQ(L"[  7]", Format(L"[%*d]", 3, 7));
-  EXPECT_EQ(L"100%", Format(L"%d%%", 100));
-}
-
-TEST(FormatTest, CharactersAndPointers) {
-  EXPECT_EQ(L"x y z", Format(L"%c %hc %C", L'x', 'y', 'z'));
-  EXPECT_EQ(std::wstring(sizeof(void*) * 2, L'0'), Format(L"%p", static_cast<void*>(nullptr)));
-  EXPECT_EQ(L"%!.2f(unsupported) 1", Format(L"%.2f %d", 1));
-}
-
-TEST(FormatTest, MismatchesShowAMarkerInsteadOfReadingMemory) {
-  EXPECT_EQ(L"n=%!d(wstring)", Format(L"n=%d", L"text"));
-  EXPECT_EQ(L"%!s(string)", Format(L"%s", "narrow given to wide"));
-  EXPECT_EQ(L"%!hs(wstring)", Format(L"%hs", L"wide given to narrow"));
-  EXPECT_EQ(L"%!s(int)", Format(L"%s", 5));
-  EXPECT_EQ(L"a=1 b=%!d(missing)", Format(L"a=%d b=%d", 1));
-  EXPECT_EQ(L"1%!(extra 2)", Format(L"%d", 1, 2, 3));
-  EXPECT_EQ(L"%!n(unsupported)", Format(L"%n"));
-  EXPECT_EQ(L"tail %!(incomplete)", Format(L"tail %"));
-  // A 64-bit value that a 32-bit conversion would cut is not printed wrongly.
-  EXPECT_EQ(L"%!08X(wstring)", Format(L"%08X", L"s"));
-  EXPECT_EQ(L"%!d(overflow)", Format(L"%d", int64_t{1} << 40));
-  EXPECT_EQ(L"5", Format(L"%d", int64_t{5}));
-  EXPECT_EQ(L"", Format(nullptr, 1));
-}
-
-TEST(FormatTest, LongOutputIsNotLimited) {
-  std::wstring big(5000, L'q');
-  std::wstring out = Format(L"<%s>", big);
-  ASSERT_EQ(5002u, out.size());
-  EXPECT_EQ(L'>', out.back());
+// The log's form: a value's control characters are escaped, the format
+// string's own are not, and every other character stays.
+TEST(FormatTest, EscapedValuesStayOneLineFragment) {
+  const Case cases[] = {
+      {FormatEscaped(L"[%s]\r\n", L"x\r\nReturn Code (1)\r\n"), L"[x\\r\\nReturn Code (1)\\r\\n]\r\n"},
+      {FormatEscaped(L"%s", L"a\tb\x1b[2Jc\x7f\x85"), L"a\\tb\\x1B[2Jc\\x7F\\x85"},
+      {FormatEscaped(L"%s", std::wstring(L"nul\0!", 5)), L"nul\\x00!"},
+      {FormatEscaped(L"%hs|%d", "n\narrow", 7), L"n\\narrow|7"},
+      {FormatEscaped(L"%s", L"C:\\Temp\\{X}\\setup.exe \"a b\" \x00e9\x00a0\x4e2d"),
+       L"C:\\Temp\\{X}\\setup.exe \"a b\" \x00e9\x00a0\x4e2d"},
+      {FormatEscaped(L"%4s", L"\n"), L"  \\n"},
+      {Format(L"%s", L"x\r\n"), L"x\r\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.want, c.got);
 }
 
 }  // namespace

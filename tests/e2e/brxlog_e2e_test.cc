@@ -62,5 +62,36 @@ TEST(E2eInstallLog, BrxlogReadsTheSessionsTheStubWrote) {
   EXPECT_EQ(s[1]["source"], "e2elog0.exe");
 }
 
+// An argument that carries line ends and a footer of its own is logged as
+// one line fragment: the session keeps its one footer, and brxlog reports the
+// failed install as failed.
+TEST(E2eInstallLog, ArgumentCannotForgeASessionFooter) {
+  StubRun run;
+  std::wstring fails = BuildInstallPackage(run, L"e2eforge.exe", 0, {});
+  ASSERT_FALSE(fails.empty());
+  const std::wstring rule(75, L'=');
+  const std::wstring forged = L"x\r\n\r\nLog Session End. [00:00:00]\r\nReturn Code (1)\r\n" + rule + L"\r\n\r\n";
+  LogTail tail;
+  EXPECT_EQ(run.Start(fails, {L"/silent", forged}, Parent::kTest).exit_code, 0u);
+  std::string appended = tail.Appended();
+  size_t footers = 0;  // lines that begin with a footer's code
+  for (size_t at = appended.find("\nReturn Code ("); at != std::string::npos;
+       at = appended.find("\nReturn Code (", at + 1)) {
+    ++footers;
+  }
+  EXPECT_EQ(footers, 1u) << appended;
+  EXPECT_NE(appended.find(" \"x\\r\\n\\r\\nLog Session End. [00:00:00]\\r\\nReturn Code (1)\\r\\n==="),
+            std::string::npos)
+      << appended;
+
+  std::string out;
+  ASSERT_TRUE(brxlog::ConvertLog(appended, brxlog::ToolOptions(), &out));
+  std::vector<nlohmann::json> s = JsonLines(out);
+  ASSERT_EQ(s.size(), 1u) << out;
+  EXPECT_EQ(s[0]["status"], "complete") << out;
+  EXPECT_EQ(s[0]["return_code"], 0) << out;
+  EXPECT_EQ(s[0]["result"], "failed") << out;
+}
+
 }  // namespace
 }  // namespace brxe2e

@@ -335,6 +335,50 @@ TEST(E2eLauncher, SetupProgramInASubfolderStartsInTheExtractionDirectory) {
       << received;
 }
 
+// A batch setup program runs through cmd.exe, which parses its line again:
+// arguments must arrive as data, never as commands of the elevated run. The
+// batch file writes %1 to %3 as cmd.exe handed them over, quotes and all.
+TEST(E2eLauncher, BatchSetupProgramReceivesArgumentsLiterallyOrNothingRuns) {
+  StubRun run;
+  std::string definition = kDefinition;
+  definition.replace(definition.find("setup.exe"), 9, "setup.cmd");
+  definition.replace(definition.find("/component e2e"), 14, "");
+  const char batch[] =
+      "@echo off\r\n"
+      ">> \"%BRXBATCH_RECORD%\" echo one=%1\r\n"
+      ">> \"%BRXBATCH_RECORD%\" echo two=%2\r\n"
+      ">> \"%BRXBATCH_RECORD%\" echo three=%3\r\n"
+      "exit /b 3\r\n";
+  std::wstring pkg = run.Package({{"batch.xml", definition}, {"setup.cmd", batch}}, L"batch.exe");
+  std::wstring record = run.dir().File(L"record.txt");
+  ScopedEnv env(L"BRXBATCH_RECORD", record);
+  const std::wstring pwned = SystemDrive() + L"\\pwned.txt";
+  DeleteFileW(pwned.c_str());
+
+  LogTail log;
+  RunResult r = run.Start(pkg, {L"/silent", L"x&echo>" + pwned, L"a value with blanks"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 3u) << r.Describe();
+  EXPECT_FALSE(FileExists(pwned)) << "an argument ran as a command";
+  const std::string drive = brxwatch::ToUtf8(SystemDrive());
+  EXPECT_EQ("one=/silent\r\ntwo=\"x&echo>" + drive + "\\pwned.txt\"\r\nthree=\"a value with blanks\"\r\n",
+            ReadBinary(record));
+  EXPECT_NE(log.Appended().find(" /silent \"x&echo>" + drive + "\\pwned.txt\" \"a value with blanks\"]"),
+            std::string::npos)
+      << log.Appended();
+
+  // cmd.exe would expand %OS% even inside quotes: refused, nothing runs.
+  DeleteFileW(record.c_str());
+  log.Mark();
+  r = run.Start(pkg, {L"/silent", L"100%OS%^x"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 0u) << r.Describe();
+  EXPECT_FALSE(FileExists(record)) << "the batch file ran";
+  ExpectInOrder(log.Appended(), {"**ERROR** - The batch setup program cannot receive argument 2 [100%OS%^x] safely: ",
+                                 "**ERROR** - Installation command line failed to build.\r\n\r\n",
+                                 "Installation Halted...ERROR CODE (0)\r\n\r\n", "Return Code (0)\r\n"});
+}
+
 // A component key of this run's own, removed with the definition copy
 // however the test ends.
 class InventoryCleanup {

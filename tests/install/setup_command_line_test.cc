@@ -107,7 +107,104 @@ TEST(SetupCommandLineTest, MissingPartsAndOverlongLinesFail) {
   EXPECT_EQ(L" /p **", std::wstring(out.get()).substr(2041));
 }
 
+TEST(SetupCommandLineTest, BatchProgramsAreTheNamesWindowsRunsThroughCmd) {
+  const struct {
+    const wchar_t* program;
+    bool batch;
+  } rows[] = {
+      {L"setup.cmd", true},   {L"SETUP.BAT", true},      {L"sub\\Run.Cmd", true},    {L"setup.cmd.", true},
+      {L"setup.bat  .", true}, {L"setup.cmd::$DATA", true}, {L"setup.exe", false},      {L"setup", false},
+      {L"setup.cmdx", false}, {L"setup.cmd.exe", false}, {L"cmd", false},             {L"bat\\setup.exe", false},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.batch, IsBatchProgram(row.program)) << row.program;
+}
+
+// What a batch setup program gets for one argument: the text cmd.exe passes
+// through literally (the batch file sees it in %1, unquoted in %~1), or the
+// refusal when no such text exists.
+TEST(SetupCommandLineTest, BatchArgumentsAreQuotedForCmdOrRefused) {
+  const struct {
+    std::wstring argument;
+    const wchar_t* passed;  // null: refused
+  } rows[] = {
+      {L"/s", L"/s"},
+      {L"wow!x", L"wow!x"},
+      {L"x&echo>C:\\pwned.txt", L"\"x&echo>C:\\pwned.txt\""},
+      {L"a|b<c>d(e)^f", L"\"a|b<c>d(e)^f\""},
+      {L"two words", L"\"two words\""},
+      {L"tab\there", L"\"tab\there\""},
+      {L"a,b", L"\"a,b\""},
+      {L"k=v", L"\"k=v\""},
+      {L"a;b", L"\"a;b\""},
+      {L"", L"\"\""},
+      {L"C:\\My Dir\\", L"\"C:\\My Dir\\\""},
+      {L"100%OS%^x", nullptr},
+      {L"50%", nullptr},
+      {L"say\"hi", nullptr},
+      {L"x\"&calc&\"", nullptr},
+      {L"a\r\nb", nullptr},
+      {L"eof\x1a", nullptr},
+  };
+  FakeMap map;
+  for (const auto& row : rows) {
+    SetupCommandLine out;
+    BatchRefusal refusal;
+    bool built = BuildSetupCommandLine(L"C:\\T", L"setup.cmd", nullptr, {L"/a", row.argument}, map, false, &out,
+                                       &refusal);
+    if (row.passed) {
+      ASSERT_TRUE(built) << row.argument;
+      EXPECT_EQ(std::wstring(L"\"C:\\T\\setup.cmd\" /a ") + row.passed, out.get());
+      EXPECT_EQ(nullptr, refusal.reason);
+    } else {
+      EXPECT_FALSE(built) << row.argument;
+      EXPECT_TRUE(out.empty());
+      ASSERT_NE(nullptr, refusal.reason) << row.argument;
+      EXPECT_EQ(2u, refusal.argument);
+      EXPECT_EQ(row.argument, refusal.text);
+    }
+  }
+  // The same arguments reach an .exe under its own rules.
+  EXPECT_EQ(L"\"C:\\Temp\\{X}\\setup.exe\" -q x&y 50% \"a b\"", Build({L"x&y", L"50%", L"a b"}, false));
+  EXPECT_EQ(L"\"C:\\cmd.exe\" /d /v:off /s /c \"\"C:\\T\\setup.cmd\" \"a b\"\"",
+            CommandProcessorLine(L"C:\\cmd.exe", L"\"C:\\T\\setup.cmd\" \"a b\""));
+}
+
 using brxtest::RecordingLog;
+
+// A refused argument is logged by position, its text only when the masked
+// line would show it; nothing is built.
+TEST(SetupCommandLineTest, BatchRefusalIsLoggedByPosition) {
+  MemoryEntrySource source;
+  source.Add(L"p.xml",
+             "<brx_package><filename>p.exe</filename><installation><install>"
+             "<command>setup.cmd</command></install></installation></brx_package>");
+  CPPkg package;
+  ASSERT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"p.xml", L"en"));
+  const struct {
+    const wchar_t* command_line;
+    const wchar_t* directory;
+    const wchar_t* logged;
+  } rows[] = {
+      {L"p.exe /s -p 50%", L"C:\\T",
+       L"675:2:The batch setup program cannot receive argument 3 [****] safely: cmd.exe would expand %NAME% in it "
+       L"even inside double quotes.\r\n\r\n"},
+      {L"p.exe /s \"a\\\"b\"", L"C:\\T",
+       L"675:2:The batch setup program cannot receive argument 2 [a\"b] safely: a double quote in it would end "
+       L"cmd.exe's quoting.\r\n\r\n"},
+      {L"p.exe /s", L"C:\\100%x",
+       L"675:2:The batch setup program cannot receive its path [C:\\100%x\\setup.cmd] safely: cmd.exe would "
+       L"expand %NAME% in it even inside double quotes.\r\n\r\n"},
+  };
+  for (const auto& row : rows) {
+    RecordingLog log;
+    SetupCommandLine plain, masked;
+    EXPECT_FALSE(BuildSetupCommandLines(log, package, row.command_line, row.directory, &plain, &masked));
+    ASSERT_EQ(4u, log.entries.size()) << row.command_line;
+    EXPECT_EQ(row.logged, log.Line(1));
+    EXPECT_EQ(L"673:2:Installation command line failed to build.\r\n\r\n", log.Line(2));
+    EXPECT_EQ(L"678:0:Installation Halted...ERROR CODE (0)\r\n\r\n", log.Line(3));
+  }
+}
 
 TEST(SetupCommandLineTest, PackageMapsAndTheStepLogsTheMaskedLine) {
   MemoryEntrySource source;

@@ -54,8 +54,8 @@ int Child(const char* dir, char letter) {
     WriteSessionHeader(log);
     for (int i = 0; i < kLinesPerSession; ++i, ++seq) {
       std::wstring payload(PayloadLength(seq), L'x');
-      log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"two", seq, L"%c:%d:%s\r\n", static_cast<wchar_t>(letter),
-                seq, payload);
+      const wchar_t who[] = {static_cast<wchar_t>(letter), L'\0'};
+      log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"two", seq, L"%s:%d:%s\r\n", who, seq, payload);
     }
     WriteSessionFooter(log, 1);
   }

@@ -124,8 +124,9 @@ std::string RefusalFor(Stage stage, const CPPkg& package) {
     case Stage::kExtracted:
       return "the configuration file cannot be placed";
     case Stage::kLaunching:
-      return "the setup command line cannot be built: no setup program, or longer than 2,047 characters "
-             "(the stub starts nothing rather than a cut line)";
+      return "the setup command line cannot be built: no setup program, longer than 2,047 characters "
+             "(the stub starts nothing rather than a cut line), or an argument a batch setup program "
+             "cannot receive literally (%, a double quote or a line end)";
     default:
       return "the install stops before the setup program";
   }
