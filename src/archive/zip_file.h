@@ -103,9 +103,10 @@ class ZIP_FileEntry {
   ZIP_FileEntry(const ZIP_FileEntry&) = delete;
   ZIP_FileEntry& operator=(const ZIP_FileEntry&) = delete;
 
-  // Header values; 16-bit fields are zero-extended. Values marked "local"
-  // come from the local header, which equals the central record for every
-  // accepted entry.
+  // Header values; 16-bit fields are zero-extended. The local header equals
+  // the central record for every accepted entry, except that one written
+  // before its data (flag bit 3) may hold zero CRC-32 and sizes: those come
+  // from the central record, which the data descriptor repeats.
   uint32_t GetVersionMadeBy() const { return version_made_by_; }
   uint32_t GetVersionNeeded() const { return version_needed_; }
   uint32_t GetFlags() const { return flags_; }
