@@ -69,7 +69,9 @@ TEST(EntryNameDecodingTest, FlagThenMatchingUnicodePathThenCodePage) {
     NameEncoding encoding = NameEncoding::kCodePage;
     ASSERT_EQ(row.decodes, DecodeEntryName(row.flags, row.stored, row.extra, row.code_page, &name, &encoding));
     EXPECT_EQ(row.encoding, encoding);
-    if (row.decodes) EXPECT_EQ(row.utf8, brx::platform::WideToUtf8(name));
+    if (row.decodes) {
+      EXPECT_EQ(row.utf8, brx::platform::WideToUtf8(name));
+    }
   }
 }
 
