@@ -4,6 +4,7 @@ import os
 import struct
 import sys
 import zipfile
+import zlib
 
 out = sys.argv[1]
 os.makedirs(out, exist_ok=True)
@@ -49,7 +50,64 @@ def signed(names):
     return bytes(data)
 
 
+class Stream(io.RawIOBase):
+    """An unseekable file: zipfile then writes data descriptors (flag bit 3)."""
+
+    def __init__(self, buf):
+        self.buf = buf
+
+    def writable(self):
+        return True
+
+    def write(self, b):
+        return self.buf.write(b)
+
+
+def streamed(names):
+    buf = io.BytesIO()
+    with zipfile.ZipFile(Stream(buf), "w", zipfile.ZIP_DEFLATED) as z:
+        for name in names:
+            z.writestr(name, (name * 40).encode())
+    return buf.getvalue()
+
+
+def unicode_path(stored, name):
+    """An entry whose Info-ZIP Unicode Path field names `name`."""
+    field = b"\x01" + struct.pack("<I", zlib.crc32(stored.encode())) + name.encode()
+    buf = io.BytesIO()
+    with zipfile.ZipFile(buf, "w") as z:
+        info = zipfile.ZipInfo(stored)
+        info.extra = struct.pack("<HH", 0x7075, len(field)) + field
+        z.writestr(info, b"renamed")
+        z.writestr("setup.exe", b"MZ")
+    return buf.getvalue()
+
+
+def overlapping(count):
+    """`count` central records for one local header and its data: the shape
+    of a decompression bomb of shared data."""
+    data = archive(zipfile.ZIP_STORED, ["a"])
+    end = data.rfind(b"PK\x05\x06")
+    directory = struct.unpack_from("<I", data, end + 16)[0]
+    records = data[directory:end] * count
+    tail = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, count, count, len(records), directory, 0)
+    return data[:directory] + records + tail
+
+
+def forged_comment():
+    """The archive comment holds a second end record, for an empty archive."""
+    data = archive(zipfile.ZIP_DEFLATED, ["setup.exe"])
+    position = len(data)
+    forged = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0, 0, 0, position, 0)
+    return data[:-2] + struct.pack("<H", len(forged)) + forged
+
+
 seeds = {
+    "streamed.bin": streamed(["zt_data.xml", "sub/setup.exe"]),
+    "utf8-name.bin": archive(zipfile.ZIP_DEFLATED, ["r\u00e9sum\u00e9.txt", "\u8868/\u8868.xml"]),
+    "unicode-path.bin": unicode_path("other.exe", "setup.exe"),
+    "overlapping.bin": overlapping(30),
+    "forged-comment.bin": forged_comment(),
     "signed.bin": signed(["pkg.xml", "setup.exe"]),
     "stored.bin": archive(zipfile.ZIP_STORED, ["a.txt", "sub/", "sub/b.txt"]),
     "deflated.bin": archive(zipfile.ZIP_DEFLATED, ["zt_data.xml", "setup.exe"], b"comment"),

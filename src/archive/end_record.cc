@@ -7,6 +7,29 @@
 
 namespace brxzip {
 
+namespace {
+
+const uint32_t kEndRecordSize = 22;
+
+bool IsSignature(const unsigned char* p) { return p[0] == 0x50 && p[1] == 0x4B && p[2] == 0x05 && p[3] == 0x06; }
+
+uint32_t Le16(const unsigned char* p) { return p[0] | (static_cast<uint32_t>(p[1]) << 8); }
+uint32_t Le32(const unsigned char* p) { return Le16(p) | (Le16(p + 2) << 16); }
+
+// An end record at `record` (file position `position`) that the reader would
+// accept on its own: one disk, its directory ending right before it, and a
+// comment that reaches past `inner` without running past the file's end.
+bool SoundRecordCovering(const unsigned char* record, uint64_t position, uint64_t inner, uint64_t file_size) {
+  uint32_t records_here = Le16(record + 8);
+  uint32_t total = Le16(record + 10);
+  uint64_t directory_end = static_cast<uint64_t>(Le32(record + 16)) + Le32(record + 12);
+  uint64_t record_end = position + kEndRecordSize + Le16(record + 20);
+  return Le16(record + 4) == 0 && Le16(record + 6) == 0 && records_here == total && directory_end == position &&
+         record_end > inner && record_end <= file_size;
+}
+
+}  // namespace
+
 EndRecordSearch LocateEndRecord(brx::platform::File* file, uint64_t file_size,
                                 uint64_t* position) {
   const uint32_t kMaxWindow = 65535;
@@ -23,14 +46,23 @@ EndRecordSearch LocateEndRecord(brx::platform::File* file, uint64_t file_size,
     return EndRecordSearch::kNotFound;
   }
   // Highest position first: the last occurrence wins.
-  for (uint32_t i = window - 4; ; --i) {
-    if (buffer[i] == 0x50 && buffer[i + 1] == 0x4B && buffer[i + 2] == 0x05 && buffer[i + 3] == 0x06) {
-      *position = start + i;
-      return *position != 0 ? EndRecordSearch::kFound : EndRecordSearch::kNotFound;
-    }
-    if (i == 0) break;
+  uint32_t found = window - 4;
+  for (; !IsSignature(buffer.get() + found); --found) {
+    if (found == 0) return EndRecordSearch::kNotFound;
   }
-  return EndRecordSearch::kNotFound;
+  *position = start + found;
+  if (*position == 0) return EndRecordSearch::kNotFound;
+  // An archive comment may hold a forged end record: readers that take the
+  // last signature see the forgery's directory, others the real one, and the
+  // package checked with one tool is not the one installed. A sound record
+  // whose comment covers the one found makes the archive ambiguous.
+  for (uint32_t earlier = found; earlier-- > 0;) {
+    if (window - earlier < kEndRecordSize || !IsSignature(buffer.get() + earlier)) continue;
+    if (SoundRecordCovering(buffer.get() + earlier, start + earlier, *position, file_size)) {
+      return EndRecordSearch::kInsideComment;
+    }
+  }
+  return EndRecordSearch::kFound;
 }
 
 }  // namespace brxzip

@@ -12,7 +12,14 @@ class File;
 
 namespace brxzip {
 
-enum class EndRecordSearch { kFound, kNotFound, kCannotStart };
+enum class EndRecordSearch {
+  kFound,
+  kNotFound,
+  kCannotStart,
+  // The last signature lies inside the comment of an earlier, sound end
+  // record: which of the two is the archive's is a matter of the reader.
+  kInsideComment,
+};
 
 // Searches the last min(file_size, 65,535) bytes (the largest comment an end
 // record can carry) for the last occurrence of the record's signature. Trailing

@@ -108,8 +108,13 @@ const char* DescribeEntryRefusal(EntryRefusal reason) {
 }
 
 EntryRefusal CheckEntryName(const char* name) {
-  if (!name || !*name) return EntryRefusal::kUnsafeName;
-  std::wstring wide = brx::platform::AnsiToWide(std::string(name));
+  if (!name) return EntryRefusal::kUnsafeName;
+  return CheckEntryName(brx::platform::AnsiToWide(std::string(name)).c_str());
+}
+
+EntryRefusal CheckEntryName(const wchar_t* name) {
+  if (!name) return EntryRefusal::kUnsafeName;
+  std::wstring wide(name);
   if (wide.empty() || IsSeparator(wide[0])) return EntryRefusal::kUnsafeName;
   // A colon names a drive ("C:x"), an NTFS stream ("a:s") or a device ("CON:").
   if (wide.find(L':') != std::wstring::npos) return EntryRefusal::kUnsafeName;
@@ -130,13 +135,18 @@ EntryRefusal CheckEntry(const ZIP_FileEntry& entry) {
   if (((attributes >> 16) & kUnixTypeMask) == kUnixSymlink) return EntryRefusal::kLink;
   if (attributes & kReparsePoint) return EntryRefusal::kLink;
   if (entry.GetFlags() & kEncryptionFlags) return EntryRefusal::kEncrypted;
-  return CheckEntryName(entry.GetName());
+  return CheckEntryName(entry.GetTargetName());
 }
 
 EntryRefusal EntryNameSet::Add(const char* name) {
   if (!name) return EntryRefusal::kNone;
+  return Add(brx::platform::AnsiToWide(std::string(name)).c_str());
+}
+
+EntryRefusal EntryNameSet::Add(const wchar_t* name) {
+  if (!name) return EntryRefusal::kNone;
   std::wstring key;
-  for (const std::wstring& component : Components(brx::platform::AnsiToWide(std::string(name)))) {
+  for (const std::wstring& component : Components(name)) {
     if (component.empty() || component == L".") continue;
     key += brx::platform::UpperCaseForNames(component);
     key.push_back(L'/');
@@ -150,11 +160,11 @@ std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     const ZIP_FileEntry* entry = archive.GetEntryAt(i);
     EntryRefusal reason = CheckEntry(*entry);
-    EntryRefusal duplicate = names.Add(entry->GetName());
+    EntryRefusal duplicate = names.Add(entry->GetTargetName());
     if (reason == EntryRefusal::kNone) reason = duplicate;
     if (reason == EntryRefusal::kNone) continue;
-    const char* name = entry->GetName();
-    refused.push_back({i, name ? name : "", reason});
+    const wchar_t* name = entry->GetTargetName();
+    refused.push_back({i, name ? name : L"", reason});
   }
   return refused;
 }

@@ -51,7 +51,10 @@ enum class EntryRefusal {
 const char* DescribeEntryRefusal(EntryRefusal reason);
 
 // The rules that look at one name alone (kUnsafeName, kDeviceName,
-// kAliasedName). A directory entry's trailing separator is allowed.
+// kAliasedName), on the decoded name that would be written. A directory
+// entry's trailing separator is allowed. The narrow form takes text in the
+// ANSI code page.
+EntryRefusal CheckEntryName(const wchar_t* name);
 EntryRefusal CheckEntryName(const char* name);
 
 // The rules that look at one entry alone: its name, link attributes and
@@ -62,7 +65,8 @@ EntryRefusal CheckEntry(const ZIP_FileEntry& entry);
 class EntryNameSet {
  public:
   // kDuplicateName when an equal name was added before; kNone otherwise.
-  EntryRefusal Add(const char* name);
+  EntryRefusal Add(const wchar_t* name);
+  EntryRefusal Add(const char* name);  // in the ANSI code page
 
  private:
   std::set<std::wstring> keys_;
@@ -70,7 +74,7 @@ class EntryNameSet {
 
 struct RefusedEntry {
   uint64_t index;       // zero-based position in the archive
-  std::string name;     // the entry's narrow name as stored (empty when none)
+  std::wstring name;    // the entry's decoded name (empty when none)
   EntryRefusal reason;  // never kNone
 };
 

@@ -7,7 +7,6 @@
 #include "archive/directory_path.h"
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
-#include "platform/codepage.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/path_info.h"
@@ -19,13 +18,13 @@ namespace {
 const size_t kMaxTargetPath = 260;
 const uint32_t kCopyChunk = 16384;
 
-std::wstring TargetPath(const wchar_t* destination, const char* name) {
+std::wstring TargetPath(const wchar_t* destination, const wchar_t* name) {
   std::wstring path;
   if (destination) {
     path.assign(destination);
     path.push_back(L'\\');
   }
-  path += brx::platform::AnsiToWide(std::string(name));
+  path += name;
   return path;
 }
 
@@ -111,7 +110,7 @@ ZIP_Result ZIP_File::ExtractAll(const wchar_t* destination, ExtractProgressCallb
   targets.reserve(entries_.size());
   std::set<std::wstring> clean_levels;
   for (const auto& entry : entries_) {
-    targets.push_back(TargetPath(destination, entry->GetName()));
+    targets.push_back(TargetPath(destination, entry->GetTargetName()));
     if (targets.back().size() > kMaxTargetPath) return ZIP_ERR_CREATE;
     if (destination && PassesThroughLink(destination, targets.back(), &clean_levels)) return ZIP_ERR_CREATE;
   }

@@ -1,6 +1,8 @@
 #include "archive/zip_file.h"
 
+#include <algorithm>
 #include <new>
+#include <utility>
 
 #include "archive/certificate_table.h"
 #include "archive/end_record.h"
@@ -15,6 +17,8 @@ namespace {
 const uint32_t kEndSignature = 0x06054b50;
 const uint32_t kCentralSignature = 0x02014b50;
 const uint32_t kLocalSignature = 0x04034b50;
+const uint32_t kDescriptorSignature = 0x08074b50;
+const uint32_t kDataDescriptorFlag = 0x0008;
 const uint32_t kLocalHeaderSize = 30;
 const uint32_t kEndRecordSize = 22;
 // The signer aligns the certificate table to eight bytes with zeros.
@@ -29,15 +33,25 @@ void StoreText(const std::string& bytes, std::string* text, bool* present) {
   text->assign(bytes.c_str());
 }
 
-bool EqualIgnoringCase(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    unsigned char ca = static_cast<unsigned char>(*a);
-    unsigned char cb = static_cast<unsigned char>(*b);
-    if (ca >= 'A' && ca <= 'Z') ca = static_cast<unsigned char>(ca - 'A' + 'a');
-    if (cb >= 'A' && cb <= 'Z') cb = static_cast<unsigned char>(cb - 'A' + 'a');
-    if (ca != cb) return false;
-    if (ca == 0) return true;
+// A local header value agrees when it equals the central one, or is zero in a
+// header written before the data (the data descriptor carries the value).
+bool AgreesWithCentral(uint32_t local, uint32_t central, bool descriptor) {
+  return local == central || (descriptor && local == 0);
+}
+
+// The length of the data descriptor at `position` (12 bytes, or 16 with its
+// optional signature) when it repeats the central CRC and sizes; 0 when it
+// does not, for a reader that trusts the descriptor would read other data.
+uint32_t DescriptorLength(HeaderReader* reader, uint64_t position, uint32_t crc, uint32_t compressed,
+                          uint32_t uncompressed) {
+  reader->Seek(position);
+  uint32_t words[4];
+  for (uint32_t& w : words) w = reader->ReadU32();
+  if (words[0] == kDescriptorSignature && words[1] == crc && words[2] == compressed && words[3] == uncompressed) {
+    return 16;
   }
+  if (words[0] == crc && words[1] == compressed && words[2] == uncompressed) return 12;
+  return 0;
 }
 
 }  // namespace
@@ -96,9 +110,11 @@ ZIP_Result ZIP_File::ReadDirectory() {
   uint64_t end_position = 0;
   EndRecordSearch search = LocateEndRecord(file_.get(), end, &end_position);
   if (search == EndRecordSearch::kCannotStart) return ZIP_ERR_SEEK;
+  if (search == EndRecordSearch::kInsideComment) return ZIP_ERR_FORMAT;
 
   ZIP_Result status = ZIP_ERR_FAILED;
   uint32_t total = 0;
+  uint32_t directory_size = 0;
   HeaderReader central(file_.get(), end, kCentralWindow);
   if (search == EndRecordSearch::kFound) {
     central.Seek(end_position);
@@ -109,7 +125,7 @@ ZIP_Result ZIP_File::ReadDirectory() {
       uint32_t directory_disk = central.ReadU16();
       uint32_t disk_records = central.ReadU16();
       total = central.ReadU16();
-      central.ReadU32();  // directory size: the records are counted instead
+      directory_size = central.ReadU32();
       central_directory_offset_ = central.ReadU32();
       uint32_t comment_length = central.ReadU16();
       if (comment_length != 0) {
@@ -132,12 +148,24 @@ ZIP_Result ZIP_File::ReadDirectory() {
       }
     }
   }
-  if (central_directory_offset_ == 0) return status;
+  if (central_directory_offset_ == 0) {
+    // Nothing to read, and nothing to disagree about, only when the record
+    // promises no entries.
+    return status == ZIP_OK && (total != 0 || directory_size != 0) ? ZIP_ERR_FORMAT : status;
+  }
+  // The directory ends where the end record begins: tools that find it by
+  // its size (and shift every offset by the difference) and tools that take
+  // its offset then read the same records.
+  uint64_t directory_end = static_cast<uint64_t>(central_directory_offset_) + directory_size;
+  if (directory_end != end_position) return ZIP_ERR_FORMAT;
 
   HeaderReader local(file_.get(), end, kLocalWindow);
   entries_.reserve(total);
+  // Every entry's bytes, from its local header to the end of its data.
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  spans.reserve(total);
   central.Seek(central_directory_offset_);
-  std::string central_name, local_name;
+  std::string central_name, central_extra, local_name, local_extra;
   for (uint32_t i = 0; i < total; ++i) {
     if (central.ReadU32() != kCentralSignature) return ZIP_ERR_FORMAT;
     uint32_t made_by = central.ReadU16();
@@ -157,8 +185,11 @@ ZIP_Result ZIP_File::ReadDirectory() {
     uint32_t external = central.ReadU32();
     uint32_t local_offset = central.ReadU32();
     central.ReadBytes(name_length, &central_name);
-    central.Skip(extra_length);
+    central.ReadBytes(extra_length, &central_extra);
     central.Skip(comment_length);
+    // A record reaching past the directory's size is one other tools do not
+    // see (or see cut).
+    if (central.position() > directory_end) return ZIP_ERR_FORMAT;
 
     std::unique_ptr<ZIP_FileEntry> entry(new (std::nothrow) ZIP_FileEntry);
     if (!entry) return ZIP_ERR_NO_MEMORY;
@@ -169,15 +200,19 @@ ZIP_Result ZIP_File::ReadDirectory() {
     entry->method_ = local.ReadU16();
     entry->dos_time_ = local.ReadU16();
     entry->dos_date_ = local.ReadU16();
-    entry->crc32_ = local.ReadU32();
-    entry->compressed_size_ = local.ReadU32();
-    entry->uncompressed_size_ = local.ReadU32();
+    uint32_t local_crc = local.ReadU32();
+    uint32_t local_compressed = local.ReadU32();
+    uint32_t local_uncompressed = local.ReadU32();
     uint32_t local_name_length = local.ReadU16();
     uint32_t local_extra_length = local.ReadU16();
     local.ReadBytes(local_name_length, &local_name);
+    local.ReadBytes(local_extra_length, &local_extra);
     StoreText(local_name, &entry->name_, &entry->has_name_);
 
     entry->version_made_by_ = made_by;
+    entry->crc32_ = crc;
+    entry->compressed_size_ = compressed;
+    entry->uncompressed_size_ = uncompressed;
     entry->disk_number_start_ = disk_start;
     entry->internal_attributes_ = internal;
     entry->external_attributes_ = external;
@@ -187,27 +222,69 @@ ZIP_Result ZIP_File::ReadDirectory() {
     entry->file_ = file_.get();
 
     // A local header that disagrees with its central record means the archive
-    // was altered or written with a data descriptor: trust neither.
+    // was altered: a reader that streams local headers would see another
+    // archive. Only a header written before its data's CRC and sizes were
+    // known (flag bit 3) may leave them zero.
+    bool descriptor = (flags & kDataDescriptorFlag) != 0;
     if (entry->version_needed_ != needed || entry->flags_ != flags || entry->method_ != method ||
-        entry->dos_time_ != time || entry->dos_date_ != date || entry->crc32_ != crc ||
-        entry->compressed_size_ != compressed || entry->uncompressed_size_ != uncompressed ||
-        entry->name_ != central_name.c_str()) {
+        entry->dos_time_ != time || entry->dos_date_ != date || local_name != central_name ||
+        !AgreesWithCentral(local_crc, crc, descriptor) ||
+        !AgreesWithCentral(local_compressed, compressed, descriptor) ||
+        !AgreesWithCentral(local_uncompressed, uncompressed, descriptor)) {
       return ZIP_ERR_FORMAT;
+    }
+    if (!DecodeEntryName(flags, central_name, central_extra, name_code_page_, &entry->target_name_,
+                         &entry->name_encoding_)) {
+      return ZIP_ERR_FORMAT;
+    }
+    // A Unicode Path field in the local header that names another file than
+    // the central one: unzip and a streaming reader would write different files.
+    if (!(flags & kUtf8NameFlag) && HasUnicodePathField(local_extra)) {
+      std::wstring local_target;
+      NameEncoding local_encoding = NameEncoding::kCodePage;
+      if (!DecodeEntryName(flags, local_name, local_extra, name_code_page_, &local_target, &local_encoding)) {
+        return ZIP_ERR_FORMAT;
+      }
+      if (local_encoding == NameEncoding::kUnicodePathField &&
+          (entry->name_encoding_ != local_encoding || local_target != entry->target_name_)) {
+        return ZIP_ERR_FORMAT;
+      }
+    }
+
+    uint64_t data_end = entry->data_offset_ + compressed;
+    if (descriptor) {
+      uint32_t length = DescriptorLength(&local, data_end, crc, compressed, uncompressed);
+      if (length == 0) return ZIP_ERR_FORMAT;
+      data_end += length;
     }
     // Data running into the certificate table would be read from bytes the
     // signature does not cover.
     if (table == CertificateTable::kPresent && entry->data_offset_ + compressed > end) return ZIP_ERR_FORMAT;
+    // Every entry lies before the directory.
+    if (data_end > central_directory_offset_) return ZIP_ERR_FORMAT;
+    spans.emplace_back(local_offset, data_end);
     entries_.push_back(std::move(entry));
+  }
+  // The records must fill the directory exactly: a count below what its size
+  // holds hides records that other tools list.
+  if (central.position() != directory_end) return ZIP_ERR_FORMAT;
+  // Entries sharing bytes are a decompression bomb (hundreds of names for one
+  // large stream pass any size check of the archive) or one entry's data
+  // posing as another's header. Sorted by start, each must begin at or after
+  // the end of the one before.
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i) {
+    if (spans[i].first < spans[i - 1].second) return ZIP_ERR_FORMAT;
   }
   return status;
 }
 
 ZIP_FileEntry* ZIP_File::FindEntry(const wchar_t* name) const {
   if (!name) return nullptr;
-  std::string wanted = brx::platform::WideToAnsi(std::wstring(name));
+  std::wstring wanted = brx::platform::UpperCaseForNames(name);
   for (const auto& entry : entries_) {
-    const char* entry_name = entry->GetName();
-    if (entry_name && EqualIgnoringCase(entry_name, wanted.c_str())) return entry.get();
+    const wchar_t* entry_name = entry->GetTargetName();
+    if (entry_name && brx::platform::UpperCaseForNames(entry_name) == wanted) return entry.get();
   }
   return nullptr;
 }

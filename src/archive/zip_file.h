@@ -9,9 +9,17 @@
 // base offset is ever added.
 //
 // Supported: single-disk archives, methods 0 (stored) and 8 (deflated), no
-// ZIP64, no encryption. Every local header must agree with its central record,
-// otherwise the whole archive is rejected (this also rejects entries written
-// with a trailing data descriptor).
+// ZIP64, no encryption. The archive is read as other ZIP tools read it, and
+// anything two tools could read differently rejects the whole archive: a
+// local header that disagrees with its central record (one written with a
+// data descriptor, flag bit 3, may leave its CRC and sizes zero, and the
+// descriptor after the data must then agree), central records that do not
+// exactly fill the directory the end record describes, an end record found
+// inside another one's comment, names that claim UTF-8 and are not, and
+// entries whose bytes overlap each other or the directory.
+//
+// Entry names are decoded as archive/entry_name_decoding.h says; every name
+// check and lookup works on that decoded name, the one written to disk.
 //
 // All entries share the archive's one file handle. Every data chunk is read
 // after an absolute seek, so reads of different entries may be interleaved.
@@ -26,6 +34,8 @@
 #include <vector>
 
 #include <zlib.h>
+
+#include "archive/entry_name_decoding.h"
 
 namespace brx {
 namespace platform {
@@ -93,9 +103,10 @@ class ZIP_FileEntry {
   ZIP_FileEntry(const ZIP_FileEntry&) = delete;
   ZIP_FileEntry& operator=(const ZIP_FileEntry&) = delete;
 
-  // Header values; 16-bit fields are zero-extended. Values marked "local"
-  // come from the local header, which equals the central record for every
-  // accepted entry.
+  // Header values; 16-bit fields are zero-extended. The local header equals
+  // the central record for every accepted entry, except that one written
+  // before its data (flag bit 3) may hold zero CRC-32 and sizes: those come
+  // from the central record, which the data descriptor repeats.
   uint32_t GetVersionMadeBy() const { return version_made_by_; }
   uint32_t GetVersionNeeded() const { return version_needed_; }
   uint32_t GetFlags() const { return flags_; }
@@ -110,9 +121,13 @@ class ZIP_FileEntry {
   uint32_t GetExternalAttributes() const { return external_attributes_; }
   uint32_t GetLocalHeaderOffset() const { return local_header_offset_; }
   uint64_t GetDataOffset() const { return data_offset_; }
-  // Narrow name in the ANSI code page, up to its first zero byte; null when the
-  // entry has no name.
+  // The name as stored in the headers, up to its first zero byte; null when
+  // the entry has no name. Its bytes mean nothing without GetNameEncoding.
   const char* GetName() const { return has_name_ ? name_.c_str() : nullptr; }
+  // The decoded name: what extraction writes and what FindEntry compares;
+  // null when the entry has no name.
+  const wchar_t* GetTargetName() const { return has_name_ ? target_name_.c_str() : nullptr; }
+  NameEncoding GetNameEncoding() const { return name_encoding_; }
 
   // Sequential read: BeginRead, any number of ReadChunk, then EndRead exactly
   // once whenever BeginRead succeeded. EndRead verifies the CRC-32 only when
@@ -155,6 +170,8 @@ class ZIP_FileEntry {
   uint32_t external_attributes_ = 0;
   uint32_t local_header_offset_ = 0;
   std::string name_;
+  std::wstring target_name_;
+  NameEncoding name_encoding_ = NameEncoding::kCodePage;
   bool has_name_ = false;
   brx::platform::File* file_ = nullptr;  // the archive's handle; never closed here
   uint64_t data_offset_ = 0;
@@ -179,8 +196,14 @@ class ZIP_File {
   // Destroys all entries and closes the file; safe to repeat.
   void CloseArchive();
 
-  // First entry whose name equals `name` converted to the ANSI code page,
-  // ignoring letter case; null when there is none.
+  // The code page of names that are neither flagged UTF-8 nor carry a
+  // Unicode Path field, for the next OpenArchive; 0 (the default) is this
+  // system's ANSI code page, what the stub uses. Tools set the code page of
+  // the server a package is meant for.
+  void SetNameCodePage(uint32_t code_page) { name_code_page_ = code_page; }
+
+  // First entry whose decoded name equals `name` ignoring letter case as the
+  // file system does; null when there is none.
   ZIP_FileEntry* FindEntry(const wchar_t* name) const;
   uint64_t GetEntryCount() const { return entries_.size(); }
   // Null when index is not below the count.
@@ -215,6 +238,7 @@ class ZIP_File {
   bool has_comment_ = false;
   std::unique_ptr<brx::platform::File> file_;
   uint32_t central_directory_offset_ = 0;
+  uint32_t name_code_page_ = 0;
 };
 
 }  // namespace brxzip

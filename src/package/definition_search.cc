@@ -9,7 +9,7 @@ std::vector<DefinitionCandidate> ListDefinitionCandidates(const brxzip::ZIP_File
   CBrxXMLReader reader;
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
-    const char* name = entry ? entry->GetName() : nullptr;
+    const wchar_t* name = entry ? entry->GetTargetName() : nullptr;
     if (!name || !HasXmlExtension(name)) continue;
     DefinitionCandidate candidate;
     candidate.name = name;

@@ -16,7 +16,7 @@ class ZIP_FileEntry;
 namespace brx {
 
 // True when the last path component's extension is ".xml", any case.
-bool HasXmlExtension(const char* name);
+bool HasXmlExtension(const wchar_t* name);
 // Reads the whole entry into `reader`; true when it is well-formed XML.
 bool LoadXmlEntry(brxzip::ZIP_FileEntry* entry, CBrxXMLReader* reader);
 // True when the document element is brx_package with version "2.0.1.0" or
@@ -25,7 +25,7 @@ bool IsKnownDefinition(const CBrxXMLReader& reader);
 
 // An ".xml" entry as the search found it.
 struct DefinitionCandidate {
-  std::string name;      // archive name, ANSI code page
+  std::wstring name;     // the entry's decoded name
   bool parsed = false;   // read and well-formed
   std::wstring element;  // document element
   std::wstring version;  // its version attribute

@@ -3,7 +3,7 @@
 // opened on the package's file for each operation. Reads never depend on an
 // archive's state (every data chunk is read after an absolute seek), so a
 // shared archive is not disturbed.
-#include <string.h>
+#include <wchar.h>
 
 #include <new>
 
@@ -11,7 +11,6 @@
 #include "package/definition_search.h"
 #include "package/ppkg.h"
 #include "package/zip_entry_source.h"
-#include "platform/codepage.h"
 
 namespace brx {
 
@@ -27,17 +26,17 @@ bool ZipEntrySource::ReadEntry(const wchar_t* name, void* destination, uint64_t 
   return entry && entry->ReadToMemory(destination, size) == brxzip::ZIP_OK;
 }
 
-bool HasXmlExtension(const char* name) {
-  const char* component = name;
-  for (const char* p = name; *p; ++p) {
-    if (*p == '/' || *p == '\\') component = p + 1;
+bool HasXmlExtension(const wchar_t* name) {
+  const wchar_t* component = name;
+  for (const wchar_t* p = name; *p; ++p) {
+    if (*p == L'/' || *p == L'\\') component = p + 1;
   }
-  const char* dot = strrchr(component, '.');
-  if (!dot || strlen(dot) != 4) return false;
+  const wchar_t* dot = wcsrchr(component, L'.');
+  if (!dot || wcslen(dot) != 4) return false;
   for (int i = 0; i < 4; ++i) {
-    char c = dot[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != ".xml"[i]) return false;
+    wchar_t c = dot[i];
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    if (c != L".xml"[i]) return false;
   }
   return true;
 }
@@ -90,12 +89,11 @@ bool CPPkg::FindDefinitionEntry(const brxzip::ZIP_File& archive, PackagePath* ou
   CBrxXMLReader reader;
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
-    const char* name = entry ? entry->GetName() : nullptr;
+    const wchar_t* name = entry ? entry->GetTargetName() : nullptr;
     if (!name || !brx::HasXmlExtension(name)) continue;
     if (!brx::LoadXmlEntry(entry, &reader) || !brx::IsKnownDefinition(reader)) continue;
     // A name too long to hand back could not be loaded by name either.
-    std::wstring wide = brx::platform::AnsiToWide(name, strlen(name));
-    if (!outName->Assign(wide.c_str(), wide.size())) continue;
+    if (!outName->Assign(name, wcslen(name))) continue;
     return true;
   }
   return false;

@@ -8,6 +8,8 @@
 #ifndef BRX_PLATFORM_CODEPAGE_H_
 #define BRX_PLATFORM_CODEPAGE_H_
 
+#include <stdint.h>
+
 #include <string>
 
 namespace brx {
@@ -15,6 +17,15 @@ namespace platform {
 
 std::string WideToAnsi(const wchar_t* text, size_t length);
 std::wstring AnsiToWide(const char* text, size_t length);
+
+// Narrow text in the given Windows code page (1252, 932, ...), as a server
+// whose ANSI code page that is reads it; 0 is this system's ANSI code page
+// (AnsiToWide). Windows converts with MultiByteToWideChar; the native build
+// with iconv, a byte the code page leaves undefined becoming U+FFFD (in 1252
+// its five unassigned bytes map to the C1 controls, as on Windows).
+std::wstring CodePageToWide(uint32_t code_page, const char* text, size_t length);
+// True when CodePageToWide can convert from `code_page` here.
+bool IsKnownCodePage(uint32_t code_page);
 
 // Upper case as the file system compares names (NTFS ignores case through its
 // upcase table). Windows maps with the invariant locale; the native build

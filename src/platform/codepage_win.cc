@@ -16,14 +16,18 @@ std::string WideToAnsi(const wchar_t* text, size_t length) {
   return out;
 }
 
-std::wstring AnsiToWide(const char* text, size_t length) {
+std::wstring AnsiToWide(const char* text, size_t length) { return CodePageToWide(CP_ACP, text, length); }
+
+std::wstring CodePageToWide(uint32_t code_page, const char* text, size_t length) {
   if (length == 0 || length > INT_MAX) return std::wstring();
-  int n = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
+  int n = MultiByteToWideChar(code_page, 0, text, static_cast<int>(length), nullptr, 0);
   if (n <= 0) return std::wstring();
   std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), &out[0], n);
+  MultiByteToWideChar(code_page, 0, text, static_cast<int>(length), &out[0], n);
   return out;
 }
+
+bool IsKnownCodePage(uint32_t code_page) { return code_page == CP_ACP || IsValidCodePage(code_page); }
 
 std::wstring UpperCaseForNames(const std::wstring& text) {
   if (text.empty() || text.size() > INT_MAX) return text;

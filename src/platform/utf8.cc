@@ -36,5 +36,31 @@ std::string WideToUtf8(const std::wstring& text) {
   return out;
 }
 
+bool Utf8ToWide(const char* text, size_t length, std::wstring* out) {
+  out->clear();
+  out->reserve(length);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  for (size_t i = 0; i < length;) {
+    uint32_t lead = p[i];
+    size_t follow = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 4;
+    if (follow == 4 || length - i <= follow) return false;
+    uint32_t cp = follow == 0 ? lead : lead & (0x3F >> follow);
+    for (size_t k = 1; k <= follow; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    static const uint32_t kSmallest[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kSmallest[follow] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    if (sizeof(wchar_t) == 2 && cp >= 0x10000) {
+      out->push_back(static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10)));
+      out->push_back(static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+    } else {
+      out->push_back(static_cast<wchar_t>(cp));
+    }
+    i += follow + 1;
+  }
+  return true;
+}
+
 }  // namespace platform
 }  // namespace brx

@@ -52,8 +52,8 @@ void FillList(HWND list, const brxzip::ZIP_File& archive) {
   for (uint64_t i = 0; i < count; ++i) {
     const brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
     if (!entry) continue;
-    const char* name = entry->GetName();
-    std::wstring wide_name = name ? platform::AnsiToWide(name, strlen(name)) : std::wstring();
+    const wchar_t* name = entry->GetTargetName();
+    std::wstring wide_name = name ? name : L"";
     LVITEMW item = {};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));

@@ -9,6 +9,7 @@
 
 #include "archive/zip_file.h"
 #include "brxpack/package_tool.h"
+#include "platform/utf8.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 #include "zip_builder.h"
@@ -133,6 +134,87 @@ TEST_F(ForeignPackageTest, InspectExitStatus) {
   EXPECT_EQ(2, status(""));
   EXPECT_EQ(2, status("--verbose brxsample.exe"));
   EXPECT_EQ(2, status("brxsample.exe other.exe"));
+}
+
+// Packages from other writers (data descriptors, UTF-8 names, a Unicode Path
+// field) open, and the reader names every entry as unzip does.
+TEST_F(ForeignPackageTest, OtherWritersOpenAndEveryNameReadsAsUnzipReadsIt) {
+  std::string tool = "'" + std::string(BRXPACK_PATH) + "'";
+  const char* const python_stream =
+      "import io, zipfile\n"
+      "class Stream(io.RawIOBase):\n"
+      "    def __init__(self, f): self.f = f\n"
+      "    def writable(self): return True\n"
+      "    def write(self, b): return self.f.write(b)\n"
+      "with open('payload.zip', 'wb') as f, zipfile.ZipFile(Stream(f), 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    z.write('src/package.xml', 'package.xml')\n"
+      "    z.write('src/bin/data.bin', 'bin/data.bin')\n"
+      "    z.writestr('r\u00e9sum\u00e9.txt', 'utf-8 flag')\n";
+  const char* const python_unicode_path =
+      "import struct, zipfile, zlib\n"
+      "field = b'\\x01' + struct.pack('<I', zlib.crc32(b'resume.txt')) + 'r\u00e9sum\u00e9.txt'.encode()\n"
+      "with zipfile.ZipFile('pkg.exe', 'a', zipfile.ZIP_DEFLATED) as z:\n"
+      "    z.write('src/package.xml', 'package.xml')\n"
+      "    z.write('src/bin/data.bin', 'bin/data.bin')\n"
+      "    info = zipfile.ZipInfo('resume.txt')\n"
+      "    info.extra = struct.pack('<HH', 0x7075, len(field)) + field\n"
+      "    z.writestr(info, 'unicode path')\n";
+  struct Row {
+    const char* what;
+    std::string command;
+  };
+  const Row rows[] = {
+      {"Info-ZIP to a pipe (data descriptors), adjusted",
+       "cd src && zip -q - package.xml bin/data.bin | cat > ../payload.zip && cd .. && cat stub.exe payload.zip > pkg.exe"
+       " && zip -q -A pkg.exe"},
+      {"Python to a stream (data descriptors, a UTF-8 name), adjusted",
+       "python3 -c \"" + std::string(python_stream) + "\" && cat stub.exe payload.zip > pkg.exe && zip -q -A pkg.exe"},
+      {"Python, a Unicode Path field", "cp stub.exe pkg.exe && python3 -c \"" + std::string(python_unicode_path) + "\""},
+      {"brxpack, a UTF-8 name",
+       tool + " build --stub stub.exe -o pkg.exe package.xml=src/package.xml bin/data.bin=src/bin/data.bin"
+              " 'r\u00e9sum\u00e9.txt=src/package.xml'"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(0, Shell("cd '" + dir_ + "' && rm -rf pkg.exe payload.zip out && " + row.command));
+    ExpectPackageContents(W("pkg.exe"), W("out"));
+    ZIP_File zip;
+    ASSERT_EQ(ZIP_OK, zip.OpenArchive(W("pkg.exe").c_str(), 1));
+    std::string ours;
+    for (uint64_t i = 0; i < zip.GetEntryCount(); ++i) ours += brx::platform::WideToUtf8(zip.GetEntryAt(i)->GetTargetName()) + "\n";
+    ASSERT_EQ(0, Shell("cd '" + dir_ + "' && LC_ALL=C.UTF-8 unzip -Z1 pkg.exe > names.txt"));
+    EXPECT_EQ(brxtest::FileBytes(W("names.txt")), ours);
+  }
+}
+
+// brxpack reads names that are not UTF-8 in the code page it is told, and
+// says that servers with another one write other names.
+TEST_F(ForeignPackageTest, BrxpackListDecodesInTheServersCodePage) {
+  std::string tool = "'" + std::string(BRXPACK_PATH) + "'";
+  brxtest::TestEntry flagged = {"\xE8\xA1\xA8.txt", "x", 0};  // U+8868 in UTF-8
+  flagged.flags = 0x0800;
+  brxtest::WriteFile(W("cp932.zip"), brxtest::BuildZip({{"\x95\x5C.txt", "x", 0}}).bytes);
+  brxtest::WriteFile(W("utf8.zip"), brxtest::BuildZip({flagged}).bytes);
+  struct Row {
+    std::string arguments;
+    int status;
+    const char* listed;  // in standard output
+    bool warns;
+  };
+  const Row rows[] = {
+      {"--codepage 932 list cp932.zip", 0, "\xE8\xA1\xA8.txt", true},
+      {"list cp932.zip", 0, "\xE2\x80\xA2\\.txt", true},  // U+2022 in 1252
+      {"list --codepage 932 utf8.zip", 0, "\xE8\xA1\xA8.txt", false},
+      {"list --codepage 77777 utf8.zip", 2, "", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arguments);
+    int status = Shell("cd '" + dir_ + "' && " + tool + " " + row.arguments + " > out.txt 2> err.txt");
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(row.status, WEXITSTATUS(status));
+    EXPECT_NE(std::string::npos, brxtest::FileBytes(W("out.txt")).find(row.listed));
+    EXPECT_EQ(row.warns, brxtest::FileBytes(W("err.txt")).find("is not stored as UTF-8") != std::string::npos);
+  }
 }
 
 }  // namespace

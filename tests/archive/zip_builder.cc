@@ -46,6 +46,26 @@ void Put32(std::string* bytes, size_t at, uint32_t value) {
   Put16(bytes, at + 2, value >> 16);
 }
 
+uint32_t Get32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (size_t i = 4; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+std::string ExtraField(uint32_t id, const std::string& data) {
+  std::string b;
+  Append16(&b, id);
+  Append16(&b, static_cast<uint32_t>(data.size()));
+  return b + data;
+}
+
+std::string UnicodePathField(const std::string& stored, const std::string& utf8) {
+  std::string data(1, '\x01');
+  Append32(&data, static_cast<uint32_t>(
+                      crc32(0, reinterpret_cast<const Bytef*>(stored.data()), static_cast<uInt>(stored.size()))));
+  return ExtraField(0x7075, data + utf8);
+}
+
 BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std::string& comment) {
   BuiltZip zip;
   std::string central;
@@ -55,27 +75,35 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
         crc32(0, reinterpret_cast<const Bytef*>(e.data.data()), static_cast<uInt>(e.data.size())));
     size_t local = zip.bytes.size();
     zip.local_offsets.push_back(local);
+    uint32_t flags = e.descriptor ? e.flags | 0x0008 : e.flags;
+    bool later = e.descriptor != 0;
     std::string& b = zip.bytes;
     Append32(&b, 0x04034b50);
     Append16(&b, 20);
-    Append16(&b, e.flags);
+    Append16(&b, flags);
     Append16(&b, e.method);
     Append16(&b, e.dos_time);
     Append16(&b, e.dos_date);
-    Append32(&b, crc);
-    Append32(&b, static_cast<uint32_t>(payload.size()));
-    Append32(&b, static_cast<uint32_t>(e.data.size()));
+    Append32(&b, later ? 0 : crc);
+    Append32(&b, later ? 0 : static_cast<uint32_t>(payload.size()));
+    Append32(&b, later ? 0 : static_cast<uint32_t>(e.data.size()));
     Append16(&b, static_cast<uint32_t>(e.name.size()));
-    Append16(&b, 4);
+    Append16(&b, static_cast<uint32_t>(e.local_extra.size()));
     b += e.name;
-    b += std::string("\xfe\xca\0\0", 4);  // an empty extra field, as jar writers add
+    b += e.local_extra;
     b += payload;
+    if (e.descriptor == 16) Append32(&b, 0x08074b50);
+    if (later) {
+      Append32(&b, crc);
+      Append32(&b, static_cast<uint32_t>(payload.size()));
+      Append32(&b, static_cast<uint32_t>(e.data.size()));
+    }
 
     std::string c;
     Append32(&c, 0x02014b50);
     Append16(&c, e.made_by);
     Append16(&c, 20);
-    Append16(&c, e.flags);
+    Append16(&c, flags);
     Append16(&c, e.method);
     Append16(&c, e.dos_time);
     Append16(&c, e.dos_date);
@@ -83,13 +111,14 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
     Append32(&c, static_cast<uint32_t>(payload.size()));
     Append32(&c, static_cast<uint32_t>(e.data.size()));
     Append16(&c, static_cast<uint32_t>(e.name.size()));
-    Append16(&c, 0);
+    Append16(&c, static_cast<uint32_t>(e.central_extra.size()));
     Append16(&c, 3);
     Append16(&c, 0);
     Append16(&c, 0);
     Append32(&c, e.external);
     Append32(&c, static_cast<uint32_t>(base + local));
     c += e.name;
+    c += e.central_extra;
     c += "abc";  // file comment
     zip.central_offsets.push_back(central.size());
     central += c;

@@ -18,7 +18,18 @@ struct TestEntry {
   uint32_t external = 0x20;
   uint32_t made_by = 20;
   uint32_t flags = 0;            // general-purpose flags, in both headers
+  // 12, or 16 with its signature: a data descriptor follows the data, flag
+  // bit 3 is set and the local header's CRC and sizes are zero.
+  uint32_t descriptor = 0;
+  std::string local_extra = std::string("\xfe\xca\0\0", 4);  // an empty field, as jar writers add
+  std::string central_extra;
 };
+
+// An extra field block: id, size, data.
+std::string ExtraField(uint32_t id, const std::string& data);
+// An Info-ZIP Unicode Path field (version 1) naming `utf8` for the header
+// name `stored`.
+std::string UnicodePathField(const std::string& stored, const std::string& utf8);
 
 struct BuiltZip {
   std::string bytes;
@@ -34,6 +45,7 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base = 0,
 
 void Put16(std::string* bytes, size_t at, uint32_t value);
 void Put32(std::string* bytes, size_t at, uint32_t value);
+uint32_t Get32(const std::string& bytes, size_t at);
 
 }  // namespace brxtest
 

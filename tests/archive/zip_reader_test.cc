@@ -257,5 +257,126 @@ TEST_F(ZipReaderTest, EmptyEntryReadsWithZeroLength) {
   EXPECT_EQ(ZIP_OK, zip_.GetEntryAt(1)->ReadToMemory(nullptr, 0));
 }
 
+// Anything two ZIP readers could read differently, so that the package one
+// tool checked is not the one the stub installs, rejects the whole archive;
+// what common writers produce opens.
+TEST_F(ZipReaderTest, ArchivesOtherToolsWouldReadDifferentlyAreRefused) {
+  const std::vector<TestEntry> plain = {{"a.txt", Text(3000, 8), 0}, {"b.txt", Text(5000, 9)}, {"c.txt", "c", 0}};
+  auto with = [&](size_t index, void (*change)(TestEntry*)) {
+    std::vector<TestEntry> entries = plain;
+    change(&entries[index]);
+    return entries;
+  };
+  auto built = [](const std::vector<TestEntry>& entries, void (*damage)(BuiltZip*)) {
+    BuiltZip zip = BuildZip(entries);
+    if (damage) damage(&zip);
+    return zip.bytes;
+  };
+  struct Row {
+    const char* what;
+    std::vector<TestEntry> entries;
+    void (*damage)(BuiltZip*);
+    ZIP_Result expected;
+  };
+  const Row rows[] = {
+      {"as written", plain, nullptr, ZIP_OK},
+      {"data running into the next local header", plain,
+       [](BuiltZip* z) {
+         brxtest::Put32(&z->bytes, z->local_offsets[0] + 18, 3001);
+         brxtest::Put32(&z->bytes, z->central_offsets[0] + 20, 3001);
+       },
+       ZIP_ERR_FORMAT},
+      {"data running into the central directory", plain,
+       [](BuiltZip* z) {
+         brxtest::Put32(&z->bytes, z->local_offsets[2] + 18, 2);
+         brxtest::Put32(&z->bytes, z->central_offsets[2] + 20, 2);
+       },
+       ZIP_ERR_FORMAT},
+      {"a second central record for one local header", plain,
+       [](BuiltZip* z) {
+         std::string first = z->bytes.substr(z->central_offsets[0], z->central_offsets[1] - z->central_offsets[0]);
+         std::string end = z->bytes.substr(z->end_offset);
+         z->bytes.resize(z->end_offset);
+         z->bytes += first;
+         brxtest::Put16(&end, 8, 4);
+         brxtest::Put16(&end, 10, 4);
+         brxtest::Put32(&end, 12, static_cast<uint32_t>(z->bytes.size() - z->central_offsets[0]));
+         z->bytes += end;
+       },
+       ZIP_ERR_FORMAT},
+      {"directory size one record short", plain,
+       [](BuiltZip* z) {
+         brxtest::Put32(&z->bytes, z->end_offset + 12, static_cast<uint32_t>(z->central_offsets[2] - z->central_offsets[0]));
+       },
+       ZIP_ERR_FORMAT},
+      {"record count below the records", plain,
+       [](BuiltZip* z) {
+         brxtest::Put16(&z->bytes, z->end_offset + 8, 2);
+         brxtest::Put16(&z->bytes, z->end_offset + 10, 2);
+       },
+       ZIP_ERR_FORMAT},
+      {"record count above the records", plain,
+       [](BuiltZip* z) {
+         brxtest::Put16(&z->bytes, z->end_offset + 8, 4);
+         brxtest::Put16(&z->bytes, z->end_offset + 10, 4);
+       },
+       ZIP_ERR_FORMAT},
+      {"bytes between the directory and the end record", plain,
+       [](BuiltZip* z) { z->bytes.insert(z->end_offset, "gap!"); }, ZIP_ERR_FORMAT},
+      {"an end record inside the archive comment", plain,
+       [](BuiltZip* z) {
+         // A forged record for an empty archive, placed where the real one's comment is.
+         std::string forged(22, '\0');
+         brxtest::Put32(&forged, 0, 0x06054b50);
+         brxtest::Put32(&forged, 16, static_cast<uint32_t>(z->end_offset + 22));
+         brxtest::Put16(&z->bytes, z->end_offset + 20, 22);
+         z->bytes += forged;
+       },
+       ZIP_ERR_FORMAT},
+      {"a data descriptor with its signature", with(1, [](TestEntry* e) { e->descriptor = 16; }), nullptr, ZIP_OK},
+      {"a data descriptor without one", with(0, [](TestEntry* e) { e->descriptor = 12; }), nullptr, ZIP_OK},
+      {"a data descriptor with the local values filled in", with(1, [](TestEntry* e) { e->descriptor = 16; }),
+       [](BuiltZip* z) {
+         // Central CRC and sizes at 16, 20, 24; the local ones two bytes before.
+         for (size_t field : {16u, 20u, 24u}) {
+           brxtest::Put32(&z->bytes, z->local_offsets[1] + field - 2, brxtest::Get32(z->bytes, z->central_offsets[1] + field));
+         }
+       },
+       ZIP_OK},
+      {"a data descriptor whose CRC disagrees", with(1, [](TestEntry* e) { e->descriptor = 16; }),
+       [](BuiltZip* z) { z->bytes[z->local_offsets[2] - 12] ^= 0x01; }, ZIP_ERR_FORMAT},
+      {"a data descriptor missing", with(2, [](TestEntry* e) { e->descriptor = 12; }),
+       [](BuiltZip* z) {
+         std::string tail = z->bytes.substr(z->central_offsets[0]);
+         z->bytes.erase(z->central_offsets[0] - 12);
+         size_t shift = 12;
+         z->bytes += tail;
+         brxtest::Put32(&z->bytes, z->end_offset - shift + 16, static_cast<uint32_t>(z->central_offsets[0] - shift));
+       },
+       ZIP_ERR_FORMAT},
+      {"local sizes that disagree despite the descriptor flag", with(1, [](TestEntry* e) { e->descriptor = 16; }),
+       [](BuiltZip* z) { brxtest::Put32(&z->bytes, z->local_offsets[1] + 22, 7); }, ZIP_ERR_FORMAT},
+      {"a name flagged UTF-8 that is not", with(0, [](TestEntry* e) { e->name = "caf\xE9.txt"; e->flags = 0x0800; }),
+       nullptr, ZIP_ERR_FORMAT},
+      {"local and central Unicode Path fields naming different files",
+       with(1,
+            [](TestEntry* e) {
+              e->local_extra = brxtest::UnicodePathField(e->name, "setup.exe");
+              e->central_extra = brxtest::UnicodePathField(e->name, "readme.txt");
+            }),
+       nullptr, ZIP_ERR_FORMAT},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_EQ(row.expected, Open(built(row.entries, row.damage)));
+    if (row.expected != ZIP_OK) {
+      EXPECT_EQ(0u, zip_.GetEntryCount());
+      continue;
+    }
+    ASSERT_EQ(row.entries.size(), zip_.GetEntryCount());
+    for (size_t i = 0; i < row.entries.size(); ++i) EXPECT_EQ(row.entries[i].data, Read(zip_.GetEntryAt(i)));
+  }
+}
+
 }  // namespace
 }  // namespace brxzip

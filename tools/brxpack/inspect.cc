@@ -29,9 +29,7 @@ void Warn(InspectReport* report, const char* code, const std::string& text, bool
 
 std::string Quoted(const std::wstring& text) { return "\"" + brx::platform::WideToUtf8(text) + "\""; }
 
-std::wstring WideName(const char* name) {
-  return name ? brx::platform::AnsiToWide(name, strlen(name)) : std::wstring();
-}
+std::wstring WideName(const wchar_t* name) { return name ? name : L""; }
 
 // Only the named entries of an archive: the package loads without its
 // configuration file, to show what it holds when that file is what fails.
@@ -80,7 +78,7 @@ void InspectEntries(const brxzip::ZIP_File& archive, InspectReport* report) {
     brxzip::ZIP_FileEntry* entry = archive.GetEntryAt(i);
     if (!entry) continue;
     InspectedEntry e;
-    e.name = WideName(entry->GetName());
+    e.name = WideName(entry->GetTargetName());
     e.size = entry->GetUncompressedSize();
     e.compressed = entry->GetCompressedSize();
     e.method = entry->GetMethod();
@@ -301,7 +299,7 @@ void ExplainNoDefinition(InspectReport* report) {
                      "The file is not a valid Package.\" (no entry " + Quoted(report->search.expected.get()) +
                      ", and no \".xml\" entry whose brx_package has version 2.0.1.0 or 2.0.2.0";
   for (const brx::DefinitionCandidate& c : report->candidates) {
-    text += "; " + Quoted(WideName(c.name.c_str())) + ": " +
+    text += "; " + Quoted(c.name) + ": " +
             (c.parsed ? "<" + brx::platform::WideToUtf8(c.element) + "> version " + Quoted(c.version) : std::string("not well-formed"));
   }
   Warn(report, "no_definition", text + ")", true);
@@ -317,7 +315,7 @@ int InspectReport::ExitStatus() const {
 }
 
 InspectReport InspectPackage(const std::wstring& package_path, const std::string& display_path,
-                             const std::vector<std::wstring>& stub_arguments) {
+                             const std::vector<std::wstring>& stub_arguments, uint32_t code_page) {
   InspectReport report;
   report.package = display_path;
   report.run.arguments = stub_arguments;
@@ -326,6 +324,7 @@ InspectReport InspectPackage(const std::wstring& package_path, const std::string
     if (file.Open(package_path.c_str(), brx::platform::FileMode::kReadShared)) report.stub = ReadStubVersion(&file);
   }
   brxzip::ZIP_File archive;
+  archive.SetNameCodePage(code_page);
   int opened = archive.OpenArchive(package_path.c_str(), 1);
   if (opened == brxzip::ZIP_OK) {
     report.signature = brxzip::CheckImageSignature(archive.file());
@@ -345,6 +344,9 @@ InspectReport InspectPackage(const std::wstring& package_path, const std::string
   }
   report.opened = true;
   InspectEntries(archive, &report);
+  for (const std::string& warning : CodePageNameWarnings(archive, code_page)) {
+    Warn(&report, "code_page_name", warning, false);
+  }
 
   CPPkg package;
   PackagePath entry;
@@ -356,7 +358,7 @@ InspectReport InspectPackage(const std::wstring& package_path, const std::string
     // fails the load: read it without that file to tell which.
     std::vector<std::wstring> tries = {report.search.expected.get()};
     for (const brx::DefinitionCandidate& c : report.candidates) {
-      if (c.qualifies) tries.push_back(WideName(c.name.c_str()));
+      if (c.qualifies) tries.push_back(c.name);
     }
     for (const std::wstring& name : tries) {
       OnlyNamedEntries source(&archive, {name, L"zt_data.xml"});

@@ -13,6 +13,7 @@
 
 #include "archive/image_signature.h"
 #include "brxpack/stub_version.h"
+#include "brxpack/package_tool.h"
 #include "package/definition_search.h"
 #include "stub/load_definition.h"
 
@@ -93,8 +94,9 @@ struct InspectReport {
   int ExitStatus() const;
 };
 
+// Names not stored as UTF-8 are read in `code_page`, the servers' ANSI code page.
 InspectReport InspectPackage(const std::wstring& package_path, const std::string& display_path,
-                             const std::vector<std::wstring>& stub_arguments);
+                             const std::vector<std::wstring>& stub_arguments, uint32_t code_page = kServerCodePage);
 
 std::string FormatInspectText(const InspectReport& report);
 std::string FormatInspectJson(const InspectReport& report);

@@ -110,7 +110,7 @@ std::string FormatInspectText(const InspectReport& r) {
     if (r.search.searched) {
       std::string seen;
       for (const brx::DefinitionCandidate& c : r.candidates) {
-        seen += (seen.empty() ? "" : "; ") + brx::platform::WideToUtf8(brx::platform::AnsiToWide(c.name)) + ": " +
+        seen += (seen.empty() ? "" : "; ") + brx::platform::WideToUtf8(c.name) + ": " +
                 (c.parsed ? "<" + brx::platform::WideToUtf8(c.element) + "> version \"" + brx::platform::WideToUtf8(c.version) + "\"" : "not well-formed") +
                 (c.qualifies ? " (qualifies)" : "");
       }
@@ -184,7 +184,7 @@ std::string FormatInspectJson(const InspectReport& r) {
   definition["stub_loads"] = r.loaded;
   json candidates = json::array();
   for (const brx::DefinitionCandidate& c : r.candidates) {
-    candidates.push_back({{"name", brx::platform::WideToUtf8(brx::platform::AnsiToWide(c.name))}, {"well_formed", c.parsed}, {"element", brx::platform::WideToUtf8(c.element)},
+    candidates.push_back({{"name", brx::platform::WideToUtf8(c.name)}, {"well_formed", c.parsed}, {"element", brx::platform::WideToUtf8(c.element)},
                           {"version", brx::platform::WideToUtf8(c.version)}, {"qualifies", c.qualifies}});
   }
   definition["search"] = r.search.searched ? candidates : json(nullptr);

@@ -15,7 +15,11 @@
 //   brxpack --help
 // Entry names the stub would refuse stop a build; list warns about them and
 // extract refuses the package, both with the entry's name and the reason.
+// --codepage N (any command): the ANSI code page of the servers the package
+// is for (default 1252), in which they read names not stored as UTF-8; list
+// and inspect warn about such names when they are not plain ASCII.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -53,7 +57,8 @@ const char kUsage[] =
     "       brxpack extract PACKAGE DIR\n"
     "       brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]\n"
     "       brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE\n"
-    "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n";
+    "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n"
+    "--codepage N: the servers' ANSI code page for names not stored as UTF-8 (default 1252)\n";
 
 // A wrong command line: usage on standard error, exit 2.
 int Usage() {
@@ -67,9 +72,12 @@ int Fail(const std::string& message) {
 }
 
 struct Input {
-  std::string name;
+  std::string name;  // as given
   std::string path;  // empty for a directory entry
 };
+
+// The name as the stub will decode and write it.
+std::wstring TargetName(const Input& in) { return Wide(in.name.c_str()); }
 
 std::string ArchiveName(std::string path) {
   for (char& c : path) {
@@ -92,7 +100,7 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes) {
   return size == 0 || (file.Read(bytes->data(), static_cast<uint32_t>(size), &read) && read == size);
 }
 
-int Build(int argc, char** argv) {
+int Build(int argc, char** argv, uint32_t code_page) {
   std::string stub, output, definition, comment, encipher;
   bool store = false, keep_order = false;
   std::vector<Input> inputs;
@@ -136,8 +144,9 @@ int Build(int argc, char** argv) {
   // here, fail on the packager's machine instead of the administrator's server.
   brxzip::EntryNameSet names;
   for (const Input& in : inputs) {
-    brxzip::EntryRefusal reason = brxzip::CheckEntryName(in.name.c_str());
-    if (reason == brxzip::EntryRefusal::kNone) reason = names.Add(in.name.c_str());
+    std::wstring target = TargetName(in);
+    brxzip::EntryRefusal reason = brxzip::CheckEntryName(target.c_str());
+    if (reason == brxzip::EntryRefusal::kNone) reason = names.Add(target.c_str());
     if (reason != brxzip::EntryRefusal::kNone) {
       return Fail("refusing entry " + in.name + ": " + brxzip::DescribeEntryRefusal(reason));
     }
@@ -171,7 +180,8 @@ int Build(int argc, char** argv) {
 
   brxpack::PackageWriter writer;
   if (!encipher.empty()) {
-    writer.set_transform(brxpack::MakeEncipherTransform(definition_file_name, encipher));
+    std::string stored = brxpack::EncodeEntryName(Wide(encipher.c_str())).bytes;
+    writer.set_transform(brxpack::MakeEncipherTransform(definition_file_name, stored));
   }
   std::wstring stub_path = Wide(stub.c_str());
   if (!writer.Begin(Wide(output.c_str()).c_str(), stub.empty() ? nullptr : stub_path.c_str())) {
@@ -180,8 +190,11 @@ int Build(int argc, char** argv) {
   }
   brxpack::Method method = store ? brxpack::Method::kStore : brxpack::Method::kDeflate;
   for (const Input& in : inputs) {
-    bool ok = in.path.empty() ? writer.AddDirectory(in.name)
-                              : writer.AddFile(in.name, Wide(in.path.c_str()).c_str(), method);
+    brxpack::StoredName name = brxpack::EncodeEntryName(TargetName(in));
+    brxpack::EntryOptions directory;
+    directory.flags = name.flags;
+    bool ok = in.path.empty() ? writer.AddDirectory(name.bytes, directory)
+                              : writer.AddFile(name.bytes, Wide(in.path.c_str()).c_str(), method, name.flags);
     if (!ok) {
       fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
       return 1;
@@ -194,6 +207,7 @@ int Build(int argc, char** argv) {
   // Read the result back as the stub will: a signed stub, for one, leaves a
   // certificate table in the middle of the package, which the stub refuses.
   brxzip::ZIP_File built;
+  built.SetNameCodePage(code_page);
   int opened = built.OpenArchive(Wide(output.c_str()).c_str(), 1);
   if (opened != brxzip::ZIP_OK) {
     built.CloseArchive();
@@ -206,7 +220,8 @@ int Build(int argc, char** argv) {
 
 // Opens `path` as a package; false (with the reason on standard error) when
 // there is no usable archive or it has no entries.
-bool Open(brxzip::ZIP_File* archive, const char* path) {
+bool Open(brxzip::ZIP_File* archive, const char* path, uint32_t code_page) {
+  archive->SetNameCodePage(code_page);
   int result = archive->OpenArchive(Wide(path).c_str(), 1);
   if (result != brxzip::ZIP_OK) {
     Fail(brxpack::DescribeOpenFailure(result, path));
@@ -233,7 +248,7 @@ std::vector<std::wstring> WideArguments(int argc, char** argv) {
 }
 
 // inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]
-int Inspect(const std::vector<std::wstring>& args, int argc, char** argv) {
+int Inspect(const std::vector<std::wstring>& args, int argc, char** argv, uint32_t code_page) {
   bool as_json = false;
   int package = -1;
   size_t i = 2;
@@ -252,38 +267,72 @@ int Inspect(const std::vector<std::wstring>& args, int argc, char** argv) {
   if (package < 0 || package >= argc) return Usage();
   std::vector<std::wstring> stub_arguments;
   if (i < args.size()) stub_arguments.assign(args.begin() + static_cast<long>(i) + 1, args.end());
-  brxpack::InspectReport report = brxpack::InspectPackage(args[package], argv[package], stub_arguments);
+  brxpack::InspectReport report =
+      brxpack::InspectPackage(args[package], argv[package], stub_arguments, code_page);
   std::string text = as_json ? brxpack::FormatInspectJson(report) : brxpack::FormatInspectText(report);
   fwrite(text.data(), 1, text.size(), stdout);
   return report.ExitStatus();
 }
 
+// Takes "--codepage N" out of the arguments after the command (before a
+// "--", past which they are the stub's); false when N is no code page here.
+bool TakeCodePage(std::vector<char*>* args, std::vector<std::wstring>* wide, uint32_t* code_page) {
+  *code_page = brxpack::kServerCodePage;
+  for (size_t i = 1; i < args->size() && strcmp((*args)[i], "--") != 0; ++i) {
+    if (strcmp((*args)[i], "--codepage") != 0) continue;
+    if (i + 1 >= args->size()) return false;
+    char* end = nullptr;
+    unsigned long value = strtoul((*args)[i + 1], &end, 10);
+    if (end == (*args)[i + 1] || *end != '\0' || value == 0 || value > 65535 ||
+        !brx::platform::IsKnownCodePage(static_cast<uint32_t>(value))) {
+      return false;
+    }
+    *code_page = static_cast<uint32_t>(value);
+    args->erase(args->begin() + static_cast<long>(i), args->begin() + static_cast<long>(i) + 2);
+    wide->erase(wide->begin() + static_cast<long>(i), wide->begin() + static_cast<long>(i) + 2);
+    return true;
+  }
+  return true;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int raw_argc, char** raw_argv) {
+  std::vector<char*> arguments(raw_argv, raw_argv + raw_argc);
+  std::vector<std::wstring> wide = WideArguments(raw_argc, raw_argv);
+  uint32_t code_page = 0;
+  if (!TakeCodePage(&arguments, &wide, &code_page)) {
+    fputs("brxpack: --codepage needs a Windows code page number this system can convert (1252, 932, ...)\n", stderr);
+    return Usage();
+  }
+  int argc = static_cast<int>(arguments.size());
+  char** argv = arguments.data();
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     fputs(kUsage, stdout);
     return 0;
   }
-  if (command == "build") return Build(argc - 2, argv + 2);
-  if (command == "inspect") return Inspect(WideArguments(argc, argv), argc, argv);
+  if (command == "build") return Build(argc - 2, argv + 2, code_page);
+  if (command == "inspect") return Inspect(wide, argc, argv, code_page);
   if (command == "deploy-config") {
-    return brxpack::RunDeployConfig(std::vector<std::string>(argv, argv + argc), WideArguments(argc, argv));
+    return brxpack::RunDeployConfig(std::vector<std::string>(argv, argv + argc), wide);
   }
   if (command == "list" && argc == 3) {
     brxzip::ZIP_File archive;
-    if (!Open(&archive, argv[2])) return 1;
+    if (!Open(&archive, argv[2], code_page)) return 1;
     std::string listing = brxpack::ListArchive(archive, argv[2]);
     fwrite(listing.data(), 1, listing.size(), stdout);
+    for (const std::string& warning : brxpack::CodePageNameWarnings(archive, code_page)) {
+      fprintf(stderr, "brxpack: warning: %s\n", warning.c_str());
+    }
     std::string refused = brxpack::DescribeRefusedEntries(archive);
     if (!refused.empty()) fprintf(stderr, "brxpack: warning: the stub refuses this package:\n%s", refused.c_str());
     return 0;
   }
   if (command == "extract" && argc == 4) {
     brxzip::ZIP_File archive;
-    if (!Open(&archive, argv[2])) return 1;
+    if (!Open(&archive, argv[2], code_page)) return 1;
     std::string refused = brxpack::DescribeRefusedEntries(archive);
     if (!refused.empty()) {
       fprintf(stderr, "%s", refused.c_str());

@@ -4,6 +4,7 @@
 
 #include "archive/entry_name.h"
 #include "platform/dir.h"
+#include "platform/utf8.h"
 
 namespace brxpack {
 
@@ -21,7 +22,7 @@ std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& arch
              static_cast<unsigned long>(e->GetUncompressedSize()), (d >> 5) & 0x0F, d & 0x1F,
              ((d >> 9) & 0x7F) + 1980, (t >> 11) & 0x1F, (t >> 5) & 0x3F);
     out += line;
-    out += e->GetName() ? e->GetName() : "";
+    out += brx::platform::WideToUtf8(e->GetTargetName() ? e->GetTargetName() : L"");
     out += '\n';
     total += e->GetUncompressedSize();
   }
@@ -54,8 +55,9 @@ std::string DescribeOpenFailure(int result, const std::string& path) {
     case brxzip::ZIP_ERR_FAILED: return "no package archive found at the end of " + path;
     case brxzip::ZIP_ERR_FORMAT:
       return "the package archive in " + path +
-             " is damaged or unsupported (headers that disagree, an end record cut short, a multi-disk"
-             " archive, or a signature that does not close the file)";
+             " is damaged or unsupported (headers or data descriptors that disagree, entries that overlap,"
+             " a directory other than the end record describes, an end record cut short or inside a comment,"
+             " a name flagged UTF-8 that is not, a multi-disk archive, or a signature that does not close the file)";
     case brxzip::ZIP_ERR_SEEK: return "cannot read " + path + " (a header points outside the file)";
     case brxzip::ZIP_ERR_NO_MEMORY: return "out of memory while reading " + path;
     default: return "cannot read the package archive in " + path;
@@ -76,10 +78,24 @@ std::string DescribeExtractFailure(int result, const std::string& directory) {
   }
 }
 
+std::vector<std::string> CodePageNameWarnings(const brxzip::ZIP_File& archive, uint32_t code_page) {
+  std::vector<std::string> warnings;
+  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
+    const brxzip::ZIP_FileEntry* e = archive.GetEntryAt(i);
+    if (e->GetNameEncoding() != brxzip::NameEncoding::kCodePage || !e->GetName() || brxzip::IsAsciiName(e->GetName())) {
+      continue;
+    }
+    warnings.push_back("the name \"" + brx::platform::WideToUtf8(e->GetTargetName()) + "\" (code page " +
+                       std::to_string(code_page) +
+                       ") is not stored as UTF-8: a server with another ANSI code page writes another name");
+  }
+  return warnings;
+}
+
 std::string DescribeRefusedEntries(const brxzip::ZIP_File& archive) {
   std::string out;
   for (const brxzip::RefusedEntry& refused : brxzip::FindRefusedEntries(archive)) {
-    out += "refusing entry " + (refused.name.empty() ? std::string("(no name)") : refused.name) + ": " +
+    out += "refusing entry " + (refused.name.empty() ? std::string("(no name)") : brx::platform::WideToUtf8(refused.name)) + ": " +
            brxzip::DescribeEntryRefusal(refused.reason) + "\n";
   }
   return out;

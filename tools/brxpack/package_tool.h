@@ -2,11 +2,24 @@
 #ifndef BRX_TOOLS_BRXPACK_PACKAGE_TOOL_H_
 #define BRX_TOOLS_BRXPACK_PACKAGE_TOOL_H_
 
+#include <stdint.h>
+
 #include <string>
+#include <vector>
 
 #include "archive/zip_file.h"
 
 namespace brxpack {
+
+// The ANSI code page brxpack assumes for the servers a package is for, unless
+// told another with --codepage: Western European Windows.
+const uint32_t kServerCodePage = 1252;
+
+// One warning per entry whose name is not plain ASCII and is stored neither
+// as UTF-8 nor with a Unicode Path field: a server reads it in its own ANSI
+// code page, so servers with another one write another name than the one
+// shown here in `code_page`.
+std::vector<std::string> CodePageNameWarnings(const brxzip::ZIP_File& archive, uint32_t code_page);
 
 // A listing in the layout of `unzip -l`.
 std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& archive_name);

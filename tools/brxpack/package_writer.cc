@@ -4,6 +4,8 @@
 
 #include <zlib.h>
 
+#include "platform/utf8.h"
+
 namespace brxpack {
 
 namespace {
@@ -49,6 +51,15 @@ bool ReadWhole(const wchar_t* path, std::vector<unsigned char>* data, uint32_t* 
 }
 
 }  // namespace
+
+StoredName EncodeEntryName(const std::wstring& name) {
+  StoredName stored;
+  stored.bytes = brx::platform::WideToUtf8(name);
+  for (char c : stored.bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) stored.flags = 0x0800;
+  }
+  return stored;
+}
 
 bool PackageWriter::Fail(const std::string& message) {
   if (error_.empty()) error_ = message;
@@ -112,7 +123,7 @@ bool PackageWriter::AddData(const std::string& name, const std::vector<unsigned 
   std::vector<unsigned char> header;
   Put32(&header, 0x04034b50);
   Put16(&header, options.method == Method::kDeflate ? 20 : 10);
-  Put16(&header, 0);
+  Put16(&header, options.flags);
   Put16(&header, static_cast<uint32_t>(options.method));
   Put16(&header, options.dos_time);
   Put16(&header, options.dos_date);
@@ -127,10 +138,11 @@ bool PackageWriter::AddData(const std::string& name, const std::vector<unsigned 
   return true;
 }
 
-bool PackageWriter::AddFile(const std::string& name, const wchar_t* source, Method method) {
+bool PackageWriter::AddFile(const std::string& name, const wchar_t* source, Method method, uint32_t flags) {
   std::vector<unsigned char> data;
   EntryOptions options;
   options.method = method;
+  options.flags = flags;
   if (!ReadWhole(source, &data, &options.dos_date, &options.dos_time)) return Fail("cannot read " + name);
   return AddData(name, data, options);
 }
@@ -155,9 +167,13 @@ bool PackageWriter::Finish(const std::string& comment) {
   std::vector<unsigned char> out;
   for (const Central& c : entries_) {
     Put32(&out, 0x02014b50);
-    Put16(&out, c.options.version_made_by);
+    // Info-ZIP's unzip reads the names of entries made on DOS in the OEM code
+    // page even when they are flagged UTF-8; as made on NTFS (the same
+    // attribute bits) every tool reads the flagged name.
+    bool utf8 = (c.options.flags & 0x0800) != 0 && (c.options.version_made_by >> 8) == 0;
+    Put16(&out, utf8 ? c.options.version_made_by | (11 << 8) : c.options.version_made_by);
     Put16(&out, c.options.method == Method::kDeflate ? 20 : 10);
-    Put16(&out, 0);
+    Put16(&out, c.options.flags);
     Put16(&out, static_cast<uint32_t>(c.options.method));
     Put16(&out, c.options.dos_time);
     Put16(&out, c.options.dos_date);

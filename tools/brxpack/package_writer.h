@@ -22,7 +22,17 @@ struct EntryOptions {
   uint32_t dos_time = 0;
   uint32_t external_attributes = 0x20;  // FILE_ATTRIBUTE_ARCHIVE
   uint32_t version_made_by = 20;        // DOS host, format 2.0
+  uint32_t flags = 0;                   // general-purpose flags (bit 11: the name is UTF-8)
 };
+
+// An entry name as written: ASCII as it is, anything else as UTF-8 with flag
+// bit 11, so every server reads the name the packager gave whatever its ANSI
+// code page.
+struct StoredName {
+  std::string bytes;
+  uint32_t flags = 0;
+};
+StoredName EncodeEntryName(const std::wstring& name);
 
 // Applied to an entry's bytes before compression; false stops the build.
 // The hook for enciphering the configuration file.
@@ -44,7 +54,7 @@ class PackageWriter {
   bool AddData(const std::string& name, const std::vector<unsigned char>& data,
                const EntryOptions& options = EntryOptions());
   // A file from disk; its modification time becomes the entry's.
-  bool AddFile(const std::string& name, const wchar_t* source, Method method);
+  bool AddFile(const std::string& name, const wchar_t* source, Method method, uint32_t flags = 0);
   // A directory entry: `name` gets a trailing '/'.
   bool AddDirectory(const std::string& name, const EntryOptions& options = EntryOptions());
 
@@ -55,7 +65,7 @@ class PackageWriter {
 
  private:
   struct Central {
-    std::string name;
+    std::string name;  // as stored
     EntryOptions options;
     uint32_t crc = 0;
     uint32_t compressed = 0;
