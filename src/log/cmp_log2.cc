@@ -96,6 +96,7 @@ unsigned CCmpLog2::Open() {
 }
 
 void CCmpLog2::Close() {
+  lock_noted_ = false;
   main_log_.Close();
   verbose_log_.Close();
 }
@@ -116,4 +117,19 @@ void CCmpLog2::Write(unsigned target, int level, const wchar_t* module, int line
     head += LevelPrefix(level);
     WriteEntry(verbose_log_, head, message);
   }
+  NoteUnlockedWrites();
+}
+
+void CCmpLog2::NoteUnlockedWrites() {
+  if (lock_noted_) return;
+  const wchar_t* path = main_log_.lock_given_up()      ? main_log_path_.get()
+                        : verbose_log_.lock_given_up() ? verbose_log_path_.get()
+                                                       : nullptr;
+  if (!path) return;
+  // Once per session, or every line would repeat it.
+  lock_noted_ = true;
+  Write(LOG_VERBOSE_TAGGED, LEVEL_WARNING, L"misc", 120,
+        L"Another process held the lock of the log [%s] for more than %u seconds; lines are written without "
+        L"waiting for it.\r\n\r\n",
+        path, brx::platform::LockWait::kBudgetMs / 1000);
 }

@@ -92,8 +92,11 @@ class CCmpLog2 {
 
  private:
   void Init(const wchar_t* directory_template);
+  // Says once in the verbose log that a file's lock was given up on.
+  void NoteUnlockedWrites();
 
   int verbose_enabled_ = 0;
+  bool lock_noted_ = false;
   brx::BoundedString<kPathCapacity - 1> log_directory_;
   brx::platform::AppendFile main_log_;
   brx::BoundedString<kPathCapacity - 1> main_log_path_;

@@ -244,6 +244,21 @@ LogLock::~LogLock() {
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 
+LogWriteLock::LogWriteLock() {
+  CreateDirectoryW((LogDirectory().substr(0, LogDirectory().size() - 5)).c_str(), nullptr);
+  CreateDirectoryW(LogDirectory().c_str(), nullptr);
+  file_ = CreateFileW(MainLogPath().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED at = {};
+  at.OffsetHigh = 0x7FFFFFFF;
+  locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
+}
+
+LogWriteLock::~LogWriteLock() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
 namespace {
 const wchar_t kMiniNt[] = L"SYSTEM\\CurrentControlSet\\Control\\MiniNT";
 }
