@@ -177,16 +177,24 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1872, L"Copying component definition XML to %s...", copy_dir);
   const wchar_t* copy_name = HasText(definition_file_name) ? LastComponent(definition_file_name) : L"";
   // The copy folder sits at the root of the system drive, where ordinary
-  // users can create folders: a level that is a link or was planted by
-  // someone else, or a copy name that is a link, would have this elevated run
-  // overwrite a file of the planter's choosing. Such a copy fails.
+  // users can create folders: a level that is a link, or that someone other
+  // than an administrator owns or may change, or a copy name that is a link,
+  // would have this elevated run overwrite a file of the planter's choosing.
+  // Such a copy fails, and the refused folder is named with the reason.
+  platform::FolderCheck folder;
   if (!have_drive || !*copy_name ||
-      !platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl) ||
+      !(folder = platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl,
+                                               platform::FolderUse::kShared))
+           .ok() ||
       !CopyToLoneFile(definition_file_name, (copy_dir + copy_name).c_str())) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1880,
               L"Failed to update component data...\r\n    - Unable to copy component definition XML to "
               L"%s...FAILURE CODE (0)\r\n",
               copy_dir);
+    if (!folder.ok()) {
+      log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1881, L"    - The folder %s is not used: %s.\r\n",
+                folder.level, platform::RefusalText(folder.verdict));
+    }
     return false;
   }
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");

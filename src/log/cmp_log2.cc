@@ -80,10 +80,13 @@ int CCmpLog2::IsVerboseEnabled() { return verbose_enabled_; }
 
 unsigned CCmpLog2::Open() {
   // The log's folder is created level by level with a protected access list;
-  // an existing level that is a link or was planted by someone else counts as
-  // a log that cannot be opened (brx::platform::EnsureTrustedFolder).
-  if (log_directory_.empty() ||
-      !brx::platform::EnsureTrustedFolder(log_directory_.get(), brx::platform::kSystemFolderSddl)) {
+  // an existing level that is a link, or that someone other than an
+  // administrator owns or may change, counts as a log that cannot be opened
+  // and leaves an Application event (brx::platform::EnsureTrustedFolder).
+  if (log_directory_.empty() || !brx::platform::EnsureTrustedFolder(log_directory_.get(),
+                                                                    brx::platform::kLogFolderSddl,
+                                                                    brx::platform::FolderUse::kPrivateLog)
+                                     .ok()) {
     return kLogOpenFailed;
   }
   // Without a main log path (the directory did not fit) nothing could be

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/environment.h"
+#include "platform/event_log.h"
 #include "platform/trusted_folder.h"
 #include "support/planted.h"
 #include "support/scratch_dir.h"
@@ -145,34 +146,42 @@ TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
 
 // Where the log is written, nothing an ordinary user could have prepared is
 // written through: a folder level or log file that is a link, a log file
-// with another hard link, a folder owned by somebody else. Each makes the
-// open fail and leaves what it points to untouched.
+// with another hard link, a folder owned by somebody else or open to
+// everybody. Each makes the open fail and leaves what it points to
+// untouched; a refused folder leaves an event naming it.
 TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
-  enum Plant { kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner };
-  for (Plant plant : {kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner}) {
+  enum Plant { kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner, kOpenFolder };
+  auto ensure = [](const std::wstring& path) {
+    return brx::platform::EnsureTrustedFolder(path.c_str(), brx::platform::kSystemFolderSddl,
+                                              brx::platform::FolderUse::kShared)
+        .ok();
+  };
+  for (Plant plant : {kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner, kOpenFolder}) {
     SCOPED_TRACE(plant);
     std::wstring root = dir_ + L"case" + std::to_wstring(plant);
     std::wstring elsewhere = JoinPath(root, L"elsewhere");
     std::wstring theirs = JoinPath(elsewhere, L"brxsetup.log");
-    ASSERT_TRUE(brx::platform::EnsureTrustedFolder(elsewhere.c_str(), brx::platform::kSystemFolderSddl));
+    ASSERT_TRUE(ensure(elsewhere));
     brxtest::WriteFile(theirs, "theirs");
     std::wstring log_dir = JoinPath(JoinPath(root, L"brxsystem"), L"log");
     bool planted = true;
     if (plant == kFolderLink) {
-      ASSERT_TRUE(brx::platform::EnsureTrustedFolder(JoinPath(root, L"brxsystem").c_str(),
-                                                     brx::platform::kSystemFolderSddl));
+      ASSERT_TRUE(ensure(JoinPath(root, L"brxsystem")));
       planted = brxtest::PlantSymlink(log_dir, elsewhere);
     } else {
-      ASSERT_TRUE(brx::platform::EnsureTrustedFolder(log_dir.c_str(), brx::platform::kSystemFolderSddl));
+      ASSERT_TRUE(ensure(log_dir));
       if (plant == kFileLink) planted = brxtest::PlantSymlink(JoinPath(log_dir, L"brxsetup.log"), theirs);
       if (plant == kHardLink) planted = brxtest::PlantHardLink(JoinPath(log_dir, L"brxsetup.log"), theirs);
       if (plant == kForeignOwner) planted = brxtest::GiveToAnotherUser(log_dir);
+      if (plant == kOpenFolder) planted = brxtest::OpenToEverybody(log_dir);
     }
     if (!planted && plant == kForeignOwner) continue;  // only root can give a folder away
 #ifdef _WIN32
     // Wine shows a Unix link to a file as the file itself (Windows shows a
     // reparse point, which the log refuses): only a native run can see it.
     if (plant == kFileLink) continue;
+#else
+    brx::platform::TakeReportedEvents();
 #endif
     ASSERT_TRUE(planted);
     CCmpLog2 log(JoinPath(log_dir, L"").c_str());
@@ -180,36 +189,23 @@ TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
     log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"ours\r\n");
     log.Close();
     EXPECT_EQ("theirs", FileBytes(theirs));
-  }
-}
-
-TEST(TrustedFolderTest, OnlyPlainFoldersOfTrustedOwnersAreUsed) {
-  using brx::platform::FolderLevel;
-  using brx::platform::PathKind;
-  const std::vector<std::wstring> trusted = {L"S-1-5-18", L"S-1-5-32-544"};
-  struct Case {
-    PathKind kind;
-    const wchar_t* owner;
-    FolderLevel expected;
-  };
-  const Case cases[] = {
-      {PathKind::kMissing, L"", FolderLevel::kCreate},
-      {PathKind::kDirectory, L"S-1-5-32-544", FolderLevel::kUse},
-      {PathKind::kDirectory, L"S-1-5-18", FolderLevel::kUse},
-      // Planted by somebody else, e.g. an ordinary user or the administrator's
-      // own unelevated identity.
-      {PathKind::kDirectory, L"S-1-5-21-1-2-3-1001", FolderLevel::kRefuse},
-      {PathKind::kDirectory, L"", FolderLevel::kRefuse},
-      {PathKind::kLink, L"S-1-5-18", FolderLevel::kRefuse},
-      {PathKind::kFile, L"S-1-5-18", FolderLevel::kRefuse},
-      {PathKind::kUnknown, L"S-1-5-18", FolderLevel::kRefuse},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, brx::platform::JudgeFolderLevel(c.kind, c.owner, trusted)) << brxtest::Narrow(c.owner);
+#ifndef _WIN32
+    std::vector<brx::platform::ReportedEvent> events = brx::platform::TakeReportedEvents();
+    bool folder_refused = plant == kFolderLink || plant == kForeignOwner || plant == kOpenFolder;
+    ASSERT_EQ(folder_refused ? 1u : 0u, events.size());
+    if (folder_refused) {
+      EXPECT_EQ(brx::platform::kFolderRefusedEvent, events[0].id);
+      EXPECT_EQ(brxtest::Narrow(log_dir), brxtest::Narrow(events[0].strings.at(0)));
+    }
+#endif
   }
   // Relative and network paths are never walked.
-  EXPECT_FALSE(brx::platform::EnsureTrustedFolder(L"brxsystem\\log", brx::platform::kSystemFolderSddl));
-  EXPECT_FALSE(brx::platform::EnsureTrustedFolder(L"\\\\server\\share\\log", brx::platform::kSystemFolderSddl));
+  for (const wchar_t* path : {L"brxsystem\\log", L"\\\\server\\share\\log"}) {
+    EXPECT_EQ(brx::platform::FolderRefusal::kNotLocal,
+              brx::platform::EnsureTrustedFolder(path, brx::platform::kLogFolderSddl,
+                                                 brx::platform::FolderUse::kPrivateLog)
+                  .verdict.refusal);
+  }
 }
 
 TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
