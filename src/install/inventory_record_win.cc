@@ -10,6 +10,7 @@
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
 #include "platform/file.h"
+#include "platform/held_directory.h"
 #include "platform/local_time.h"
 #include "platform/trusted_folder.h"
 
@@ -130,22 +131,28 @@ const wchar_t* LastComponent(const wchar_t* path) {
   return name;
 }
 
-// Copies source over destination without following a link at the
-// destination or writing into a file that has another hard link.
-bool CopyToLoneFile(const wchar_t* source, const wchar_t* destination) {
+// Copies source into the held folder under `name`: written under a fresh
+// name and then moved over `name` as a whole, so a link or a second hard
+// link found there is replaced, never written through.
+bool CopyIntoFolder(const wchar_t* source, const platform::HeldDirectory& folder, const wchar_t* name) {
   platform::File in;
   platform::File out;
+  std::wstring temp;
   if (!in.Open(source, platform::FileMode::kReadShared) ||
-      !out.Open(destination, platform::FileMode::kReplaceLoneFile)) {
+      folder.CreateTemporaryFile(&out, &temp) != platform::HoldResult::kOk) {
     return false;
   }
+  bool copied = true;
   char buffer[16384];
-  for (;;) {
-    uint32_t read = 0;
-    if (!in.Read(buffer, sizeof(buffer), &read)) return false;
-    if (read == 0) return true;
-    if (!out.Write(buffer, read)) return false;
+  for (uint32_t read = 0; copied;) {
+    copied = in.Read(buffer, sizeof(buffer), &read);
+    if (!copied || read == 0) break;
+    copied = out.Write(buffer, read);
   }
+  copied = copied && folder.ReplaceWith(&out, temp.c_str(), name) == platform::HoldResult::kOk;
+  out.Close();
+  if (!copied) folder.DeleteChild(temp.c_str());
+  return copied;
 }
 
 }  // namespace
@@ -181,12 +188,13 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   // than an administrator owns or may change, or a copy name that is a link,
   // would have this elevated run overwrite a file of the planter's choosing.
   // Such a copy fails, and the refused folder is named with the reason.
+  platform::HeldDirectory held;
   platform::FolderCheck folder;
   if (!have_drive || !*copy_name ||
-      !(folder = platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl,
-                                               platform::FolderUse::kShared))
+      !(folder = platform::HoldTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl,
+                                             platform::FolderUse::kShared, &held))
            .ok() ||
-      !CopyToLoneFile(definition_file_name, (copy_dir + copy_name).c_str())) {
+      !CopyIntoFolder(definition_file_name, held, copy_name)) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1880,
               L"Failed to update component data...\r\n    - Unable to copy component definition XML to "
               L"%s...FAILURE CODE (0)\r\n",

@@ -1,5 +1,7 @@
 #include "log/cmp_log2.h"
 
+#include <wchar.h>
+
 #include <string>
 
 #include "platform/codepage.h"
@@ -79,29 +81,41 @@ void CCmpLog2::EnableVerbose() {
 int CCmpLog2::IsVerboseEnabled() { return verbose_enabled_; }
 
 unsigned CCmpLog2::Open() {
-  // The log's folder is created level by level with a protected access list;
-  // an existing level that is a link, or that someone other than an
-  // administrator owns or may change, counts as a log that cannot be opened
-  // and leaves an Application event (brx::platform::EnsureTrustedFolder).
-  if (log_directory_.empty() || !brx::platform::EnsureTrustedFolder(log_directory_.get(),
-                                                                    brx::platform::kLogFolderSddl,
-                                                                    brx::platform::FolderUse::kPrivateLog)
-                                     .ok()) {
+  // The log's folder is opened level by level, missing levels created with
+  // a protected access list, and held until Close; an existing level that is
+  // a link, or that someone other than an administrator owns or may change,
+  // counts as a log that cannot be opened and leaves an Application event
+  // (brx::platform::HoldTrustedFolder).
+  if (log_directory_.empty() ||
+      !brx::platform::HoldTrustedFolder(log_directory_.get(), brx::platform::kLogFolderSddl,
+                                        brx::platform::FolderUse::kPrivateLog, &log_folder_)
+           .ok()) {
     return kLogOpenFailed;
   }
   // Without a main log path (the directory did not fit) nothing could be
   // logged; say so instead of reporting an open log.
-  if (main_log_path_.empty() || !main_log_.Open(main_log_path_.get())) return kLogOpenFailed;
+  if (main_log_path_.empty() || !OpenInLogFolder(kMainLogName, &main_log_)) return kLogOpenFailed;
   if (verbose_enabled_ && !verbose_log_path_.empty()) {
-    if (!verbose_log_.Open(verbose_log_path_.get())) return kLogOpenFailed;
+    // In the log's folder (the /verbose_log name) through the held folder;
+    // a path handed over in the environment by name.
+    const wchar_t* path = verbose_log_path_.get();
+    size_t folder = wcslen(log_directory_.get());
+    const wchar_t* name = path + folder;
+    bool in_folder = wcsncmp(path, log_directory_.get(), folder) == 0 && !wcspbrk(name, L"\\/");
+    if (!(in_folder ? OpenInLogFolder(name, &verbose_log_) : verbose_log_.Open(path))) return kLogOpenFailed;
   }
   return 0;
+}
+
+bool CCmpLog2::OpenInLogFolder(const wchar_t* name, brx::platform::AppendFile* file) {
+  return log_folder_.valid() && log_folder_.OpenAppendFile(name, file) == brx::platform::HoldResult::kOk;
 }
 
 void CCmpLog2::Close() {
   lock_noted_ = false;
   main_log_.Close();
   verbose_log_.Close();
+  log_folder_.Close();
 }
 
 void CCmpLog2::Write(unsigned target, int level, const wchar_t* module, int line,

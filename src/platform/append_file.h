@@ -41,6 +41,9 @@ class AppendFile {
   bool lock_given_up() const { return lock_wait_.gave_up(); }
 
  private:
+  // Files it opens relative to a held folder are handed over open.
+  friend class HeldDirectory;
+
   LockWait lock_wait_;
 #ifdef _WIN32
   void* handle_ = nullptr;

@@ -67,9 +67,9 @@ FolderFacts ReadFolderFacts(HANDLE folder) {
   return facts;
 }
 
-bool SetFolderList(HANDLE folder, const std::wstring& sddl) {
+bool SetFolderList(HANDLE folder, const wchar_t* sddl) {
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
     return false;
   }
   BOOL present = FALSE, defaulted = FALSE;

@@ -22,7 +22,7 @@ FolderFacts ReadFolderFacts(HANDLE folder);
 
 // Replaces the access list with `sddl` (which says whether it is
 // protected); `folder` needs WRITE_DAC. False when the system refused.
-bool SetFolderList(HANDLE folder, const std::wstring& sddl);
+bool SetFolderList(HANDLE folder, const wchar_t* sddl);
 
 }  // namespace platform
 }  // namespace brx

@@ -138,42 +138,65 @@ bool NeedsOwnList(const FolderFacts& facts, FolderUse use, AccountLookup& accoun
   return false;
 }
 
-FolderCheck EnsureTrustedFolder(const wchar_t* path, const wchar_t* sddl, FolderUse use) {
+namespace {
+
+// What the held-folder primitive's answer means for the decision.
+PathKind KindOfRefused(HoldResult r) {
+  switch (r) {
+    case HoldResult::kLink:
+    case HoldResult::kOtherVolume: return PathKind::kLink;  // a mount point leads to another volume
+    case HoldResult::kNotDirectory: return PathKind::kFile;
+    default: return PathKind::kUnknown;
+  }
+}
+
+}  // namespace
+
+FolderCheck HoldTrustedFolder(const wchar_t* path, const wchar_t* sddl, FolderUse use, HeldDirectory* held) {
   FolderCheck check;
   check.level = path ? path : L"";
   size_t root = LocalRootLength(path);
-  if (root == 0) {
+  if (root == 0 || held->Open(check.level.substr(0, root).c_str()) != HoldResult::kOk) {
     check.verdict.refusal = FolderRefusal::kNotLocal;
   } else {
     std::wstring full(path);
     if (!IsPathSeparator(full.back())) full.push_back(L'\\');
     SystemAccounts accounts;
+    size_t start = root;
     for (size_t i = root; i < full.size() && check.ok(); ++i) {
-      if (!IsPathSeparator(full[i]) || IsPathSeparator(full[i - 1])) continue;
+      if (!IsPathSeparator(full[i])) continue;
+      std::wstring name = full.substr(start, i - start);
+      start = i + 1;
+      if (name.empty()) continue;
       bool last = i + 1 == full.size();
       check.level = full.substr(0, i);
-      const wchar_t* level = check.level.c_str();
-      FolderFacts facts = FolderFactsOf(level);
-      if (facts.kind == PathKind::kMissing) {
-        // Someone may make it in the meantime: then it is judged like any
-        // existing level.
-        MakeDirectoryResult made = MakeDirectory(level, last ? sddl : kSystemFolderSddl);
-        if (made != MakeDirectoryResult::kCreated && made != MakeDirectoryResult::kExists) {
+      const wchar_t* own = last ? sddl : kSystemFolderSddl;
+      HeldDirectory level;
+      HoldResult r = held->OpenChild(name.c_str(), &level);
+      if (r == HoldResult::kMissing) {
+        r = held->CreateChild(name.c_str(), own, &level);
+        // Someone made it in the meantime: it is judged like any other.
+        if (r == HoldResult::kExists) r = held->OpenChild(name.c_str(), &level);
+        if (r != HoldResult::kOk && r != HoldResult::kLink && r != HoldResult::kNotDirectory) {
           check.verdict.refusal = FolderRefusal::kNotCreated;
           break;
         }
-        facts = FolderFactsOf(level);
       }
-      const wchar_t* own = last ? sddl : kSystemFolderSddl;
-      if (NeedsOwnList(facts, last ? use : FolderUse::kShared, accounts) && SetFolderListOf(level, own)) {
+      FolderFacts facts;
+      facts.kind = KindOfRefused(r);
+      if (r == HoldResult::kOk) facts = FolderFactsOf(level);
+      if (r == HoldResult::kOk && NeedsOwnList(facts, last ? use : FolderUse::kShared, accounts) &&
+          SetFolderListOf(level, own)) {
         facts = FolderFactsOf(level);
       }
       check.verdict = JudgeFolder(facts, accounts);
+      if (check.ok()) held->Descend(&level);
     }
   }
   // A fleet's monitoring sees the refusal even when no log could be opened
   // to say so.
   if (!check.ok()) {
+    held->Close();
     ReportApplicationEvent(EventType::kWarning, kFolderRefusedEvent, {check.level, RefusalText(check.verdict)});
   }
   return check;

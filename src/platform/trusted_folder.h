@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/held_directory.h"
 #include "platform/path_info.h"
 
 namespace brx {
@@ -118,12 +119,13 @@ enum class FolderUse {
 // it. A list that only adds readers an administrator named is kept.
 bool NeedsOwnList(const FolderFacts& facts, FolderUse use, AccountLookup& accounts);
 
-// Kind, owner and access list of `path` itself, a link not followed.
+// Owner and access list of a held folder, read through a handle reopened
+// from the one that holds it, so what is judged is the folder held.
 // Natively the list is made from the mode bits.
-FolderFacts FolderFactsOf(const wchar_t* path);
-// Sets the access list of the folder `path`; false when refused (always
+FolderFacts FolderFactsOf(const HeldDirectory& folder);
+// Sets the access list of a held folder; false when refused (always
 // natively, where nothing is put right).
-bool SetFolderListOf(const wchar_t* path, const std::wstring& sddl);
+bool SetFolderListOf(const HeldDirectory& folder, const wchar_t* sddl);
 
 // The event a refused folder leaves in the Application log, with the
 // folder and the reason as its strings.
@@ -135,13 +137,16 @@ struct FolderCheck {
   bool ok() const { return verdict.ok(); }
 };
 
-// Walks `path` (absolute, local) level by level below its root: a missing
-// level is created (the last with the access list `sddl`, the ones above
-// with kSystemFolderSddl), a level of the stub's own kind gets that list
-// when NeedsOwnList says so (the last one for `use`, the others kShared),
-// and each must then pass JudgeFolder. Relative and network paths are refused. A refusal
-// is reported as kFolderRefusedEvent.
-FolderCheck EnsureTrustedFolder(const wchar_t* path, const wchar_t* sddl, FolderUse use);
+// Opens `path` (absolute, local) level by level from its root into `held`,
+// each level relative to the one above, no link followed: a missing level
+// is created (the last with the access list `sddl`, the ones above with
+// kSystemFolderSddl), a level of the stub's own kind gets that list when
+// NeedsOwnList says so (the last one for `use`, the others kShared), and
+// each must then pass JudgeFolder. On success every level stays held, so
+// none can be renamed, deleted or swapped for a link while `held` lives. A
+// refusal (also of a relative or network path) leaves `held` closed and is
+// reported as kFolderRefusedEvent.
+FolderCheck HoldTrustedFolder(const wchar_t* path, const wchar_t* sddl, FolderUse use, HeldDirectory* held);
 
 }  // namespace platform
 }  // namespace brx

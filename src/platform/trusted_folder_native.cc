@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "platform/file.h"
 
 namespace brx {
 namespace platform {
@@ -25,11 +24,11 @@ uint32_t Rights(mode_t mode, mode_t read, mode_t write, bool sticky) {
 
 }  // namespace
 
-FolderFacts FolderFactsOf(const wchar_t* path) {
+FolderFacts FolderFactsOf(const HeldDirectory& folder) {
   FolderFacts facts;
-  facts.kind = KindOf(path);
   struct stat st;
-  if (facts.kind != PathKind::kDirectory || lstat(NativePath(path).c_str(), &st) != 0) return facts;
+  if (!folder.valid() || fstat(folder.native_handle(), &st) != 0) return facts;
+  facts.kind = S_ISDIR(st.st_mode) ? PathKind::kDirectory : PathKind::kFile;
   bool sticky = (st.st_mode & S_ISVTX) != 0;
   facts.owner = L"uid:" + std::to_wstring(static_cast<unsigned long>(st.st_uid));
   facts.list_read = true;
@@ -42,7 +41,7 @@ FolderFacts FolderFactsOf(const wchar_t* path) {
   return facts;
 }
 
-bool SetFolderListOf(const wchar_t* path, const std::wstring& sddl) { return false; }
+bool SetFolderListOf(const HeldDirectory& folder, const wchar_t* sddl) { return false; }
 
 }  // namespace platform
 }  // namespace brx

@@ -9,31 +9,24 @@ namespace brx {
 namespace platform {
 namespace {
 
-// The path itself: a link is opened, not what it points to.
-HANDLE OpenItself(const wchar_t* path, DWORD access) {
-  return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+// The held folder itself, opened anew from its handle with the access the
+// holding handle lacks: the same folder whatever its name leads to now.
+HANDLE Reopen(const HeldDirectory& folder, DWORD access) {
+  return ReOpenFile(folder.native_handle(), access | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
 }  // namespace
 
-FolderFacts FolderFactsOf(const wchar_t* path) {
-  FolderFacts facts;
-  // By path first: Wine shows its symbolic links only there.
-  PathKind kind = KindOf(path);
-  if (kind != PathKind::kDirectory) {
-    facts.kind = kind;
-    return facts;
-  }
-  ScopedHandle folder(OpenItself(path, READ_CONTROL | FILE_READ_ATTRIBUTES));
-  if (folder.valid()) facts = ReadFolderFacts(folder.get());
-  return facts;
+FolderFacts FolderFactsOf(const HeldDirectory& folder) {
+  ScopedHandle handle(Reopen(folder, READ_CONTROL));
+  return handle.valid() ? ReadFolderFacts(handle.get()) : FolderFacts();
 }
 
-bool SetFolderListOf(const wchar_t* path, const std::wstring& sddl) {
-  ScopedHandle folder(OpenItself(path, READ_CONTROL | WRITE_DAC | FILE_READ_ATTRIBUTES));
-  return folder.valid() && ReadFolderFacts(folder.get()).kind == PathKind::kDirectory &&
-         SetFolderList(folder.get(), sddl);
+bool SetFolderListOf(const HeldDirectory& folder, const wchar_t* sddl) {
+  ScopedHandle handle(Reopen(folder, READ_CONTROL | WRITE_DAC));
+  return handle.valid() && SetFolderList(handle.get(), sddl);
 }
 
 }  // namespace platform

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <regex>
 #include <string>
 #include <vector>
@@ -152,8 +156,9 @@ TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
 TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
   enum Plant { kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner, kOpenFolder };
   auto ensure = [](const std::wstring& path) {
-    return brx::platform::EnsureTrustedFolder(path.c_str(), brx::platform::kSystemFolderSddl,
-                                              brx::platform::FolderUse::kShared)
+    brx::platform::HeldDirectory held;
+    return brx::platform::HoldTrustedFolder(path.c_str(), brx::platform::kSystemFolderSddl,
+                                            brx::platform::FolderUse::kShared, &held)
         .ok();
   };
   for (Plant plant : {kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner, kOpenFolder}) {
@@ -201,11 +206,39 @@ TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
   }
   // Relative and network paths are never walked.
   for (const wchar_t* path : {L"brxsystem\\log", L"\\\\server\\share\\log"}) {
+    brx::platform::HeldDirectory held;
     EXPECT_EQ(brx::platform::FolderRefusal::kNotLocal,
-              brx::platform::EnsureTrustedFolder(path, brx::platform::kLogFolderSddl,
-                                                 brx::platform::FolderUse::kPrivateLog)
+              brx::platform::HoldTrustedFolder(path, brx::platform::kLogFolderSddl,
+                                               brx::platform::FolderUse::kPrivateLog, &held)
                   .verdict.refusal);
+    EXPECT_FALSE(held.valid());
   }
+}
+
+// While the log is open its folder is held: nobody can rename it away and
+// put a link or a folder of their own in its place. Other files of the
+// folder open the way the logs do; after Close the folder is free again.
+TEST_F(CmpLog2Test, TheOpenLogHoldsItsFolder) {
+  std::wstring log_dir = JoinPath(dir_, L"held");
+  CCmpLog2 log(JoinPath(log_dir, L"").c_str());
+  brx::platform::AppendFile other;
+  EXPECT_FALSE(log.OpenInLogFolder(L"brxsetup.jsonl", &other)) << "no folder is held before Open";
+  ASSERT_EQ(0u, log.Open());
+  ASSERT_TRUE(log.OpenInLogFolder(L"brxsetup.jsonl", &other));
+  ASSERT_TRUE(other.Append("{}", 2));
+  other.Close();
+  EXPECT_EQ("{}", FileBytes(JoinPath(log_dir, L"brxsetup.jsonl")));
+  brxtest::WriteFile(JoinPath(dir_, L"theirs"), "theirs");
+  ASSERT_TRUE(brxtest::PlantHardLink(JoinPath(log_dir, L"linked.jsonl"), JoinPath(dir_, L"theirs")));
+  EXPECT_FALSE(log.OpenInLogFolder(L"linked.jsonl", &other)) << "a second hard link is written through";
+#ifdef _WIN32
+  std::wstring moved = JoinPath(dir_, L"moved");
+  // Unix has no share modes: natively the held folder only keeps its
+  // checked identity.
+  EXPECT_FALSE(MoveFileW(log_dir.c_str(), moved.c_str())) << "the held folder was renamed";
+  log.Close();
+  EXPECT_TRUE(MoveFileW(log_dir.c_str(), moved.c_str()));
+#endif
 }
 
 TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
