@@ -78,6 +78,8 @@ std::string FolderRefusals(const std::wstring& record) {
 // inventory step.
 TEST(E2eInstallLogSerial, PlantedSystemFoldersAreNeverWrittenThrough) {
   StubRun run(kRecordingStub);
+  // Five installs, two of them whole, on a loaded machine.
+  run.set_time_limit_ms(20000);
   // A component the inventory records, so the definition copy is attempted.
   std::wstring pkg = run.Package({{"e2epkg.xml", kInventoryDefinition}, {"setup.exe", setupruns::SampleSetupBytes()}},
                                  L"e2epkg.exe");
@@ -161,6 +163,7 @@ TEST(E2eInstallLogSerial, PlantedSystemFoldersAreNeverWrittenThrough) {
 // decided in the native tests of the decision.
 TEST(E2eInstallLogSerial, SystemFoldersOfAnotherAdministratorAreUsed) {
   StubRun run(kRecordingStub);
+  run.set_time_limit_ms(30000);
   std::wstring pkg = run.Package({{"e2epkg.xml", kInventoryDefinition}, {"setup.exe", setupruns::SampleSetupBytes()}},
                                  L"e2epkg.exe");
   ASSERT_FALSE(pkg.empty());
