@@ -12,6 +12,7 @@
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
 #include "platform/file.h"
+#include "platform/held_directory.h"
 #include "platform/local_time.h"
 #include "platform/trusted_folder.h"
 
@@ -145,21 +146,28 @@ const wchar_t* LastComponent(const wchar_t* path) {
   return name;
 }
 
-// Copies source over destination without following a link at the
-// destination or writing into a file that has another hard link. Not ok with
-// the Windows error when it fails.
-StepResult CopyToLoneFile(const wchar_t* source, const wchar_t* destination) {
+// Copies source into the held folder under `name`: written under a fresh
+// name and then moved over `name` as a whole, so a link or a second hard
+// link found there is replaced, never written through. Not ok with the
+// Windows error when it fails.
+StepResult CopyIntoFolder(const wchar_t* source, const platform::HeldDirectory& folder, const wchar_t* name) {
   platform::File in;
   platform::File out;
+  std::wstring temp;
   SetLastError(0);
   bool copied = in.Open(source, platform::FileMode::kReadShared) &&
-                out.Open(destination, platform::FileMode::kReplaceLoneFile);
+                folder.CreateTemporaryFile(&out, &temp) == platform::HoldResult::kOk;
+  bool created = copied;
   char buffer[16384];
   for (uint32_t read = 1; copied && read > 0;) {
     copied = in.Read(buffer, sizeof(buffer), &read) && (read == 0 || out.Write(buffer, read));
   }
-  StepResult result(copied, copied ? 0 : GetLastError());
-  result.subject.AssignCut(destination);
+  copied = copied && folder.ReplaceWith(&out, temp.c_str(), name) == platform::HoldResult::kOk;
+  DWORD error = copied ? 0 : (GetLastError() ? GetLastError() : folder.last_error());
+  out.Close();
+  if (!copied && created) folder.DeleteChild(temp.c_str());
+  StepResult result(copied, error);
+  result.subject.AssignCut((folder.path() + L"\\" + name).c_str());
   return result;
 }
 
@@ -197,24 +205,38 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1872, L"Copying component definition XML to %s...", copy_dir);
   const wchar_t* copy_name = HasText(definition_file_name) ? LastComponent(definition_file_name) : L"";
   // The copy folder sits at the root of the system drive, where ordinary
-  // users can create folders: a level that is a link or was planted by
-  // someone else, or a copy name that is a link, would have this elevated run
-  // overwrite a file of the planter's choosing. Such a folder fails the step.
-  if (!have_drive || !platform::EnsureTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl)) {
-    LogCopyFailed(log, copy_dir);
-    return false;
+  // users can create folders: a level that is a link, or that someone other
+  // than an administrator owns or may change, or a copy name that is a link,
+  // would have this elevated run overwrite a file of the planter's choosing.
+  // Such a copy fails, and the refused folder is named with the reason.
+  // A copy that fails for any reason still leaves the registry record: the
+  // component is installed, and inventory tools that found no record would
+  // deploy it again (nor can a planted folder suppress the record).
+  platform::HeldDirectory held;
+  platform::FolderCheck folder;
+  bool copied = false;
+  if (have_drive) {
+    folder = platform::HoldTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl, platform::FolderUse::kShared,
+                                         &held);
   }
-  // A copy that fails (a link or a folder in its place, a full disk) still
-  // leaves the registry record: the component is installed, and inventory
-  // tools that found no record would deploy it again.
-  StepResult copy = *copy_name ? CopyToLoneFile(definition_file_name, (copy_dir + copy_name).c_str())
-                               : StepResult(false, ERROR_INVALID_NAME);
-  if (copy.ok) {
-    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
+  if (!have_drive || !folder.ok()) {
+    LogCopyFailed(log, copy_dir);
+    if (have_drive) {
+      log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1881, L"    - The folder %s is not used: %s.\r\n",
+                folder.level, platform::RefusalText(folder.verdict));
+    }
   } else {
-    LogCopyFailed(log, copy_dir);
-    LogStepFailure(log, 1881, L"Copying the component definition to", nullptr, copy);
+    StepResult copy = *copy_name ? CopyIntoFolder(definition_file_name, held, copy_name)
+                                 : StepResult(false, ERROR_INVALID_NAME);
+    copied = copy.ok;
+    if (copy.ok) {
+      log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
+    } else {
+      LogCopyFailed(log, copy_dir);
+      LogStepFailure(log, 1881, L"Copying the component definition to", nullptr, copy);
+    }
   }
+  held.Close();
 
   std::wstring install_time = platform::LocalDateText() + L"-" + platform::LocalTimeText();
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1927, L"    - Creating registry key HKLM\\%s...\r\n", key_path);
@@ -255,7 +277,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   }
 
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2117, L"Component registry updates complete...success\r\n");
-  return copy.ok;
+  return copied;
 }
 
 }  // namespace brx

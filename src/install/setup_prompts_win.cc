@@ -14,11 +14,13 @@ class StringTablePrompts : public LauncherPrompts {
   }
 };
 
+// At namespace scope, not a function's static: a function's static is
+// guarded for threads, and that guard alone would link the whole POSIX
+// threads library into the stub (some 20 KB); the stub has one thread.
+StringTablePrompts prompts;
+
 }  // namespace
 
-LauncherPrompts& ResourcePrompts() {
-  static StringTablePrompts prompts;
-  return prompts;
-}
+LauncherPrompts& ResourcePrompts() { return prompts; }
 
 }  // namespace brx

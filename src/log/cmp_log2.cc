@@ -1,5 +1,7 @@
 #include "log/cmp_log2.h"
 
+#include <wchar.h>
+
 #include <string>
 
 #include "log/session_record.h"
@@ -79,40 +81,66 @@ void CCmpLog2::EnableVerbose() {
 
 int CCmpLog2::IsVerboseEnabled() { return verbose_enabled_; }
 
-// The log's folder is created level by level with a protected access list;
-// an existing level that is a link or was planted by someone else counts as
-// a log that cannot be opened (brx::platform::EnsureTrustedFolder).
-bool CCmpLog2::EnsureFolder() {
-  return !log_directory_.empty() &&
-         brx::platform::EnsureTrustedFolder(log_directory_.get(), brx::platform::kSystemFolderSddl);
-}
-
 unsigned CCmpLog2::Open() {
-  if (!EnsureFolder()) return kLogOpenFailed;
+  // The log's folder is opened level by level, missing levels created with
+  // a protected access list, and held until Close; an existing level that is
+  // a link, or that someone other than an administrator owns or may change,
+  // counts as a log that cannot be opened and leaves an Application event
+  // (brx::platform::HoldTrustedFolder).
+  if (log_directory_.empty() ||
+      !brx::platform::HoldTrustedFolder(log_directory_.get(), brx::platform::kLogFolderSddl,
+                                        brx::platform::FolderUse::kPrivateLog, &log_folder_)
+           .ok()) {
+    return kLogOpenFailed;
+  }
   // Without a main log path (the directory did not fit) nothing could be
   // logged; say so instead of reporting an open log.
-  if (main_log_path_.empty() || !main_log_.Open(main_log_path_.get())) return kLogOpenFailed;
+  if (main_log_path_.empty() || !OpenInLogFolder(kMainLogName, &main_log_)) return kLogOpenFailed;
   if (verbose_enabled_ && !verbose_log_path_.empty()) {
-    if (!verbose_log_.Open(verbose_log_path_.get())) return kLogOpenFailed;
+    // In the log's folder (the /verbose_log name) through the held folder;
+    // a path handed over in the environment by name.
+    const wchar_t* path = verbose_log_path_.get();
+    size_t folder = wcslen(log_directory_.get());
+    const wchar_t* name = path + folder;
+    bool in_folder = wcsncmp(path, log_directory_.get(), folder) == 0 && !wcspbrk(name, L"\\/");
+    if (!(in_folder ? OpenInLogFolder(name, &verbose_log_) : verbose_log_.Open(path))) return kLogOpenFailed;
   }
   return 0;
 }
 
 bool CCmpLog2::AppendRecordLine(const std::string& line) {
-  if (line.empty() || !EnsureFolder()) return false;
-  brx::BoundedString<kPathCapacity - 1> path;
-  if (!path.Assign(log_directory_.get()) || !path.Append(brx::record::kRecordFileName)) return false;
+  if (line.empty() || log_directory_.empty()) return false;
+  // The record goes into the held log folder; after Close (or when the log
+  // was never opened) the folder is held again, with the same checks, only
+  // for this write.
+  brx::platform::HeldDirectory held;
+  const brx::platform::HeldDirectory* folder = &log_folder_;
+  if (!log_folder_.valid()) {
+    if (!brx::platform::HoldTrustedFolder(log_directory_.get(), brx::platform::kLogFolderSddl,
+                                          brx::platform::FolderUse::kPrivateLog, &held)
+             .ok()) {
+      return false;
+    }
+    folder = &held;
+  }
   // One write of the whole line on an append-only handle: a record of
   // another stub finishing at the same moment lands before or after it,
   // never inside. The file has the log's protections (no link, no second
   // hard link).
   brx::platform::AppendFile file;
-  return file.Open(path.get()) && file.Append(line.data(), line.size());
+  return folder->OpenAppendFile(brx::record::kRecordFileName, &file) == brx::platform::HoldResult::kOk &&
+         file.Append(line.data(), line.size());
+}
+
+bool CCmpLog2::OpenInLogFolder(const wchar_t* name, brx::platform::AppendFile* file) {
+  return log_folder_.valid() && log_folder_.OpenAppendFile(name, file) == brx::platform::HoldResult::kOk;
 }
 
 void CCmpLog2::Close() {
+  lock_noted_ = false;
   main_log_.Close();
   verbose_log_.Close();
+  log_folder_.Close();
 }
 
 void CCmpLog2::Write(unsigned target, int level, const wchar_t* module, int line,
@@ -132,4 +160,19 @@ void CCmpLog2::Write(unsigned target, int level, const wchar_t* module, int line
     head += LevelPrefix(level);
     WriteEntry(verbose_log_, head, message);
   }
+  NoteUnlockedWrites();
+}
+
+void CCmpLog2::NoteUnlockedWrites() {
+  if (lock_noted_) return;
+  const wchar_t* path = main_log_.lock_given_up()      ? main_log_path_.get()
+                        : verbose_log_.lock_given_up() ? verbose_log_path_.get()
+                                                       : nullptr;
+  if (!path) return;
+  // Once per session, or every line would repeat it.
+  lock_noted_ = true;
+  Write(LOG_VERBOSE_TAGGED, LEVEL_WARNING, L"misc", 120,
+        L"Another process held the lock of the log [%s] for more than %u seconds; lines are written without "
+        L"waiting for it.\r\n\r\n",
+        path, brx::platform::LockWait::kBudgetMs / 1000);
 }

@@ -19,6 +19,7 @@
 #include "base/bounded_string.h"
 #include "base/format.h"
 #include "platform/append_file.h"
+#include "platform/held_directory.h"
 
 enum LogTarget {
   LOG_MAIN = 0,            // main log: prefix + message
@@ -68,13 +69,19 @@ class CCmpLog2 {
   // Verbose on when a verbose path is known.
   virtual void EnableVerbose();
   virtual int IsVerboseEnabled();
-  // Creates the log directory level by level (missing levels with a
-  // protected access list) and opens the main log, then the verbose log when
-  // enabled. 0, or kLogOpenFailed, also when a level of the directory or a
-  // log file is a link or a level was planted by someone else.
+  // Opens and holds the log directory level by level (missing levels
+  // created with a protected access list) and opens the main log in it,
+  // then the verbose log when enabled. 0, or kLogOpenFailed, also when a
+  // level of the directory or a log file is a link or a level was planted by
+  // someone else.
   virtual unsigned Open();
-  // Closes what is open; safe to repeat.
+  // Closes what is open, and lets go of the log's folder; safe to repeat.
   virtual void Close();
+  // Opens (creating) another file of the log's folder for appending, the
+  // way the logs are opened: relative to the folder held while the log is
+  // open, never through a link or a file with another hard link. False when
+  // the log is not open or the file cannot be opened.
+  bool OpenInLogFolder(const wchar_t* name, brx::platform::AppendFile* file);
   // Writes an already formatted message to the files the target selects,
   // each preceded by the level prefix or (tagged targets, verbose log) the tag
   // "[time]::module[line] ". module may be a path (only its last component is
@@ -113,10 +120,14 @@ class CCmpLog2 {
 
  private:
   void Init(const wchar_t* directory_template);
-  bool EnsureFolder();
+  // Says once in the verbose log that a file's lock was given up on.
+  void NoteUnlockedWrites();
 
   int verbose_enabled_ = 0;
+  bool lock_noted_ = false;
   brx::BoundedString<kPathCapacity - 1> log_directory_;
+  // Held from Open to Close, so it cannot be renamed or swapped meanwhile.
+  brx::platform::HeldDirectory log_folder_;
   brx::platform::AppendFile main_log_;
   brx::BoundedString<kPathCapacity - 1> main_log_path_;
   brx::platform::AppendFile verbose_log_;

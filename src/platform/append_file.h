@@ -7,12 +7,16 @@
 // Windows the handle has append-only data access and writers serialise on a
 // byte-range lock beyond the end of the file; natively the file is opened with
 // O_APPEND. Two processes appending at once therefore neither overwrite nor
-// split each other's writes.
+// split each other's writes. The wait for that lock is bounded (LockWait):
+// a process that holds it for good delays a writer by a few seconds once,
+// after which the writes go out without it.
 #ifndef BRX_PLATFORM_APPEND_FILE_H_
 #define BRX_PLATFORM_APPEND_FILE_H_
 
 #include <stddef.h>
 #include <stdint.h>
+
+#include "platform/lock_wait.h"
 
 namespace brx {
 namespace platform {
@@ -32,8 +36,15 @@ class AppendFile {
   // Writes all bytes at the end of the file; false when the write failed or
   // was short (the caller decides whether that matters).
   bool Append(const char* data, size_t length);
+  // Whether the last Append went out without the lock because another
+  // process held it for longer than the wait allows.
+  bool lock_given_up() const { return lock_wait_.gave_up(); }
 
  private:
+  // Files it opens relative to a held folder are handed over open.
+  friend class HeldDirectory;
+
+  LockWait lock_wait_;
 #ifdef _WIN32
   void* handle_ = nullptr;
 #else

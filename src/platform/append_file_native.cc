@@ -30,6 +30,7 @@ bool AppendFile::Open(const wchar_t* path) {
 bool AppendFile::IsOpen() const { return fd_ >= 0; }
 
 void AppendFile::Close() {
+  lock_wait_ = LockWait();
   if (fd_ < 0) return;
   close(fd_);
   fd_ = -1;

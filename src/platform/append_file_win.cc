@@ -24,6 +24,7 @@ bool AppendFile::Open(const wchar_t* path) {
 bool AppendFile::IsOpen() const { return handle_ != nullptr; }
 
 void AppendFile::Close() {
+  lock_wait_ = LockWait();
   if (!handle_) return;
   CloseHandle(static_cast<HANDLE>(handle_));
   handle_ = nullptr;
@@ -35,15 +36,22 @@ namespace {
 // far beyond any real end of file for the span of a write. Append-only access
 // alone is not enough everywhere (Wine positions such writes in two steps),
 // and the lock costs nothing when nobody else writes. The system drops the
-// lock with the handle, so a writer that dies cannot block the others.
+// lock with the handle, so a writer that dies cannot block the others; one
+// that lives and keeps it (any reader of the file can take it) only costs
+// the bounded wait, and the write then goes out without the lock: on Windows
+// the append-only handle still lands it at the end.
 const DWORD kLockOffsetHigh = 0x7FFFFFFF;
 
 class AppendLock {
  public:
-  explicit AppendLock(HANDLE h) : handle_(h) {
-    OVERLAPPED at = {};
-    at.OffsetHigh = kLockOffsetHigh;
-    locked_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != FALSE;
+  AppendLock(HANDLE h, LockWait& wait) : handle_(h) {
+    locked_ = wait.Acquire(
+        [h] {
+          OVERLAPPED at = {};
+          at.OffsetHigh = kLockOffsetHigh;
+          return LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
+        },
+        [](unsigned ms) { Sleep(ms); });
   }
   ~AppendLock() {
     if (!locked_) return;
@@ -64,7 +72,7 @@ class AppendLock {
 bool AppendFile::Append(const char* data, size_t length) {
   if (!handle_) return false;
   HANDLE h = static_cast<HANDLE>(handle_);
-  AppendLock lock(h);
+  AppendLock lock(h, lock_wait_);
   LARGE_INTEGER zero = {};
   SetFilePointerEx(h, zero, nullptr, FILE_END);
   while (length > 0) {

@@ -23,6 +23,7 @@
 namespace brx {
 namespace platform {
 
+class AppendFile;
 class File;
 
 // What a file is, whatever name reaches it: the volume serial and the file
@@ -99,6 +100,12 @@ class HeldDirectory {
   // caller writes it and then moves it over the name it replaces with
   // ReplaceWith, or deletes it with DeleteChild.
   HoldResult CreateTemporaryFile(File* file, std::wstring* temp_name) const;
+  // Opens file `name` for appending, creating it when missing (it then gets
+  // this folder's inheritable access list), shared for reading and writing
+  // with other processes; a link is never followed (kLink) and an existing
+  // file with another hard link is kMultipleLinks: either would have the
+  // writer append to a file somebody else chose.
+  HoldResult OpenAppendFile(const wchar_t* name, AppendFile* file) const;
   // Moves `file`, still open, from its temporary name `from` over child
   // `to`, replacing what `to` names (a file or a link, never followed). An
   // existing file is replaced as a whole, so a second hard link or a link in
@@ -116,8 +123,19 @@ class HeldDirectory {
   // otherwise). A child folder must not be held by this process.
   HoldResult DeleteChild(const wchar_t* name, const FileIdentity* expected = nullptr) const;
 
+  // Makes `child` (held below this folder) the folder held, this one a level
+  // above it: a walk that checks each level before it goes on holds them all.
+  void Descend(HeldDirectory* child);
+
   bool valid() const;
   void Close();
+#ifdef _WIN32
+  // The folder's own handle, owned by this object, for what the class does
+  // not cover (its owner and access list, through a handle reopened from it).
+  void* native_handle() const { return handle_; }
+#else
+  int native_handle() const { return handle_; }
+#endif
   // The folder's identity, read when it was opened.
   const FileIdentity& identity() const { return identity_; }
   // The path it was opened by (the parent's path and the name for children).
@@ -126,10 +144,6 @@ class HeldDirectory {
   uint32_t last_error() const { return last_error_; }
 
  private:
-  // Makes `child` (held below this folder) the folder held, this one a level
-  // above it.
-  void Descend(HeldDirectory* child);
-
   // Handles of the levels above, outermost first (Open only); the folder's
   // own handle is handle_.
 #ifdef _WIN32

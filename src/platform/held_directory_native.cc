@@ -10,6 +10,7 @@
 
 #include <utility>
 
+#include "platform/append_file.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 
@@ -224,6 +225,27 @@ HoldResult HeldDirectory::CreateTemporaryFile(File* file, std::wstring* temp_nam
     if (r != HoldResult::kExists) return r;
   }
   return HoldResult::kExists;
+}
+
+HoldResult HeldDirectory::OpenAppendFile(const wchar_t* name, AppendFile* file) const {
+  if (!valid() || !file) return HoldResult::kFailed;
+  if (!IsPlainName(name)) return HoldResult::kBadPath;
+  file->Close();
+  int fd = openat(handle_, Narrow(name).c_str(), O_RDWR | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    last_error_ = static_cast<uint32_t>(errno);
+    return FromErrno(errno);
+  }
+  struct stat st;
+  HoldResult r = HoldResult::kOk;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) r = HoldResult::kFailed;
+  if (r == HoldResult::kOk && st.st_nlink != 1) r = HoldResult::kMultipleLinks;
+  if (r != HoldResult::kOk) {
+    close(fd);
+    return r;
+  }
+  file->fd_ = fd;
+  return HoldResult::kOk;
 }
 
 HoldResult HeldDirectory::ReplaceWith(File* file, const wchar_t* from, const wchar_t* to) const {

@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "platform/append_file.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/scoped_handle_win.h"
@@ -330,6 +331,31 @@ HoldResult HeldDirectory::CreateTemporaryFile(File* file, std::wstring* temp_nam
     if (r != HoldResult::kExists) return r;
   }
   return HoldResult::kExists;
+}
+
+HoldResult HeldDirectory::OpenAppendFile(const wchar_t* name, AppendFile* file) const {
+  if (!valid() || !file) return HoldResult::kFailed;
+  if (!IsPlainName(name)) return HoldResult::kBadPath;
+  file->Close();
+  HANDLE handle = nullptr;
+  // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end
+  // of the file (AppendFile).
+  NTSTATUS status = OpenRelative(handle_, name, GENERIC_READ | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_OPEN_IF,
+                                 FILE_NON_DIRECTORY_FILE | kNoFollow, nullptr, &handle);
+  if (status < 0) {
+    last_error_ = RtlNtStatusToDosError(status);
+    return FromStatus(status);
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  HoldResult r = CheckOpened(handle_, name, handle, false, &info, nullptr);
+  if (r == HoldResult::kOk && info.nNumberOfLinks != 1) r = HoldResult::kMultipleLinks;
+  if (r != HoldResult::kOk) {
+    CloseHandle(handle);
+    return r;
+  }
+  file->handle_ = handle;
+  return HoldResult::kOk;
 }
 
 HoldResult HeldDirectory::ReplaceWith(File* file, const wchar_t* from, const wchar_t* to) const {

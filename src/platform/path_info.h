@@ -5,7 +5,6 @@
 #define BRX_PLATFORM_PATH_INFO_H_
 
 #include <string>
-#include <vector>
 
 namespace brx {
 namespace platform {
@@ -30,13 +29,6 @@ std::wstring OwnerOf(const wchar_t* path);
 // default owner (the Administrators group when elevated, SYSTEM under an
 // agent), natively "uid:N" of the effective user; empty when unknown.
 std::wstring ProcessOwner();
-
-// Owners whose folders on the volume of `path` this process may write into:
-// SYSTEM and the Administrators group (root natively), this process's own
-// owner, and the owner of the volume's root, who controls everything on it
-// anyway. Never the token's user: under elevation that is the administrator's
-// unelevated identity, which any of that user's ordinary processes holds.
-std::vector<std::wstring> TrustedOwners(const wchar_t* path);
 
 }  // namespace platform
 }  // namespace brx

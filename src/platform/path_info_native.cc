@@ -33,14 +33,5 @@ std::wstring OwnerOf(const wchar_t* path) {
 
 std::wstring ProcessOwner() { return UidText(geteuid()); }
 
-std::vector<std::wstring> TrustedOwners(const wchar_t* path) {
-  std::vector<std::wstring> owners = {UidText(0), ProcessOwner()};
-  if (LocalRootLength(path) > 0) {
-    std::wstring root_owner = OwnerOf(L"/");
-    if (!root_owner.empty()) owners.push_back(root_owner);
-  }
-  return owners;
-}
-
 }  // namespace platform
 }  // namespace brx

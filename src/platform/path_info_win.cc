@@ -5,6 +5,7 @@
 #include <sddl.h>
 
 #include "platform/dir.h"
+#include "platform/folder_security_win.h"
 #include "platform/scoped_handle_win.h"
 
 namespace brx {
@@ -15,14 +16,6 @@ namespace {
 HANDLE OpenItself(const wchar_t* path, DWORD access) {
   return CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
-std::wstring SidText(PSID sid) {
-  LPWSTR text = nullptr;
-  if (!sid || !ConvertSidToStringSidW(sid, &text)) return std::wstring();
-  std::wstring result = text;
-  LocalFree(text);
-  return result;
 }
 
 }  // namespace
@@ -67,18 +60,6 @@ std::wstring ProcessOwner() {
   std::string buffer(size, '\0');
   if (!GetTokenInformation(token.get(), TokenOwner, &buffer[0], size, &size)) return std::wstring();
   return SidText(reinterpret_cast<TOKEN_OWNER*>(&buffer[0])->Owner);
-}
-
-std::vector<std::wstring> TrustedOwners(const wchar_t* path) {
-  std::vector<std::wstring> owners = {L"S-1-5-18", L"S-1-5-32-544"};
-  std::wstring own = ProcessOwner();
-  if (!own.empty()) owners.push_back(own);
-  size_t root = LocalRootLength(path);
-  if (root > 0) {
-    std::wstring root_owner = OwnerOf(std::wstring(path, root).c_str());
-    if (!root_owner.empty()) owners.push_back(root_owner);
-  }
-  return owners;
 }
 
 }  // namespace platform

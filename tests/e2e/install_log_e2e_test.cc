@@ -363,5 +363,37 @@ TEST(E2eInstallLogSerial, UnopenableLogStopsSilentRunsAndWarnsOthers) {
   EXPECT_TRUE(FileExists(record2)) << "the install did not go on";
 }
 
+// Anybody who may read the log can take the lock its writers serialise on.
+// A process that keeps it delays an install by a few seconds once, never for
+// good: the session is written whole, and the verbose log says the lock was
+// given up on.
+TEST(E2eInstallLogSerial, HeldLogLockDelaysAnInstallOnlyBriefly) {
+  StubRun run;
+  run.set_time_limit_ms(60000);
+  std::wstring pkg = BuildInstallPackage(run, L"e2epkg.exe", 1, {});
+  ASSERT_FALSE(pkg.empty());
+  std::wstring verbose = LogDirectory() + L"e2epkg.exe.log";
+  LogTail tail;
+  std::string verbose_before = ReadBinary(verbose);
+  RunResult r;
+  {
+    LogWriteLock lock;
+    ASSERT_TRUE(lock.locked());
+    r = run.Start(pkg, {L"/silent", L"/verbose_log"});
+  }
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 1u) << r.Describe();
+  EXPECT_LT(r.elapsed_ms, 30000u) << r.Describe();
+  ExpectInOrder(tail.Appended(), {"Log Session Start...", "Process returned completion code of (0x1).",
+                                  "Return Code (1)"});
+  std::string verbose_after = ReadBinary(verbose);
+  ASSERT_GE(verbose_after.size(), verbose_before.size());
+  std::string appended = verbose_after.substr(verbose_before.size());
+  EXPECT_NE(appended.find("**WARNING** - Another process held the lock of the log [" + Narrow(MainLogPath()) +
+                          "] for more than 3 seconds; lines are written without waiting for it."),
+            std::string::npos)
+      << appended;
+}
+
 }  // namespace
 }  // namespace brxe2e

@@ -114,6 +114,21 @@ class LogLock {
   HANDLE file_ = INVALID_HANDLE_VALUE;
 };
 
+// Holds the component log open, shared as any reader may, and takes the
+// byte-range lock its writers serialise on (one byte at 0x7FFFFFFF00000000).
+class LogWriteLock {
+ public:
+  LogWriteLock();
+  ~LogWriteLock();
+  LogWriteLock(const LogWriteLock&) = delete;
+  LogWriteLock& operator=(const LogWriteLock&) = delete;
+  bool locked() const { return locked_; }
+
+ private:
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  bool locked_ = false;
+};
+
 // The preinstallation environment's key (32-bit view), removed again unless
 // it was there before.
 class MiniNtKey {

@@ -236,13 +236,32 @@ ScopedEnv::ScopedEnv(const wchar_t* name, const std::wstring& value) : name_(nam
 
 ScopedEnv::~ScopedEnv() { SetEnvironmentVariableW(name_.c_str(), had_ ? old_.c_str() : nullptr); }
 
-LogLock::LogLock() {
+namespace {
+
+// The main log, created with its folders when missing, for reading.
+HANDLE OpenMainLog(DWORD share) {
   CreateDirectoryW((LogDirectory().substr(0, LogDirectory().size() - 5)).c_str(), nullptr);
   CreateDirectoryW(LogDirectory().c_str(), nullptr);
-  file_ = CreateFileW(MainLogPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileW(MainLogPath().c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+}  // namespace
+
+LogLock::LogLock() { file_ = OpenMainLog(0); }
+
 LogLock::~LogLock() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+LogWriteLock::LogWriteLock() {
+  file_ = OpenMainLog(FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (file_ == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED at = {};
+  at.OffsetHigh = 0x7FFFFFFF;
+  locked_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != FALSE;
+}
+
+LogWriteLock::~LogWriteLock() {
   if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
 }
 

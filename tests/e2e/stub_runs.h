@@ -53,9 +53,12 @@ class StubRun {
 
   const ScratchDir& dir() const { return dir_; }
   const std::wstring& stub() const { return stub_; }
+  // For runs that are meant to take longer than RunOptions allows.
+  void set_time_limit_ms(DWORD ms) { time_limit_ms_ = ms; }
 
  private:
   std::wstring stub_;
+  DWORD time_limit_ms_ = 0;
   ScratchDir dir_;
 };
 

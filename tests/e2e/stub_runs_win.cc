@@ -40,6 +40,7 @@ RunResult StubRun::Start(const std::wstring& package, const std::vector<std::wst
   run.args = args;
   run.rules = std::move(rules);
   run.work_dir = dir_.path();
+  if (time_limit_ms_) run.time_limit_ms = time_limit_ms_;
   if (parent == Parent::kAgent) {
     std::wstring agent = dir_.File(agent_name);
     if (GetFileAttributesW(agent.c_str()) == INVALID_FILE_ATTRIBUTES) {

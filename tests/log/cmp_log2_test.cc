@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "platform/environment.h"
+#include "platform/event_log.h"
 #include "platform/trusted_folder.h"
 #include "support/planted.h"
 #include "support/scratch_dir.h"
@@ -145,34 +150,43 @@ TEST_F(CmpLog2Test, WritesWhileClosedAreDroppedAndOpenFailureIs103) {
 
 // Where the log is written, nothing an ordinary user could have prepared is
 // written through: a folder level or log file that is a link, a log file
-// with another hard link, a folder owned by somebody else. Each makes the
-// open fail and leaves what it points to untouched.
+// with another hard link, a folder owned by somebody else or open to
+// everybody. Each makes the open fail and leaves what it points to
+// untouched; a refused folder leaves an event naming it.
 TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
-  enum Plant { kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner };
-  for (Plant plant : {kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner}) {
+  enum Plant { kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner, kOpenFolder };
+  auto ensure = [](const std::wstring& path) {
+    brx::platform::HeldDirectory held;
+    return brx::platform::HoldTrustedFolder(path.c_str(), brx::platform::kSystemFolderSddl,
+                                            brx::platform::FolderUse::kShared, &held)
+        .ok();
+  };
+  for (Plant plant : {kNothing, kFolderLink, kFileLink, kHardLink, kForeignOwner, kOpenFolder}) {
     SCOPED_TRACE(plant);
     std::wstring root = dir_ + L"case" + std::to_wstring(plant);
     std::wstring elsewhere = JoinPath(root, L"elsewhere");
     std::wstring theirs = JoinPath(elsewhere, L"brxsetup.log");
-    ASSERT_TRUE(brx::platform::EnsureTrustedFolder(elsewhere.c_str(), brx::platform::kSystemFolderSddl));
+    ASSERT_TRUE(ensure(elsewhere));
     brxtest::WriteFile(theirs, "theirs");
     std::wstring log_dir = JoinPath(JoinPath(root, L"brxsystem"), L"log");
     bool planted = true;
     if (plant == kFolderLink) {
-      ASSERT_TRUE(brx::platform::EnsureTrustedFolder(JoinPath(root, L"brxsystem").c_str(),
-                                                     brx::platform::kSystemFolderSddl));
+      ASSERT_TRUE(ensure(JoinPath(root, L"brxsystem")));
       planted = brxtest::PlantSymlink(log_dir, elsewhere);
     } else {
-      ASSERT_TRUE(brx::platform::EnsureTrustedFolder(log_dir.c_str(), brx::platform::kSystemFolderSddl));
+      ASSERT_TRUE(ensure(log_dir));
       if (plant == kFileLink) planted = brxtest::PlantSymlink(JoinPath(log_dir, L"brxsetup.log"), theirs);
       if (plant == kHardLink) planted = brxtest::PlantHardLink(JoinPath(log_dir, L"brxsetup.log"), theirs);
       if (plant == kForeignOwner) planted = brxtest::GiveToAnotherUser(log_dir);
+      if (plant == kOpenFolder) planted = brxtest::OpenToEverybody(log_dir);
     }
     if (!planted && plant == kForeignOwner) continue;  // only root can give a folder away
 #ifdef _WIN32
     // Wine shows a Unix link to a file as the file itself (Windows shows a
     // reparse point, which the log refuses): only a native run can see it.
     if (plant == kFileLink) continue;
+#else
+    brx::platform::TakeReportedEvents();
 #endif
     ASSERT_TRUE(planted);
     CCmpLog2 log(JoinPath(log_dir, L"").c_str());
@@ -180,6 +194,24 @@ TEST_F(CmpLog2Test, LinksAndPlantedFoldersAreNeverWrittenThrough) {
     log.Write(LOG_BOTH, LEVEL_INFO, nullptr, 0, L"ours\r\n");
     log.Close();
     EXPECT_EQ("theirs", FileBytes(theirs));
+#ifndef _WIN32
+    std::vector<brx::platform::ReportedEvent> events = brx::platform::TakeReportedEvents();
+    bool folder_refused = plant == kFolderLink || plant == kForeignOwner || plant == kOpenFolder;
+    ASSERT_EQ(folder_refused ? 1u : 0u, events.size());
+    if (folder_refused) {
+      EXPECT_EQ(brx::platform::kFolderRefusedEvent, events[0].id);
+      EXPECT_EQ(brxtest::Narrow(log_dir), brxtest::Narrow(events[0].strings.at(0)));
+    }
+#endif
+  }
+  // Relative and network paths are never walked.
+  for (const wchar_t* path : {L"brxsystem\\log", L"\\\\server\\share\\log"}) {
+    brx::platform::HeldDirectory held;
+    EXPECT_EQ(brx::platform::FolderRefusal::kNotLocal,
+              brx::platform::HoldTrustedFolder(path, brx::platform::kLogFolderSddl,
+                                               brx::platform::FolderUse::kPrivateLog, &held)
+                  .verdict.refusal);
+    EXPECT_FALSE(held.valid());
   }
 }
 
@@ -197,40 +229,38 @@ TEST_F(CmpLog2Test, RecordLinesAreAppendedWholeBesideTheLog) {
   std::wstring theirs = dir_ + L"theirs.jsonl";
   brxtest::WriteFile(theirs, "theirs");
   std::wstring other = dir_ + L"other\\";
-  ASSERT_TRUE(brx::platform::EnsureTrustedFolder(other.c_str(), brx::platform::kSystemFolderSddl));
-  ASSERT_TRUE(brxtest::PlantHardLink(other + L"brxsetup.jsonl", theirs));
   CCmpLog2 planted(other.c_str());
+  ASSERT_EQ(0u, planted.Open());  // makes the folder
+  planted.Close();
+  ASSERT_TRUE(brxtest::PlantHardLink(other + L"brxsetup.jsonl", theirs));
   EXPECT_FALSE(planted.AppendRecordLine("{}\n"));
   EXPECT_EQ("theirs", FileBytes(theirs));
 }
 
-TEST(TrustedFolderTest, OnlyPlainFoldersOfTrustedOwnersAreUsed) {
-  using brx::platform::FolderLevel;
-  using brx::platform::PathKind;
-  const std::vector<std::wstring> trusted = {L"S-1-5-18", L"S-1-5-32-544"};
-  struct Case {
-    PathKind kind;
-    const wchar_t* owner;
-    FolderLevel expected;
-  };
-  const Case cases[] = {
-      {PathKind::kMissing, L"", FolderLevel::kCreate},
-      {PathKind::kDirectory, L"S-1-5-32-544", FolderLevel::kUse},
-      {PathKind::kDirectory, L"S-1-5-18", FolderLevel::kUse},
-      // Planted by somebody else, e.g. an ordinary user or the administrator's
-      // own unelevated identity.
-      {PathKind::kDirectory, L"S-1-5-21-1-2-3-1001", FolderLevel::kRefuse},
-      {PathKind::kDirectory, L"", FolderLevel::kRefuse},
-      {PathKind::kLink, L"S-1-5-18", FolderLevel::kRefuse},
-      {PathKind::kFile, L"S-1-5-18", FolderLevel::kRefuse},
-      {PathKind::kUnknown, L"S-1-5-18", FolderLevel::kRefuse},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(c.expected, brx::platform::JudgeFolderLevel(c.kind, c.owner, trusted)) << brxtest::Narrow(c.owner);
-  }
-  // Relative and network paths are never walked.
-  EXPECT_FALSE(brx::platform::EnsureTrustedFolder(L"brxsystem\\log", brx::platform::kSystemFolderSddl));
-  EXPECT_FALSE(brx::platform::EnsureTrustedFolder(L"\\\\server\\share\\log", brx::platform::kSystemFolderSddl));
+// While the log is open its folder is held: nobody can rename it away and
+// put a link or a folder of their own in its place. Other files of the
+// folder open the way the logs do; after Close the folder is free again.
+TEST_F(CmpLog2Test, TheOpenLogHoldsItsFolder) {
+  std::wstring log_dir = JoinPath(dir_, L"held");
+  CCmpLog2 log(JoinPath(log_dir, L"").c_str());
+  brx::platform::AppendFile other;
+  EXPECT_FALSE(log.OpenInLogFolder(L"brxsetup.jsonl", &other)) << "no folder is held before Open";
+  ASSERT_EQ(0u, log.Open());
+  ASSERT_TRUE(log.OpenInLogFolder(L"brxsetup.jsonl", &other));
+  ASSERT_TRUE(other.Append("{}", 2));
+  other.Close();
+  EXPECT_EQ("{}", FileBytes(JoinPath(log_dir, L"brxsetup.jsonl")));
+  brxtest::WriteFile(JoinPath(dir_, L"theirs"), "theirs");
+  ASSERT_TRUE(brxtest::PlantHardLink(JoinPath(log_dir, L"linked.jsonl"), JoinPath(dir_, L"theirs")));
+  EXPECT_FALSE(log.OpenInLogFolder(L"linked.jsonl", &other)) << "a second hard link is written through";
+#ifdef _WIN32
+  std::wstring moved = JoinPath(dir_, L"moved");
+  // Unix has no share modes: natively the held folder only keeps its
+  // checked identity.
+  EXPECT_FALSE(MoveFileW(log_dir.c_str(), moved.c_str())) << "the held folder was renamed";
+  log.Close();
+  EXPECT_TRUE(MoveFileW(log_dir.c_str(), moved.c_str()));
+#endif
 }
 
 TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {

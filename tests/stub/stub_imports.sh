@@ -9,7 +9,7 @@ dump=$(x86_64-w64-mingw32-objdump -p "$stub") || exit 1
 status=0
 grep -q 'Magic.*020b' <<<"$dump" || { echo "not PE32+"; status=1; }
 grep -q 'Subsystem.*Windows GUI' <<<"$dump" || { echo "not a GUI program"; status=1; }
-allowed='^(kernel32|user32|gdi32|advapi32|shell32|ole32|oleaut32|comctl32|comdlg32|msvcrt|version|shlwapi|uxtheme|rpcrt4|bcrypt|crypt32|ucrtbase)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|netapi32|shell32|ole32|oleaut32|comctl32|comdlg32|msvcrt|version|shlwapi|uxtheme|rpcrt4|bcrypt|crypt32|ucrtbase)\.dll$'
 while read -r dll; do
   lower=$(tr 'A-Z' 'a-z' <<<"$dll")
   if [[ ! $lower =~ $allowed ]]; then

@@ -18,6 +18,9 @@ bool PlantSymlink(const std::wstring& link, const std::wstring& target);
 bool PlantHardLink(const std::wstring& link, const std::wstring& target);
 // Gives `path` to a user that is neither the tests' nor root (needs root).
 bool GiveToAnotherUser(const std::wstring& path);
+// Lets everybody add to and delete from the folder `path` (mode 0777; under
+// Wine its list then grants Everyone that).
+bool OpenToEverybody(const std::wstring& path);
 // Removes the link at `path` itself, never what it points to.
 bool RemoveLink(const std::wstring& path);
 

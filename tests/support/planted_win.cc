@@ -87,6 +87,16 @@ bool GiveToAnotherUser(const std::wstring& path) {
   return false;
 }
 
+bool OpenToEverybody(const std::wstring& path) {
+  std::string unix_path = UnixPath(path);
+  if (unix_path.empty() || !RunUnix(L"chmod", "777 \"" + unix_path + "\"")) return false;
+  for (int i = 0; i < 100; ++i) {
+    if (DaclText(path).find(L"0x1301ff;;;WD") != std::wstring::npos) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
 bool RemoveLink(const std::wstring& path) {
   // Wine's RemoveDirectoryW on a Unix link to an empty folder removes that
   // folder and leaves the link: the link goes through Unix instead.
