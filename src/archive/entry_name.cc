@@ -53,8 +53,7 @@ bool IsDeviceName(const std::wstring& component) {
 }
 
 // The form of a generated 8.3 short name: at most eight characters ending in
-// '~' and digits, then at most a dot and three characters. A long name
-// written earlier in the same extraction may own that short name.
+// '~' and digits, then at most a dot and three characters.
 bool IsShortNameForm(const std::wstring& component) {
   size_t dot = component.find(L'.');
   std::wstring base = component.substr(0, dot);
@@ -75,7 +74,7 @@ EntryRefusal CheckComponent(const std::wstring& component) {
   if (IsParentLike(component)) return EntryRefusal::kUnsafeName;
   if (IsDeviceName(component)) return EntryRefusal::kDeviceName;
   wchar_t last = component.back();
-  if (last == L'.' || last == L' ' || IsShortNameForm(component)) return EntryRefusal::kAliasedName;
+  if (last == L'.' || last == L' ') return EntryRefusal::kAliasedName;
   return EntryRefusal::kNone;
 }
 
@@ -100,7 +99,7 @@ const char* DescribeEntryRefusal(EntryRefusal reason) {
     case EntryRefusal::kUnsafeName: return "unsafe name (absolute, drive, stream or parent-directory path)";
     case EntryRefusal::kLink: return "symbolic link or reparse point";
     case EntryRefusal::kDeviceName: return "Windows device name";
-    case EntryRefusal::kAliasedName: return "name Windows stores under another name (trailing dot or blank, short-name form)";
+    case EntryRefusal::kAliasedName: return "name Windows stores under another name (trailing dot or blank)";
     case EntryRefusal::kDuplicateName: return "same name as an earlier entry, ignoring case and separators";
     case EntryRefusal::kEncrypted: return "encrypted entry";
   }
@@ -133,15 +132,89 @@ EntryRefusal CheckEntry(const ZIP_FileEntry& entry) {
   return CheckEntryName(entry.GetName());
 }
 
-EntryRefusal EntryNameSet::Add(const char* name) {
-  if (!name) return EntryRefusal::kNone;
+namespace {
+
+// A name as Windows compares it: components upper-cased, '/' and '\\'
+// alike, empty and "." components dropped.
+std::wstring ComparisonKey(const std::vector<std::wstring>& components, size_t count) {
   std::wstring key;
-  for (const std::wstring& component : Components(brx::platform::AnsiToWide(std::string(name)))) {
-    if (component.empty() || component == L".") continue;
-    key += brx::platform::UpperCaseForNames(component);
+  for (size_t i = 0; i < count && i < components.size(); ++i) {
+    if (components[i].empty() || components[i] == L".") continue;
+    key += brx::platform::UpperCaseForNames(components[i]);
     key.push_back(L'/');
   }
-  return keys_.insert(key).second ? EntryRefusal::kNone : EntryRefusal::kDuplicateName;
+  return key;
+}
+
+bool IsFolderName(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
+
+}  // namespace
+
+EntryRefusal EntryNameSet::Add(const char* name, std::string* earlier) {
+  if (!name) return EntryRefusal::kNone;
+  std::vector<std::wstring> components = Components(brx::platform::AnsiToWide(std::string(name)));
+  auto inserted = names_.emplace(ComparisonKey(components, components.size()), name);
+  if (inserted.second) return EntryRefusal::kNone;
+  // The same folder named twice creates it once; nothing is replaced.
+  if (IsFolderName(inserted.first->second) && IsFolderName(name)) return EntryRefusal::kNone;
+  if (earlier) *earlier = inserted.first->second;
+  return EntryRefusal::kDuplicateName;
+}
+
+namespace {
+
+// The part of a long name Windows builds a short name from: letters kept
+// upper-cased, blanks and dots of the base dropped.
+std::wstring ShortNameSeed(const std::wstring& text) {
+  std::wstring seed;
+  for (wchar_t c : text) {
+    if (c == L' ' || c == L'.') continue;
+    seed += brx::platform::UpperCaseForNames(std::wstring(1, c));
+  }
+  return seed;
+}
+
+// Whether Windows would give `long_name` a short name that may be
+// `short_form`: the short form's base before '~' starts the long name's
+// base, and their extensions agree in their first three characters.
+bool MayBeShortNameOf(const std::wstring& short_form, const std::wstring& long_name) {
+  if (IsShortNameForm(long_name) || brx::platform::UpperCaseForNames(short_form) ==
+                                        brx::platform::UpperCaseForNames(long_name)) {
+    return false;
+  }
+  size_t short_dot = short_form.find(L'.');
+  size_t long_dot = long_name.rfind(L'.');
+  std::wstring short_base = short_form.substr(0, short_form.rfind(L'~', short_dot));
+  std::wstring short_ext = short_dot == std::wstring::npos ? L"" : short_form.substr(short_dot + 1);
+  std::wstring long_base = long_name.substr(0, long_dot);
+  std::wstring long_ext = long_dot == std::wstring::npos ? L"" : long_name.substr(long_dot + 1, 3);
+  std::wstring seed = ShortNameSeed(long_base);
+  return !short_base.empty() && seed.compare(0, short_base.size(), ShortNameSeed(short_base)) == 0 &&
+         ShortNameSeed(short_ext) == ShortNameSeed(long_ext);
+}
+
+}  // namespace
+
+std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::string>& names) {
+  // Each folder's components, with the entry that named each first.
+  std::map<std::wstring, std::map<std::wstring, std::string>> folders;
+  for (const std::string& name : names) {
+    std::vector<std::wstring> components = Components(brx::platform::AnsiToWide(name));
+    for (size_t i = 0; i < components.size(); ++i) {
+      if (components[i].empty() || components[i] == L".") continue;
+      folders[ComparisonKey(components, i)].emplace(components[i], name);
+    }
+  }
+  std::vector<PossibleCollision> found;
+  for (const auto& folder : folders) {
+    for (const auto& short_form : folder.second) {
+      if (!IsShortNameForm(short_form.first)) continue;
+      for (const auto& other : folder.second) {
+        if (MayBeShortNameOf(short_form.first, other.first)) found.push_back({short_form.second, other.second});
+      }
+    }
+  }
+  return found;
 }
 
 std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
@@ -150,11 +223,12 @@ std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     const ZIP_FileEntry* entry = archive.GetEntryAt(i);
     EntryRefusal reason = CheckEntry(*entry);
-    EntryRefusal duplicate = names.Add(entry->GetName());
+    std::string earlier;
+    EntryRefusal duplicate = names.Add(entry->GetName(), &earlier);
     if (reason == EntryRefusal::kNone) reason = duplicate;
     if (reason == EntryRefusal::kNone) continue;
     const char* name = entry->GetName();
-    refused.push_back({i, name ? name : "", reason});
+    refused.push_back({i, name ? name : "", reason, reason == EntryRefusal::kDuplicateName ? earlier : ""});
   }
   return refused;
 }

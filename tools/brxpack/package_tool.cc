@@ -80,7 +80,8 @@ std::string DescribeRefusedEntries(const brxzip::ZIP_File& archive) {
   std::string out;
   for (const brxzip::RefusedEntry& refused : brxzip::FindRefusedEntries(archive)) {
     out += "refusing entry " + (refused.name.empty() ? std::string("(no name)") : refused.name) + ": " +
-           brxzip::DescribeEntryRefusal(refused.reason) + "\n";
+           brxzip::DescribeEntryRefusal(refused.reason) +
+           (refused.other_name.empty() ? std::string() : " (" + refused.other_name + ")") + "\n";
   }
   return out;
 }
