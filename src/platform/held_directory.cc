@@ -27,6 +27,7 @@ HoldResult HeldDirectory::Create(const wchar_t* path, const wchar_t* sddl, bool*
   size_t root = LocalRootLength(existing.c_str());
   if (root == 0) return HoldResult::kBadPath;
   while (existing.size() > root && IsPathSeparator(existing.back())) existing.pop_back();
+  const std::wstring asked = existing;
   // The deepest level that exists; the ones below it are made one by one.
   std::vector<std::wstring> missing;
   HoldResult r;
@@ -50,6 +51,8 @@ HoldResult HeldDirectory::Create(const wchar_t* path, const wchar_t* sddl, bool*
     }
     Descend(&child);
   }
+  // Known by the path it was asked for, as Open does.
+  path_ = asked;
   if (created) *created = !missing.empty();
   return HoldResult::kOk;
 }
