@@ -3,44 +3,37 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
+
+#include "platform/dir.h"
 
 namespace brx {
 namespace {
 
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  ~FindHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
-void MakeNormal(const std::wstring& path, DWORD attributes) {
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  }
-}
+using platform::FileIdentity;
+using platform::HeldDirectory;
+using platform::HeldEntry;
+using platform::HoldResult;
 
 // The retry budget left for one tree.
 class Patience {
  public:
-  explicit Patience(const DeleteRetry& retry) : retry_(retry), left_ms_(retry.budget_ms) {}
+  Patience(const DeleteRetry& retry, const CreatedItems* created)
+      : retry_(retry), created_(created), left_ms_(retry.budget_ms) {}
 
-  // Tries `remove` until it succeeds or the budget is spent; then schedules
-  // the path for deletion at the next boot.
-  template <typename Remove>
-  void RemoveOrLater(const std::wstring& path, Remove remove) {
+  // Deletes child `name` of `folder` (with `expected`, only that object)
+  // until it goes or the budget is spent; then schedules it for the next
+  // boot if this run made it.
+  void RemoveOrLater(const HeldDirectory& folder, const std::wstring& name, const FileIdentity* expected) {
     for (;;) {
-      if (remove(path.c_str())) return;
-      DWORD error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+      HoldResult r = folder.DeleteChild(name.c_str(), expected);
+      // A link that cannot be removed as a link, or a folder that is no
+      // longer the one held, is left where it is: deleting through it would
+      // delete something outside the tree.
+      if (r == HoldResult::kOk || r == HoldResult::kMissing || r == HoldResult::kLink ||
+          r == HoldResult::kChanged) {
+        return;
+      }
       if (left_ms_ < retry_.pause_ms || retry_.pause_ms == 0) break;
       left_ms_ -= retry_.pause_ms;
       if (retry_.sleep) {
@@ -49,61 +42,75 @@ class Patience {
         Sleep(retry_.pause_ms);
       }
     }
+    FileIdentity identity;
+    if (expected) {
+      identity = *expected;
+    } else if (folder.Inspect(name.c_str(), &identity, nullptr) != HoldResult::kOk) {
+      return;
+    }
+    // Deletion at the next boot goes by name, when nothing is held any more:
+    // only what this run created is handed over, never a file it merely
+    // found in the tree.
+    if (created_ && !created_->count(identity)) return;
+    std::wstring path = folder.path() + L"\\" + name;
     MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
 
  private:
   const DeleteRetry& retry_;
+  const CreatedItems* created_;
   unsigned left_ms_;
 };
 
-BOOL RemoveFile(const wchar_t* path) { return DeleteFileW(path); }
-BOOL RemoveFolder(const wchar_t* path) { return RemoveDirectoryW(path); }
-
-bool DeleteTree(const wchar_t* directory, Patience& patience);
-
-}  // namespace
-
-bool DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
-  Patience patience(retry);
-  return DeleteTree(directory, patience);
-}
-
-namespace {
-
-bool DeleteTree(const wchar_t* directory, Patience& patience) {
-  if (!directory || !*directory) return false;
-  std::wstring base = directory;
-  std::wstring pattern = base + (base.back() == L'\\' ? L"*" : L"\\*");
-  if (base.back() == L'\\') base.pop_back();
-
-  {
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    if (!find.valid()) return false;
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = base + L"\\" + name;
-      MakeNormal(path, data.dwFileAttributes);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or directory link is removed as a link: following it
-        // would delete whatever it points at, outside the extraction directory.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          patience.RemoveOrLater(path, RemoveFolder);
-          continue;
-        }
-        if (!DeleteTree(path.c_str(), patience)) return false;
+bool DeleteBelow(const HeldDirectory& folder, Patience& patience) {
+  std::vector<HeldEntry> entries;
+  if (folder.List(&entries) != HoldResult::kOk) return false;
+  for (const HeldEntry& entry : entries) {
+    if (entry.directory && !entry.link) {
+      HeldDirectory child;
+      HoldResult opened = folder.OpenChild(entry.name.c_str(), &child);
+      if (opened == HoldResult::kOk) {
+        FileIdentity identity = child.identity();
+        if (!DeleteBelow(child, patience)) return false;
+        // Our own handle would stop the deletion: Windows refuses to delete
+        // a folder while a handle without delete sharing is open.
+        child.Close();
+        patience.RemoveOrLater(folder, entry.name, &identity);
         continue;
       }
-      patience.RemoveOrLater(path, RemoveFile);
-    } while (FindNextFileW(find.get(), &data));
+      if (opened != HoldResult::kLink) return false;
+    }
+    patience.RemoveOrLater(folder, entry.name, nullptr);
   }
-
-  SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-  patience.RemoveOrLater(base, RemoveFolder);
   return true;
 }
 
 }  // namespace
+
+bool DeleteHeldTree(const HeldDirectory& parent, HeldDirectory* folder, const CreatedItems* created,
+                    const DeleteRetry& retry) {
+  if (!folder || !folder->valid()) return false;
+  Patience patience(retry, created);
+  if (!DeleteBelow(*folder, patience)) return false;
+  std::wstring path = folder->path();
+  FileIdentity identity = folder->identity();
+  folder->Close();
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return false;
+  patience.RemoveOrLater(parent, path.substr(slash + 1), &identity);
+  return true;
+}
+
+bool DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
+  if (!directory || !*directory) return false;
+  std::wstring path(directory);
+  while (path.size() > 3 && platform::IsPathSeparator(path.back())) path.pop_back();
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash + 1 >= path.size()) return false;
+  HeldDirectory parent, folder;
+  if (parent.Open(path.substr(0, slash).c_str()) != HoldResult::kOk) return false;
+  if (parent.OpenChild(path.substr(slash + 1).c_str(), &folder) != HoldResult::kOk) return false;
+  return DeleteHeldTree(parent, &folder, nullptr, retry);
+}
+
 }  // namespace brx

@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "support/planted.h"
 #include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace brx {
 namespace {
@@ -113,6 +115,52 @@ TEST(CleanupWinTest, UnlistableDirectoryAnswersFalse) {
   std::wstring missing = brxtest::JoinPath(brxtest::ScratchDir("cleanup"), L"never-made");
   EXPECT_FALSE(DeleteDirectoryTree(missing.c_str()));
   EXPECT_FALSE(DeleteDirectoryTree(L""));
+}
+
+// Links the setup program or anybody else left in the tree are removed as
+// links or left alone, never followed: what they lead to keeps its files.
+TEST(CleanupWinTest, LinksInTheTreeAreNeverFollowed) {
+  std::wstring scratch = brxtest::ScratchDir("cleanup");
+  std::wstring victim = brxtest::JoinPath(scratch, L"victim");
+  ASSERT_TRUE(CreateDirectoryW(victim.c_str(), nullptr));
+  Write(victim + L"\\keep.txt", "keep");
+  std::wstring root = brxtest::JoinPath(scratch, L"tree");
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  ASSERT_TRUE(brxtest::PlantSymlink(root + L"\\folder-link", victim));
+  ASSERT_TRUE(brxtest::PlantSymlink(root + L"\\file-link", victim + L"\\keep.txt"));
+  DeleteRetry retry;
+  retry.budget_ms = 0;
+  EXPECT_TRUE(DeleteDirectoryTree(root.c_str(), retry));
+  EXPECT_EQ("keep", brxtest::FileBytes(victim + L"\\keep.txt"));
+  EXPECT_FALSE(Exists(root + L"\\file-link"));
+}
+
+// A file still in use is left for the next boot only when the run made it.
+TEST(CleanupWinTest, OnlyWhatTheRunCreatedIsLeftForTheNextBoot) {
+  std::wstring scratch = brxtest::ScratchDir("cleanup");
+  std::wstring root = brxtest::JoinPath(scratch, L"boot");
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  Write(root + L"\\ours.log", "ours");
+  Write(root + L"\\found.log", "found");
+  HANDLE ours = CreateFileW((root + L"\\ours.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  HANDLE found = CreateFileW((root + L"\\found.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+  platform::HeldDirectory parent, folder;
+  ASSERT_EQ(platform::HoldResult::kOk, parent.Open(scratch.c_str()));
+  ASSERT_EQ(platform::HoldResult::kOk, parent.OpenChild(L"boot", &folder));
+  CreatedItems created;
+  platform::FileIdentity id;
+  ASSERT_EQ(platform::HoldResult::kOk, folder.Inspect(L"ours.log", &id, nullptr));
+  created.insert(id);
+  DeleteRetry retry;
+  retry.budget_ms = 0;
+  EXPECT_TRUE(DeleteHeldTree(parent, &folder, &created, retry));
+  std::wstring pending = PendingRenames();
+  CloseHandle(ours);
+  CloseHandle(found);
+  EXPECT_NE(std::wstring::npos, pending.find(L"boot\\ours.log")) << pending;
+  EXPECT_EQ(std::wstring::npos, pending.find(L"boot\\found.log")) << pending;
 }
 
 }  // namespace
