@@ -169,32 +169,6 @@ bool IdentityOf(const File& file, FileIdentity* identity) {
   return true;
 }
 
-HeldDirectory::HeldDirectory(HeldDirectory&& other) noexcept { *this = std::move(other); }
-
-HeldDirectory& HeldDirectory::operator=(HeldDirectory&& other) noexcept {
-  if (this == &other) return *this;
-  Close();
-  levels_ = std::move(other.levels_);
-  other.levels_.clear();
-  handle_ = other.handle_;
-  other.handle_ = nullptr;
-  identity_ = other.identity_;
-  path_ = std::move(other.path_);
-  last_error_ = other.last_error_;
-  return *this;
-}
-
-void HeldDirectory::Descend(HeldDirectory* child) {
-  levels_.push_back(handle_);
-  handle_ = child->handle_;
-  child->handle_ = nullptr;
-  identity_ = child->identity_;
-  path_ = std::move(child->path_);
-  child->Close();
-}
-
-bool HeldDirectory::valid() const { return handle_ != nullptr; }
-
 void HeldDirectory::Close() {
   if (handle_) CloseHandle(handle_);
   handle_ = nullptr;
@@ -270,31 +244,19 @@ HoldResult HeldDirectory::OpenFollowingLinks(const wchar_t* path) {
   return HoldResult::kOk;
 }
 
-HoldResult HeldDirectory::OpenChild(const wchar_t* name, HeldDirectory* child) const {
-  if (!valid() || !child) return HoldResult::kFailed;
-  if (!IsPlainName(name)) return HoldResult::kBadPath;
-  child->Close();
-  HANDLE handle = nullptr;
-  HoldResult r = OpenLevel(handle_, name, FILE_OPEN, nullptr, identity_.volume, &handle, &child->identity_,
-                           &last_error_);
-  if (r != HoldResult::kOk) return r;
-  child->handle_ = handle;
-  child->path_ = path_ + L"\\" + name;
-  return HoldResult::kOk;
-}
-
-HoldResult HeldDirectory::CreateChild(const wchar_t* name, const wchar_t* sddl, HeldDirectory* child) const {
+HoldResult HeldDirectory::Child(const wchar_t* name, bool create, const wchar_t* sddl, HeldDirectory* child) const {
   if (!valid() || !child) return HoldResult::kFailed;
   if (!IsPlainName(name)) return HoldResult::kBadPath;
   child->Close();
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (sddl && !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (create && sddl &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
     last_error_ = GetLastError();
     return HoldResult::kFailed;
   }
   HANDLE handle = nullptr;
-  HoldResult r = OpenLevel(handle_, name, FILE_CREATE, descriptor, identity_.volume, &handle, &child->identity_,
-                           &last_error_);
+  HoldResult r = OpenLevel(handle_, name, create ? FILE_CREATE : FILE_OPEN, descriptor, identity_.volume, &handle,
+                           &child->identity_, &last_error_);
   if (descriptor) LocalFree(descriptor);
   if (r != HoldResult::kOk) return r;
   child->handle_ = handle;

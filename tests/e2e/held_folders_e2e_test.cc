@@ -17,19 +17,6 @@
 namespace brxe2e {
 namespace {
 
-bool IsEmptyDirectory(const std::wstring& dir) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool empty = true;
-  do {
-    std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") empty = false;
-  } while (empty && FindNextFileW(find, &data));
-  FindClose(find);
-  return empty;
-}
-
 std::wstring MakeDir(const std::wstring& path) {
   CreateDirectoryW(path.c_str(), nullptr);
   EXPECT_TRUE(DirectoryExists(path)) << Narrow(path);
@@ -101,7 +88,8 @@ TEST(E2eInstallLog, ExistingFolderLinksToFilesAreReplacedNotWrittenThrough) {
 // next entry's folder goes is refused, not followed.
 TEST(E2eInstallLog, LinkPlantedDuringTheExtractionIsNotFollowed) {
   StubRun run(kRecordingStub);
-  std::wstring pkg = run.Package({{"big.bin", std::string(4 << 20, 'b')}, {"sub/payload.dll", "payload"}});
+  std::wstring pkg =
+      BuildInstallPackage(run, L"e2epkg.exe", 1, {{"big.bin", std::string(4 << 20, 'b')}, {"sub/payload.dll", "payload"}});
   ASSERT_FALSE(pkg.empty());
   std::wstring existing = MakeDir(run.dir().File(L"existing"));
   std::wstring elsewhere = MakeDir(run.dir().File(L"elsewhere"));
