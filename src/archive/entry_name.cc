@@ -52,23 +52,6 @@ bool IsDeviceName(const std::wstring& component) {
   return EqualsAsciiIgnoringCase(prefix, "COM") || EqualsAsciiIgnoringCase(prefix, "LPT");
 }
 
-// The form of a generated 8.3 short name: at most eight characters ending in
-// '~' and digits, then at most a dot and three characters.
-bool IsShortNameForm(const std::wstring& component) {
-  size_t dot = component.find(L'.');
-  std::wstring base = component.substr(0, dot);
-  if (dot != std::wstring::npos) {
-    std::wstring extension = component.substr(dot + 1);
-    if (extension.size() > 3 || extension.find(L'.') != std::wstring::npos) return false;
-  }
-  size_t tilde = base.rfind(L'~');
-  if (base.size() > 8 || tilde == std::wstring::npos || tilde == 0 || tilde + 1 == base.size()) return false;
-  for (size_t i = tilde + 1; i < base.size(); ++i) {
-    if (base[i] < L'0' || base[i] > L'9') return false;
-  }
-  return true;
-}
-
 EntryRefusal CheckComponent(const std::wstring& component) {
   if (component.empty() || component == L".") return EntryRefusal::kNone;
   if (IsParentLike(component)) return EntryRefusal::kUnsafeName;
@@ -78,8 +61,10 @@ EntryRefusal CheckComponent(const std::wstring& component) {
   return EntryRefusal::kNone;
 }
 
+}  // namespace
+
 // Components of a name with '/' and '\' alike.
-std::vector<std::wstring> Components(const std::wstring& name) {
+std::vector<std::wstring> EntryNameComponents(const std::wstring& name) {
   std::vector<std::wstring> parts(1);
   for (wchar_t c : name) {
     if (IsSeparator(c)) {
@@ -90,6 +75,23 @@ std::vector<std::wstring> Components(const std::wstring& name) {
   }
   return parts;
 }
+
+
+// A name as Windows compares it: components upper-cased, '/' and '\\'
+// alike, empty and "." components dropped.
+std::wstring EntryNameKey(const std::vector<std::wstring>& components, size_t count) {
+  std::wstring key;
+  for (size_t i = 0; i < count && i < components.size(); ++i) {
+    if (components[i].empty() || components[i] == L".") continue;
+    key += brx::platform::UpperCaseForNames(components[i]);
+    key.push_back(L'/');
+  }
+  return key;
+}
+
+namespace {
+
+bool IsFolderName(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
 
 }  // namespace
 
@@ -113,7 +115,7 @@ EntryRefusal CheckEntryName(const char* name) {
   // A colon names a drive ("C:x"), an NTFS stream ("a:s") or a device ("CON:").
   if (wide.find(L':') != std::wstring::npos) return EntryRefusal::kUnsafeName;
   // Every component is judged; the worst reason found first wins.
-  for (const std::wstring& component : Components(wide)) {
+  for (const std::wstring& component : EntryNameComponents(wide)) {
     EntryRefusal reason = CheckComponent(component);
     if (reason != EntryRefusal::kNone) return reason;
   }
@@ -132,89 +134,16 @@ EntryRefusal CheckEntry(const ZIP_FileEntry& entry) {
   return CheckEntryName(entry.GetName());
 }
 
-namespace {
-
-// A name as Windows compares it: components upper-cased, '/' and '\\'
-// alike, empty and "." components dropped.
-std::wstring ComparisonKey(const std::vector<std::wstring>& components, size_t count) {
-  std::wstring key;
-  for (size_t i = 0; i < count && i < components.size(); ++i) {
-    if (components[i].empty() || components[i] == L".") continue;
-    key += brx::platform::UpperCaseForNames(components[i]);
-    key.push_back(L'/');
-  }
-  return key;
-}
-
-bool IsFolderName(const std::string& name) { return !name.empty() && (name.back() == '/' || name.back() == '\\'); }
-
-}  // namespace
 
 EntryRefusal EntryNameSet::Add(const char* name, std::string* earlier) {
   if (!name) return EntryRefusal::kNone;
-  std::vector<std::wstring> components = Components(brx::platform::AnsiToWide(std::string(name)));
-  auto inserted = names_.emplace(ComparisonKey(components, components.size()), name);
+  std::vector<std::wstring> components = EntryNameComponents(brx::platform::AnsiToWide(std::string(name)));
+  auto inserted = names_.emplace(EntryNameKey(components, components.size()), name);
   if (inserted.second) return EntryRefusal::kNone;
   // The same folder named twice creates it once; nothing is replaced.
   if (IsFolderName(inserted.first->second) && IsFolderName(name)) return EntryRefusal::kNone;
   if (earlier) *earlier = inserted.first->second;
   return EntryRefusal::kDuplicateName;
-}
-
-namespace {
-
-// The part of a long name Windows builds a short name from: letters kept
-// upper-cased, blanks and dots of the base dropped.
-std::wstring ShortNameSeed(const std::wstring& text) {
-  std::wstring seed;
-  for (wchar_t c : text) {
-    if (c == L' ' || c == L'.') continue;
-    seed += brx::platform::UpperCaseForNames(std::wstring(1, c));
-  }
-  return seed;
-}
-
-// Whether Windows would give `long_name` a short name that may be
-// `short_form`: the short form's base before '~' starts the long name's
-// base, and their extensions agree in their first three characters.
-bool MayBeShortNameOf(const std::wstring& short_form, const std::wstring& long_name) {
-  if (IsShortNameForm(long_name) || brx::platform::UpperCaseForNames(short_form) ==
-                                        brx::platform::UpperCaseForNames(long_name)) {
-    return false;
-  }
-  size_t short_dot = short_form.find(L'.');
-  size_t long_dot = long_name.rfind(L'.');
-  std::wstring short_base = short_form.substr(0, short_form.rfind(L'~', short_dot));
-  std::wstring short_ext = short_dot == std::wstring::npos ? L"" : short_form.substr(short_dot + 1);
-  std::wstring long_base = long_name.substr(0, long_dot);
-  std::wstring long_ext = long_dot == std::wstring::npos ? L"" : long_name.substr(long_dot + 1, 3);
-  std::wstring seed = ShortNameSeed(long_base);
-  return !short_base.empty() && seed.compare(0, short_base.size(), ShortNameSeed(short_base)) == 0 &&
-         ShortNameSeed(short_ext) == ShortNameSeed(long_ext);
-}
-
-}  // namespace
-
-std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::string>& names) {
-  // Each folder's components, with the entry that named each first.
-  std::map<std::wstring, std::map<std::wstring, std::string>> folders;
-  for (const std::string& name : names) {
-    std::vector<std::wstring> components = Components(brx::platform::AnsiToWide(name));
-    for (size_t i = 0; i < components.size(); ++i) {
-      if (components[i].empty() || components[i] == L".") continue;
-      folders[ComparisonKey(components, i)].emplace(components[i], name);
-    }
-  }
-  std::vector<PossibleCollision> found;
-  for (const auto& folder : folders) {
-    for (const auto& short_form : folder.second) {
-      if (!IsShortNameForm(short_form.first)) continue;
-      for (const auto& other : folder.second) {
-        if (MayBeShortNameOf(short_form.first, other.first)) found.push_back({short_form.second, other.second});
-      }
-    }
-  }
-  return found;
 }
 
 std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {

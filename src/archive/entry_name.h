@@ -53,6 +53,12 @@ enum class EntryRefusal {
   kEncrypted,
 };
 
+// The components of a name, '/' and '\\' alike (empty ones included), and
+// the first `count` of them as Windows compares names: upper-cased, empty and
+// "." components dropped.
+std::vector<std::wstring> EntryNameComponents(const std::wstring& name);
+std::wstring EntryNameKey(const std::vector<std::wstring>& components, size_t count);
+
 // A short English reason ("Windows device name"), for logs and tools.
 const char* DescribeEntryRefusal(EntryRefusal reason);
 

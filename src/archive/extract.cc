@@ -1,13 +1,11 @@
 #include <string.h>
 #include <wchar.h>
 
-#include <map>
+#include <algorithm>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "archive/directory_path.h"
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
 #include "platform/codepage.h"
@@ -38,18 +36,12 @@ std::wstring TargetPath(const wchar_t* destination, const char* name) {
   return path;
 }
 
-// The components of an entry name, '/' and '\' alike; empty and "."
-// components name the folder they are in.
+// The components of an entry name; empty and "." components name the folder
+// they are in.
 std::vector<std::wstring> NameParts(const char* name) {
   std::vector<std::wstring> parts;
-  std::wstring part;
-  for (wchar_t c : brx::platform::AnsiToWide(std::string(name ? name : "")) + L"/") {
-    if (!brx::platform::IsPathSeparator(c)) {
-      part.push_back(c);
-      continue;
-    }
-    if (!part.empty() && part != L".") parts.push_back(part);
-    part.clear();
+  for (std::wstring& part : EntryNameComponents(brx::platform::AnsiToWide(std::string(name ? name : "")))) {
+    if (!part.empty() && part != L".") parts.push_back(std::move(part));
   }
   return parts;
 }
@@ -93,9 +85,21 @@ class Extraction {
 
  private:
   struct Folder {
+    std::wstring key;
     HeldDirectory held;
     bool fresh = false;  // created by this extraction (or its destination is)
   };
+
+  // A package has few folders: a list is smaller code than a tree.
+  Folder* Find(const std::wstring& key) const {
+    for (const auto& folder : folders_) {
+      if (folder->key == key) return folder.get();
+    }
+    return nullptr;
+  }
+  static bool Contains(const std::vector<FileIdentity>& list, const FileIdentity& id) {
+    return std::find(list.begin(), list.end(), id) != list.end();
+  }
 
   bool IsDirectoryEntry(size_t index) const {
     const char* name = entries_[index]->GetName();
@@ -110,13 +114,15 @@ class Extraction {
     return key;
   }
 
-  ZIP_Result Refuse(size_t index, const std::wstring& path, const std::string& reason, ZIP_Result result,
-                    uint32_t error) {
+  // `what` (optional) goes before the reason: "the folder" + " is a link".
+  ZIP_Result Refuse(size_t index, const std::wstring& path, const char* reason, ZIP_Result result, uint32_t error,
+                    const char* what = nullptr) {
     if (report_) {
       const char* name = entries_[index]->GetName();
       report_->entry = name ? name : "";
       report_->path = path;
-      report_->reason = reason;
+      report_->reason = what ? what : "";
+      report_->reason += reason;
       report_->error = error;
     }
     return result;
@@ -132,32 +138,33 @@ class Extraction {
     root_.fresh = fresh_;
     for (size_t i = 0; i < count; ++i) {
       std::wstring key = Key(parts, i + 1);
-      auto known = folders_.find(key);
-      if (known != folders_.end()) {
-        *out = known->second.get();
-        parent = &known->second->held;
+      Folder* known = Find(key);
+      if (known) {
+        *out = known;
+        parent = &known->held;
         continue;
       }
       std::unique_ptr<Folder> folder(new Folder);
       HoldResult r = create ? parent->CreateChild(parts[i].c_str(), nullptr, &folder->held) : HoldResult::kExists;
       if (r == HoldResult::kOk) {
         folder->fresh = true;
-        created_folders_.insert(folder->held.identity());
-        if (report_) report_->created.insert(folder->held.identity());
+        created_folders_.push_back(folder->held.identity());
+        if (report_) report_->created.push_back(folder->held.identity());
       } else if (r == HoldResult::kExists) {
         r = parent->OpenChild(parts[i].c_str(), &folder->held);
         // An alias (a short name) of a folder this extraction made is as fresh.
-        if (r == HoldResult::kOk) folder->fresh = created_folders_.count(folder->held.identity()) > 0;
+        if (r == HoldResult::kOk) folder->fresh = Contains(created_folders_, folder->held.identity());
       }
       if (!create && r == HoldResult::kMissing) return ZIP_OK;
       std::wstring path = parent->path() + L"\\" + parts[i];
       if (r != HoldResult::kOk) {
-        return Refuse(index, path, std::string("the folder ") + brx::platform::DescribeHoldResult(r), ZIP_ERR_CREATE,
-                      parent->last_error());
+        return Refuse(index, path, brx::platform::DescribeHoldResult(r), ZIP_ERR_CREATE, parent->last_error(),
+                      "the folder ");
       }
       parent = &folder->held;
       *out = folder.get();
-      folders_[key] = std::move(folder);
+      folder->key = key;
+      folders_.push_back(std::move(folder));
     }
     return ZIP_OK;
   }
@@ -173,11 +180,12 @@ class Extraction {
       FileIdentity existing;
       HeldEntry seen;
       HoldResult what = held.Inspect(leaf.c_str(), &existing, &seen);
-      auto earlier = what == HoldResult::kOk ? written_.find(existing) : written_.end();
-      if (earlier != written_.end()) {
+      size_t earlier = 0;
+      while (what == HoldResult::kOk && earlier < written_.size() && written_[earlier] != existing) ++earlier;
+      if (what == HoldResult::kOk && earlier < written_.size()) {
         // Two entries, one file (a short name and the long name it belongs
         // to): the file that was checked would not be the one left on disk.
-        const char* other = entries_[earlier->second]->GetName();
+        const char* other = entries_[written_entries_[earlier]]->GetName();
         if (report_) report_->other_entry = other ? other : "";
         return Refuse(index, target, "would overwrite the file another entry of this package wrote", ZIP_ERR_FORMAT,
                       0);
@@ -193,8 +201,8 @@ class Extraction {
       r = held.CreateTemporaryFile(&file, &temp);
     }
     if (r != HoldResult::kOk) {
-      return Refuse(index, target, std::string("the file ") + brx::platform::DescribeHoldResult(r), ZIP_ERR_CREATE,
-                    held.last_error());
+      return Refuse(index, target, brx::platform::DescribeHoldResult(r), ZIP_ERR_CREATE, held.last_error(),
+                    "the file ");
     }
     ZIP_FileEntry& entry = *entries_[index];
     ZIP_Result result = entry.WriteToFile(&file);
@@ -212,8 +220,9 @@ class Extraction {
     }
     FileIdentity identity;
     if (brx::platform::IdentityOf(file, &identity)) {
-      written_[identity] = index;
-      if (report_) report_->created.insert(identity);
+      written_.push_back(identity);
+      written_entries_.push_back(index);
+      if (report_) report_->created.push_back(identity);
     }
     file.SetArchiveAttributes(entry.GetExternalAttributes());
     return result;
@@ -224,9 +233,10 @@ class Extraction {
   bool fresh_;
   ExtractReport* report_;
   Folder root_;  // stands for destination_
-  std::map<std::wstring, std::unique_ptr<Folder>> folders_;
-  std::map<FileIdentity, size_t> written_;
-  std::set<FileIdentity> created_folders_;
+  std::vector<std::unique_ptr<Folder>> folders_;
+  std::vector<FileIdentity> written_;   // the files written, and
+  std::vector<size_t> written_entries_;  // the entries that wrote them
+  std::vector<FileIdentity> created_folders_;
 };
 
 // The name rules, before anything is touched.
@@ -265,29 +275,6 @@ ZIP_Result ZIP_FileEntry::WriteToFile(brx::platform::File* file) {
   // A file that could not be written in full was not created.
   if (!written) return ZIP_ERR_CREATE;
   return end;
-}
-
-ZIP_Result ZIP_FileEntry::ExtractTo(const wchar_t* target_path) {
-  if (!target_path || !*target_path) return ZIP_ERR_CREATE;
-  size_t length = wcslen(target_path);
-  if (length > kMaxTargetPath) return ZIP_ERR_CREATE;
-
-  std::wstring directory(target_path);
-  size_t last = directory.find_last_of(L"\\/");
-  if (last != std::wstring::npos) {
-    // The outcome shows in the file creation below.
-    directory.resize(last + 1);
-    MakeDirectoryChain(directory.c_str(), brx::platform::LocalRootLength(directory.c_str()));
-  }
-
-  brx::platform::File file;
-  if (!file.Open(target_path, brx::platform::FileMode::kCreateAlways)) return ZIP_ERR_CREATE;
-  ZIP_Result result = WriteToFile(&file);
-  // Stamped even after a failed write: the file stays as evidence.
-  file.SetDosTime(dos_date_, dos_time_);
-  file.Close();
-  brx::platform::SetArchiveAttributes(target_path, external_attributes_);
-  return result;
 }
 
 ZIP_Result ZIP_File::ExtractAll(const wchar_t* destination, ExtractProgressCallback callback,

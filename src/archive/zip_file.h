@@ -22,7 +22,6 @@
 #include <stdint.h>
 
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -73,7 +72,7 @@ struct ExtractReport {
   uint32_t error = 0;       // the platform's error code, when there was one
   // Every file and folder this extraction created, for a clean-up that
   // removes only what the run made.
-  std::set<brx::platform::FileIdentity> created;
+  std::vector<brx::platform::FileIdentity> created;
 };
 
 // State of one sequential read of one entry, between BeginRead and EndRead.

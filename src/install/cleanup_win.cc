@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,7 @@ class Patience {
     // Deletion at the next boot goes by name, when nothing is held any more:
     // only what this run created is handed over, never a file it merely
     // found in the tree.
-    if (created_ && !created_->count(identity)) return;
+    if (created_ && std::find(created_->begin(), created_->end(), identity) == created_->end()) return;
     std::wstring path = folder.path() + L"\\" + name;
     MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }

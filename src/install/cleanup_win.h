@@ -2,7 +2,7 @@
 #ifndef BRX_INSTALL_CLEANUP_WIN_H_
 #define BRX_INSTALL_CLEANUP_WIN_H_
 
-#include <set>
+#include <vector>
 
 #include "platform/held_directory.h"
 
@@ -21,7 +21,7 @@ struct DeleteRetry {
 
 // The files and folders a run created; only they may be left to be deleted
 // at the next boot, by name, when nobody holds the folders any more.
-using CreatedItems = std::set<platform::FileIdentity>;
+using CreatedItems = std::vector<platform::FileIdentity>;
 
 // Removes `folder` (held, a child of the held `parent`) and everything below
 // it through handles: each entry is opened relative to its held folder

@@ -157,7 +157,7 @@ StepResult Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) {
     std::wstring above = full.substr(0, std::max(slash, platform::LocalRootLength(full.c_str())));
     platform::HeldDirectory parent;
     if (parent.Open(above.c_str()) == platform::HoldResult::kOk) held_.push_back(std::move(parent));
-    created_.insert(target.identity());
+    created_.push_back(target.identity());
     target_fresh_ = true;
   }
   held_.push_back(std::move(target));
@@ -177,7 +177,7 @@ StepResult Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* ou
     return StepResult(false, error);
   }
   target_fresh_ = true;
-  created_.insert(held_[1].identity());
+  created_.push_back(held_[1].identity());
   return StepResult(true);
 }
 
@@ -219,7 +219,7 @@ StepResult Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
   bool held = !held_.empty() && SamePath(held_.back().path(), AbsolutePath(directory));
   brxzip::ZIP_Result code = held ? archive_.ExtractAll(held_.back(), target_fresh_, WatchExtraction, &watch, &report)
                                  : archive_.ExtractAll(directory, WatchExtraction, &watch, &report);
-  created_.insert(report.created.begin(), report.created.end());
+  created_.insert(created_.end(), report.created.begin(), report.created.end());
   if (code == brxzip::ZIP_OK) return StepResult(true);
   LogRefusal(report);
   StepResult result(false, report.error ? report.error : GetLastError());
@@ -232,16 +232,15 @@ StepResult Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
 // entry it collides with) or the folder, and why.
 void Win32InstallEnvironment::LogRefusal(const brxzip::ExtractReport& report) {
   if (report.reason.empty()) return;
-  if (!report.entry.empty() && !report.other_entry.empty()) {
-    log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused entry [%hs]: %hs [%hs].\r\n\r\n",
-               report.entry.c_str(), report.reason.c_str(), report.other_entry.c_str());
-  } else if (!report.entry.empty()) {
-    log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused entry [%hs] at [%s]: %hs.\r\n\r\n",
-               report.entry.c_str(), report.path.c_str(), report.reason.c_str());
-  } else {
+  if (report.entry.empty()) {
     log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused folder [%s]: %hs.\r\n\r\n",
                report.path.c_str(), report.reason.c_str());
+    return;
   }
+  log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused entry [%hs] at [%s]: %hs%hs%hs%hs.\r\n\r\n",
+             report.entry.c_str(), report.path.c_str(), report.reason.c_str(),
+             report.other_entry.empty() ? "" : " [", report.other_entry.c_str(),
+             report.other_entry.empty() ? "" : "]");
 }
 
 void Win32InstallEnvironment::DestroyWindows(OwnerWindow owner) {

@@ -152,7 +152,7 @@ TEST(CleanupWinTest, OnlyWhatTheRunCreatedIsLeftForTheNextBoot) {
   CreatedItems created;
   platform::FileIdentity id;
   ASSERT_EQ(platform::HoldResult::kOk, folder.Inspect(L"ours.log", &id, nullptr));
-  created.insert(id);
+  created.push_back(id);
   DeleteRetry retry;
   retry.budget_ms = 0;
   EXPECT_TRUE(DeleteHeldTree(parent, &folder, &created, retry));
