@@ -24,9 +24,15 @@ class Patience {
 
   // Deletes child `name` of `folder` (with `expected`, only that object)
   // until it goes or the budget is spent; then schedules it for the next
-  // boot if this run made it.
-  void RemoveOrLater(const HeldDirectory& folder, const std::wstring& name, const FileIdentity* expected) {
+  // boot if this run made it. `held` (optional) is the child itself, held by
+  // the caller: it is let go for each try (Windows refuses to delete a
+  // folder while a handle without delete sharing is open) and held again,
+  // as the same object, for every pause, so waiting opens no window for
+  // renaming the folder away and putting a link in its place.
+  void RemoveOrLater(const HeldDirectory& folder, const std::wstring& name, const FileIdentity* expected,
+                     HeldDirectory* held = nullptr) {
     for (;;) {
+      if (held) held->Close();
       HoldResult r = folder.DeleteChild(name.c_str(), expected);
       // A link that cannot be removed as a link, or a folder that is no
       // longer the one held, is left where it is: deleting through it would
@@ -35,7 +41,13 @@ class Patience {
           r == HoldResult::kChanged) {
         return;
       }
+      // A folder that still holds something (a link left alone, a file in
+      // use) does not empty itself by waiting.
+      if (folder.last_error() == ERROR_DIR_NOT_EMPTY) break;
       if (left_ms_ < retry_.pause_ms || retry_.pause_ms == 0) break;
+      if (held && (folder.OpenChild(name.c_str(), held) != HoldResult::kOk || held->identity() != *expected)) {
+        return;
+      }
       left_ms_ -= retry_.pause_ms;
       if (retry_.sleep) {
         retry_.sleep(retry_.pause_ms);
@@ -73,10 +85,7 @@ bool DeleteBelow(const HeldDirectory& folder, Patience& patience) {
       if (opened == HoldResult::kOk) {
         FileIdentity identity = child.identity();
         if (!DeleteBelow(child, patience)) return false;
-        // Our own handle would stop the deletion: Windows refuses to delete
-        // a folder while a handle without delete sharing is open.
-        child.Close();
-        patience.RemoveOrLater(folder, entry.name, &identity);
+        patience.RemoveOrLater(folder, entry.name, &identity, &child);
         continue;
       }
       if (opened != HoldResult::kLink) return false;
@@ -95,10 +104,10 @@ bool DeleteHeldTree(const HeldDirectory& parent, HeldDirectory* folder, const Cr
   if (!DeleteBelow(*folder, patience)) return false;
   std::wstring path = folder->path();
   FileIdentity identity = folder->identity();
-  folder->Close();
   size_t slash = path.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return false;
-  patience.RemoveOrLater(parent, path.substr(slash + 1), &identity);
+  patience.RemoveOrLater(parent, path.substr(slash + 1), &identity, folder);
+  folder->Close();
   return true;
 }
 
