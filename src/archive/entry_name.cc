@@ -52,35 +52,19 @@ bool IsDeviceName(const std::wstring& component) {
   return EqualsAsciiIgnoringCase(prefix, "COM") || EqualsAsciiIgnoringCase(prefix, "LPT");
 }
 
-// The form of a generated 8.3 short name: at most eight characters ending in
-// '~' and digits, then at most a dot and three characters. A long name
-// written earlier in the same extraction may own that short name.
-bool IsShortNameForm(const std::wstring& component) {
-  size_t dot = component.find(L'.');
-  std::wstring base = component.substr(0, dot);
-  if (dot != std::wstring::npos) {
-    std::wstring extension = component.substr(dot + 1);
-    if (extension.size() > 3 || extension.find(L'.') != std::wstring::npos) return false;
-  }
-  size_t tilde = base.rfind(L'~');
-  if (base.size() > 8 || tilde == std::wstring::npos || tilde == 0 || tilde + 1 == base.size()) return false;
-  for (size_t i = tilde + 1; i < base.size(); ++i) {
-    if (base[i] < L'0' || base[i] > L'9') return false;
-  }
-  return true;
-}
-
 EntryRefusal CheckComponent(const std::wstring& component) {
   if (component.empty() || component == L".") return EntryRefusal::kNone;
   if (IsParentLike(component)) return EntryRefusal::kUnsafeName;
   if (IsDeviceName(component)) return EntryRefusal::kDeviceName;
   wchar_t last = component.back();
-  if (last == L'.' || last == L' ' || IsShortNameForm(component)) return EntryRefusal::kAliasedName;
+  if (last == L'.' || last == L' ') return EntryRefusal::kAliasedName;
   return EntryRefusal::kNone;
 }
 
+}  // namespace
+
 // Components of a name with '/' and '\' alike.
-std::vector<std::wstring> Components(const std::wstring& name) {
+std::vector<std::wstring> EntryNameComponents(const std::wstring& name) {
   std::vector<std::wstring> parts(1);
   for (wchar_t c : name) {
     if (IsSeparator(c)) {
@@ -92,6 +76,23 @@ std::vector<std::wstring> Components(const std::wstring& name) {
   return parts;
 }
 
+
+// A name as Windows compares it: components upper-cased, '/' and '\\'
+// alike, empty and "." components dropped.
+std::wstring EntryNameKey(const std::vector<std::wstring>& components, size_t count) {
+  std::wstring key;
+  for (size_t i = 0; i < count && i < components.size(); ++i) {
+    if (components[i].empty() || components[i] == L".") continue;
+    key += brx::platform::UpperCaseForNames(components[i]);
+    key.push_back(L'/');
+  }
+  return key;
+}
+
+namespace {
+
+bool IsFolderName(const std::wstring& name) { return !name.empty() && IsSeparator(name.back()); }
+
 }  // namespace
 
 const char* DescribeEntryRefusal(EntryRefusal reason) {
@@ -100,7 +101,7 @@ const char* DescribeEntryRefusal(EntryRefusal reason) {
     case EntryRefusal::kUnsafeName: return "unsafe name (absolute, drive, stream or parent-directory path)";
     case EntryRefusal::kLink: return "symbolic link or reparse point";
     case EntryRefusal::kDeviceName: return "Windows device name";
-    case EntryRefusal::kAliasedName: return "name Windows stores under another name (trailing dot or blank, short-name form)";
+    case EntryRefusal::kAliasedName: return "name Windows stores under another name (trailing dot or blank)";
     case EntryRefusal::kDuplicateName: return "same name as an earlier entry, ignoring case and separators";
     case EntryRefusal::kEncrypted: return "encrypted entry";
   }
@@ -119,7 +120,7 @@ EntryRefusal CheckEntryName(const wchar_t* name) {
   // A colon names a drive ("C:x"), an NTFS stream ("a:s") or a device ("CON:").
   if (wide.find(L':') != std::wstring::npos) return EntryRefusal::kUnsafeName;
   // Every component is judged; the worst reason found first wins.
-  for (const std::wstring& component : Components(wide)) {
+  for (const std::wstring& component : EntryNameComponents(wide)) {
     EntryRefusal reason = CheckComponent(component);
     if (reason != EntryRefusal::kNone) return reason;
   }
@@ -138,20 +139,20 @@ EntryRefusal CheckEntry(const ZIP_FileEntry& entry) {
   return CheckEntryName(entry.GetTargetName());
 }
 
-EntryRefusal EntryNameSet::Add(const char* name) {
+EntryRefusal EntryNameSet::Add(const char* name, std::wstring* earlier) {
   if (!name) return EntryRefusal::kNone;
-  return Add(brx::platform::AnsiToWide(std::string(name)).c_str());
+  return Add(brx::platform::AnsiToWide(std::string(name)).c_str(), earlier);
 }
 
-EntryRefusal EntryNameSet::Add(const wchar_t* name) {
+EntryRefusal EntryNameSet::Add(const wchar_t* name, std::wstring* earlier) {
   if (!name) return EntryRefusal::kNone;
-  std::wstring key;
-  for (const std::wstring& component : Components(name)) {
-    if (component.empty() || component == L".") continue;
-    key += brx::platform::UpperCaseForNames(component);
-    key.push_back(L'/');
-  }
-  return keys_.insert(key).second ? EntryRefusal::kNone : EntryRefusal::kDuplicateName;
+  std::vector<std::wstring> components = EntryNameComponents(name);
+  auto inserted = names_.emplace(EntryNameKey(components, components.size()), name);
+  if (inserted.second) return EntryRefusal::kNone;
+  // The same folder named twice creates it once; nothing is replaced.
+  if (IsFolderName(inserted.first->second) && IsFolderName(name)) return EntryRefusal::kNone;
+  if (earlier) *earlier = inserted.first->second;
+  return EntryRefusal::kDuplicateName;
 }
 
 std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
@@ -160,11 +161,12 @@ std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     const ZIP_FileEntry* entry = archive.GetEntryAt(i);
     EntryRefusal reason = CheckEntry(*entry);
-    EntryRefusal duplicate = names.Add(entry->GetTargetName());
+    std::wstring earlier;
+    EntryRefusal duplicate = names.Add(entry->GetTargetName(), &earlier);
     if (reason == EntryRefusal::kNone) reason = duplicate;
     if (reason == EntryRefusal::kNone) continue;
     const wchar_t* name = entry->GetTargetName();
-    refused.push_back({i, name ? name : L"", reason});
+    refused.push_back({i, name ? name : L"", reason, reason == EntryRefusal::kDuplicateName ? earlier : L""});
   }
   return refused;
 }

@@ -9,7 +9,7 @@
 
 #include <stdint.h>
 
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,19 +33,31 @@ enum class EntryRefusal {
   // blanks before the extension.
   kDeviceName,
   // A component Windows stores under another name: one ending in a dot or a
-  // blank ("a.txt." is "a.txt"), or one in the form of a generated 8.3 short
-  // name ("SETUP~1.EXE" may be the short name of a long name written before).
+  // blank ("a.txt." is "a.txt"). Names in the form of a generated 8.3 short
+  // name ("FLASH~1.BIN") are accepted: packages of DOS-era tools carry them.
+  // Where one does name a file another entry wrote (the short name of a long
+  // name), the extraction finds that through the file's identity and
+  // refuses the package then, naming both entries.
   kAliasedName,
   // Equal to an earlier entry's name ignoring letter case, with '/' and '\'
   // alike and empty and "." components dropped: one file would silently
   // replace the other, so the file that was checked may not be the one that
-  // stays on disk.
+  // stays on disk. Two file entries of one name are refused even when their
+  // bytes agree (the archive says nothing a reader can trust about that
+  // before reading both); a folder named twice ("drivers/" and "drivers/",
+  // which some archivers write) is no duplicate.
   kDuplicateName,
   // General-purpose flag bit 0 (traditional encryption), bit 6 (strong
   // encryption) or bit 13 (encrypted central directory): not supported, and
   // the ciphertext must never land on disk.
   kEncrypted,
 };
+
+// The components of a name, '/' and '\\' alike (empty ones included), and
+// the first `count` of them as Windows compares names: upper-cased, empty and
+// "." components dropped.
+std::vector<std::wstring> EntryNameComponents(const std::wstring& name);
+std::wstring EntryNameKey(const std::vector<std::wstring>& components, size_t count);
 
 // A short English reason ("Windows device name"), for logs and tools.
 const char* DescribeEntryRefusal(EntryRefusal reason);
@@ -64,19 +76,31 @@ EntryRefusal CheckEntry(const ZIP_FileEntry& entry);
 // Names as Windows would compare them, for duplicate detection.
 class EntryNameSet {
  public:
-  // kDuplicateName when an equal name was added before; kNone otherwise.
-  EntryRefusal Add(const wchar_t* name);
-  EntryRefusal Add(const char* name);  // in the ANSI code page
+  // kDuplicateName when an equal name was added before, unless both are
+  // folders; kNone otherwise. `earlier` (optional) gets the earlier name.
+  EntryRefusal Add(const wchar_t* name, std::wstring* earlier = nullptr);
+  EntryRefusal Add(const char* name, std::wstring* earlier = nullptr);  // in the ANSI code page
 
  private:
-  std::set<std::wstring> keys_;
+  std::map<std::wstring, std::wstring> names_;  // by comparison key
 };
 
 struct RefusedEntry {
-  uint64_t index;       // zero-based position in the archive
-  std::wstring name;    // the entry's decoded name (empty when none)
-  EntryRefusal reason;  // never kNone
+  uint64_t index;           // zero-based position in the archive
+  std::wstring name;        // the entry's decoded name (empty when none)
+  EntryRefusal reason;      // never kNone
+  std::wstring other_name;  // for kDuplicateName: the earlier entry's name
 };
+
+// Entries whose 8.3-form name could be the short name Windows gives a long
+// name of another entry in the same folder ("FLASH~1.BIN" and "Flash
+// utility.bin"): the extraction refuses such a package on a volume that
+// makes short names. For brxpack's warnings.
+struct PossibleCollision {
+  std::string short_form;
+  std::string long_name;
+};
+std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::string>& names);
 
 // Every entry of an open archive that the stub refuses, in archive order, the
 // first reason found for each. Empty when extraction may go ahead.

@@ -36,6 +36,7 @@
 #include <zlib.h>
 
 #include "archive/entry_name_decoding.h"
+#include "platform/held_directory.h"
 
 namespace brx {
 namespace platform {
@@ -69,6 +70,19 @@ struct ExtractProgress {
 
 // Returns true to go on, false to stop extracting (ExtractAll then returns ZIP_OK).
 typedef bool (*ExtractProgressCallback)(void* argument, const ExtractProgress* progress);
+
+// What an extraction did and, when it stopped, why: enough for a log line an
+// administrator can hand to the packager.
+struct ExtractReport {
+  std::wstring entry;        // the entry it stopped at, by its decoded name
+  std::wstring other_entry;  // for a collision: the earlier entry that wrote the file
+  std::wstring path;        // the file or folder it stopped at
+  std::string reason;       // short English reason; empty when it did not stop
+  uint32_t error = 0;       // the platform's error code, when there was one
+  // Every file and folder this extraction created, for a clean-up that
+  // removes only what the run made.
+  std::vector<brx::platform::FileIdentity> created;
+};
 
 // State of one sequential read of one entry, between BeginRead and EndRead.
 // Lives on the caller's stack; its destructor releases what EndRead would, so a
@@ -219,13 +233,20 @@ class ZIP_File {
   // The open file every entry reads from; null while closed.
   brx::platform::File* file() const { return file_.get(); }
 
-  // Extracts every entry in archive order below `destination` (or relative to
-  // the current directory when null). Entry names that would land outside the
-  // destination, target paths over 260 characters and a destination that
-  // cannot be created fail before anything is written. `callback` (optional)
-  // runs before each entry.
+  // Extracts every entry in archive order below `destination` (or the
+  // current directory when null), created when missing. Refused entry names,
+  // target paths over 260 characters, a destination that cannot be created
+  // or that is or passes through a link, and a link at a folder the
+  // extraction would enter fail before anything is written. `callback`
+  // (optional) runs before each entry; `report` (optional) says why it
+  // stopped.
   ZIP_Result ExtractAll(const wchar_t* destination, ExtractProgressCallback callback,
-                        void* callback_argument);
+                        void* callback_argument, ExtractReport* report = nullptr);
+  // The same below a folder the caller holds. `fresh`: this run created it,
+  // so nothing in it can be older than the extraction and every file is
+  // created as new.
+  ZIP_Result ExtractAll(const brx::platform::HeldDirectory& destination, bool fresh,
+                        ExtractProgressCallback callback, void* callback_argument, ExtractReport* report);
 
  private:
   ZIP_Result ReadDirectory();

@@ -2,38 +2,26 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "install/install_driver.h"
+#include "platform/dir.h"
 
 namespace brx {
 namespace {
 
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  ~FindHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
-
-void MakeNormal(const std::wstring& path, DWORD attributes) {
-  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  }
-}
+using platform::FileIdentity;
+using platform::HeldDirectory;
+using platform::HeldEntry;
+using platform::HoldResult;
 
 // The retry budget left for one tree, and the first thing that stayed.
 class Patience {
  public:
-  explicit Patience(const DeleteRetry& retry) : retry_(retry), left_ms_(retry.budget_ms), result_(true) {}
+  Patience(const DeleteRetry& retry, const CreatedItems* created)
+      : retry_(retry), created_(created), left_ms_(retry.budget_ms), result_(true) {}
 
   const StepResult& result() const { return result_; }
   // Keeps the path that stayed worst (first of equals): a file that could not
@@ -46,22 +34,57 @@ class Patience {
     result_.subject.AssignCut(path.c_str());
   }
 
-  // Tries `remove` until it succeeds or the budget is spent; then schedules
-  // the path for deletion at the next boot.
-  template <typename Remove>
-  void RemoveOrLater(const std::wstring& path, Remove remove) {
+  // Deletes child `name` of `folder` (with `expected`, only that object)
+  // until it goes or the budget is spent; then schedules it for the next
+  // boot if this run made it. `held` (optional) is the child itself, held by
+  // the caller: it is let go for each try (Windows refuses to delete a
+  // folder while a handle without delete sharing is open) and held again,
+  // as the same object, for every pause, so waiting opens no window for
+  // renaming the folder away and putting a link in its place.
+  void RemoveOrLater(const HeldDirectory& folder, const std::wstring& name, const FileIdentity* expected,
+                     HeldDirectory* held = nullptr) {
+    std::wstring path = folder.path() + L"\\" + name;
     DWORD error = 0;
     for (;;) {
-      if (remove(path.c_str())) return;
-      error = GetLastError();
-      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+      if (held) held->Close();
+      HoldResult r = folder.DeleteChild(name.c_str(), expected);
+      if (r == HoldResult::kOk || r == HoldResult::kMissing) return;
+      // A link that cannot be removed as a link, or a folder that is no
+      // longer the one held, is left where it is: deleting through it would
+      // delete something outside the tree.
+      if (r == HoldResult::kLink || r == HoldResult::kChanged) {
+        Stayed(path, folder.last_error(), kTreeNotRemoved);
+        return;
+      }
+      error = folder.last_error();
+      // A folder that still holds something (a link left alone, a file in
+      // use) does not empty itself by waiting.
+      if (error == ERROR_DIR_NOT_EMPTY) break;
       if (left_ms_ < retry_.pause_ms || retry_.pause_ms == 0) break;
+      if (held && (folder.OpenChild(name.c_str(), held) != HoldResult::kOk || held->identity() != *expected)) {
+        Stayed(path, folder.last_error(), kTreeNotRemoved);
+        return;
+      }
       left_ms_ -= retry_.pause_ms;
       if (retry_.sleep) {
         retry_.sleep(retry_.pause_ms);
       } else {
         Sleep(retry_.pause_ms);
       }
+    }
+    FileIdentity identity;
+    if (expected) {
+      identity = *expected;
+    } else if (folder.Inspect(name.c_str(), &identity, nullptr) != HoldResult::kOk) {
+      Stayed(path, error, kTreeNotRemoved);
+      return;
+    }
+    // Deletion at the next boot goes by name, when nothing is held any more:
+    // only what this run created is handed over, never a file it merely
+    // found in the tree.
+    if (created_ && std::find(created_->begin(), created_->end(), identity) == created_->end()) {
+      Stayed(path, error, kTreeNotRemoved);
+      return;
     }
     if (MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
       Stayed(path, error, kTreeLeftForBoot);
@@ -72,64 +95,72 @@ class Patience {
 
  private:
   const DeleteRetry& retry_;
+  const CreatedItems* created_;
   unsigned left_ms_;
   StepResult result_;
 };
 
-BOOL RemoveFile(const wchar_t* path) { return DeleteFileW(path); }
-BOOL RemoveFolder(const wchar_t* path) { return RemoveDirectoryW(path); }
-
-bool DeleteTree(const wchar_t* directory, Patience& patience);
-
-}  // namespace
-
-StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
-  Patience patience(retry);
-  DeleteTree(directory, patience);
-  return patience.result();
-}
-
-namespace {
-
-bool DeleteTree(const wchar_t* directory, Patience& patience) {
-  std::wstring base = directory ? directory : L"";
-  if (base.empty()) {
-    patience.Stayed(base, ERROR_PATH_NOT_FOUND, kTreeNotListed);
+bool DeleteBelow(const HeldDirectory& folder, Patience& patience) {
+  std::vector<HeldEntry> entries;
+  if (folder.List(&entries) != HoldResult::kOk) {
+    patience.Stayed(folder.path(), folder.last_error(), kTreeNotListed);
     return false;
   }
-  std::wstring pattern = base + (base.back() == L'\\' ? L"*" : L"\\*");
-  if (base.back() == L'\\') base.pop_back();
-
-  {
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    if (!find.valid()) {
-      patience.Stayed(base, GetLastError(), kTreeNotListed);
-      return false;
-    }
-    do {
-      std::wstring name = data.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring path = base + L"\\" + name;
-      MakeNormal(path, data.dwFileAttributes);
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or directory link is removed as a link: following it
-        // would delete whatever it points at, outside the extraction directory.
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          patience.RemoveOrLater(path, RemoveFolder);
-          continue;
-        }
-        if (!DeleteTree(path.c_str(), patience)) return false;
+  for (const HeldEntry& entry : entries) {
+    if (entry.directory && !entry.link) {
+      HeldDirectory child;
+      HoldResult opened = folder.OpenChild(entry.name.c_str(), &child);
+      if (opened == HoldResult::kOk) {
+        FileIdentity identity = child.identity();
+        if (!DeleteBelow(child, patience)) return false;
+        patience.RemoveOrLater(folder, entry.name, &identity, &child);
         continue;
       }
-      patience.RemoveOrLater(path, RemoveFile);
-    } while (FindNextFileW(find.get(), &data));
+      if (opened != HoldResult::kLink) {
+        patience.Stayed(folder.path() + L"\\" + entry.name, folder.last_error(), kTreeNotListed);
+        return false;
+      }
+    }
+    patience.RemoveOrLater(folder, entry.name, nullptr);
   }
-
-  SetFileAttributesW(base.c_str(), FILE_ATTRIBUTE_NORMAL);
-  patience.RemoveOrLater(base, RemoveFolder);
   return true;
 }
 
 }  // namespace
+
+StepResult DeleteHeldTree(const HeldDirectory& parent, HeldDirectory* folder, const CreatedItems* created,
+                          const DeleteRetry& retry) {
+  if (!folder || !folder->valid()) return StepResult(false, ERROR_INVALID_HANDLE);
+  Patience patience(retry, created);
+  std::wstring path = folder->path();
+  size_t slash = path.find_last_of(L"\\/");
+  if (DeleteBelow(*folder, patience) && slash != std::wstring::npos) {
+    FileIdentity identity = folder->identity();
+    patience.RemoveOrLater(parent, path.substr(slash + 1), &identity, folder);
+  }
+  folder->Close();
+  return patience.result();
+}
+
+StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
+  StepResult refused(false, ERROR_PATH_NOT_FOUND);
+  refused.code = kTreeNotListed;
+  if (!directory || !*directory) return refused;
+  std::wstring path(directory);
+  refused.subject.AssignCut(directory);
+  while (path.size() > 3 && platform::IsPathSeparator(path.back())) path.pop_back();
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash + 1 >= path.size()) return refused;
+  HeldDirectory parent, folder;
+  HoldResult r = parent.Open(path.substr(0, slash).c_str());
+  if (r == HoldResult::kOk) r = parent.OpenChild(path.substr(slash + 1).c_str(), &folder);
+  if (r != HoldResult::kOk) {
+    // A folder that is a link (or under one) is not removed: the tree it
+    // names is somewhere else.
+    refused.error = r == HoldResult::kMissing ? ERROR_PATH_NOT_FOUND : parent.last_error();
+    return refused;
+  }
+  return DeleteHeldTree(parent, &folder, nullptr, retry);
+}
+
 }  // namespace brx

@@ -42,7 +42,9 @@ bool WriteConfigurationFile(const CPPkg& package, const brxzip::ZIP_File& archiv
   path += package.GetConfigFileName();
 
   platform::File file;
-  if (!file.Open(path.c_str(), platform::FileMode::kCreateAlways)) return false;
+  // The extraction wrote this name a moment ago; a link or a second hard link
+  // in its place now would have the configuration written into another file.
+  if (!file.Open(path.c_str(), platform::FileMode::kReplaceLoneFile)) return false;
   bool written = bytes.empty() || file.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
   file.Close();
   return written;

@@ -19,18 +19,8 @@ std::wstring ProcessPrivateDirectorySddl() {
   return PrivateDirectorySddl(platform::ProcessOwner());
 }
 
-bool CreatePrivateDirectory(const wchar_t* path) {
-  // Under an agent running as SYSTEM the temporary directory is
-  // C:\Windows\Temp, where ordinary users can create files in subfolders they
-  // can reach. A directory that inherits that access would let such a user
-  // plant a DLL beside the setup program before it runs elevated. So the
-  // directory gets a protected list of its own, inherited by everything
-  // extracted into it.
-  return platform::MakeDirectory(path, ProcessPrivateDirectorySddl().c_str()) ==
-         platform::MakeDirectoryResult::kCreated;
-}
-
-bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity) {
+bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity, platform::HeldDirectory* temp_folder,
+                                   platform::HeldDirectory* directory) {
   if (!buffer || capacity < MAX_PATH) return false;
   wchar_t temp[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, temp);
@@ -46,7 +36,21 @@ bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity) {
   path += guid_text;
   if (path.size() >= capacity) return false;
   lstrcpynW(buffer, path.c_str(), static_cast<int>(capacity));
-  return CreatePrivateDirectory(buffer);
+  platform::HeldDirectory own_temp, own_directory;
+  if (!temp_folder) temp_folder = &own_temp;
+  if (!directory) directory = &own_directory;
+  // Under an agent running as SYSTEM the temporary directory is
+  // C:\Windows\Temp, where ordinary users can create files in subfolders they
+  // can reach. A directory that inherits that access would let such a user
+  // plant a DLL beside the setup program before it runs elevated. So the
+  // directory gets a protected list of its own, inherited by everything
+  // extracted into it.
+  // The temporary folder is the one the configuration names, links followed
+  // (it may be redirected); the new folder is created relative to it, as
+  // new, and held from then on, so its name cannot be swapped for a link.
+  if (temp_folder->OpenFollowingLinks(temp) != platform::HoldResult::kOk) return false;
+  return temp_folder->CreateChild(guid_text, ProcessPrivateDirectorySddl().c_str(), directory) ==
+         platform::HoldResult::kOk;
 }
 
 }  // namespace brx

@@ -6,18 +6,20 @@
 
 #include <string>
 
+#include "platform/held_directory.h"
+
 namespace brx {
 
 // Creates "<temp>\{GUID}" (registry form, upper case) and writes its path to
 // buffer. False when capacity is below 260 characters or the directory
-// cannot be created.
-bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity);
+// cannot be created. With `temp_folder` and `directory`, both stay held: the
+// directory is created relative to the held temporary folder.
+bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity, platform::HeldDirectory* temp_folder = nullptr,
+                                   platform::HeldDirectory* directory = nullptr);
 
-// Creates one directory whose access list grants SYSTEM, Administrators and
-// the process token's owner full control and nothing else, inheriting nothing.
-bool CreatePrivateDirectory(const wchar_t* path);
-
-// That access list as SDDL; /instpath: folders the run creates get it too.
+// The access list of the extraction directory as SDDL: SYSTEM,
+// Administrators and the process token's owner full control and nothing
+// else, inheriting nothing; /instpath: folders the run creates get it too.
 std::wstring ProcessPrivateDirectorySddl();
 
 }  // namespace brx

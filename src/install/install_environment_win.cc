@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
 
 #include "archive/directory_path.h"
@@ -18,6 +19,7 @@
 #include "install/extraction_directory_win.h"
 #include "install/setup_launcher_win.h"
 #include "package/ppkg.h"
+#include "log/cmp_log2.h"
 #include "platform/dir.h"
 #include "ui/message_box_win.h"
 #include "ui/resource_ids.h"
@@ -30,6 +32,22 @@ static_assert(kMessageLogNotOpened == IDS_LOG_NOT_OPENED && kMessageExtractFaile
               "the driver's messages are the stub's strings");
 
 HWND AsWindow(OwnerWindow owner) { return static_cast<HWND>(owner); }
+
+// `path` made absolute (a relative /instpath: is relative to the current
+// directory), without trailing separators.
+std::wstring AbsolutePath(const wchar_t* path) {
+  wchar_t buffer[MAX_PATH + 1];
+  DWORD length = path && *path ? GetFullPathNameW(path, MAX_PATH + 1, buffer, nullptr) : 0;
+  std::wstring full = length > 0 && length <= MAX_PATH ? std::wstring(buffer, length) : std::wstring(path ? path : L"");
+  size_t root = platform::LocalRootLength(full.c_str());
+  while (full.size() > root && platform::IsPathSeparator(full.back())) full.pop_back();
+  return full;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
 
 checks::CheckUi StubCheckUi() {
   checks::CheckUi ui;
@@ -117,20 +135,56 @@ bool Win32InstallEnvironment::BrowseForFolder(OwnerWindow owner, DriverPath* out
 // Only /instpath: reaches this. The folders it creates get the extraction
 // directory's protected list: with the permissions of their parent, users
 // could swap setup.exe or plant a DLL beside it before it runs elevated.
-// Folders that exist keep their permissions.
+// Folders that exist keep their permissions. Every level is opened from the
+// drive's root without following links and held until the clean-up: a
+// folder that is, or passes through, a junction or symbolic link would have
+// the package written, and the setup program run, wherever it leads.
 StepResult Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) {
-  SetLastError(0);
-  if (brxzip::CreateDirectoryPath(path, ProcessPrivateDirectorySddl().c_str())) return StepResult(true);
-  return StepResult(false, GetLastError());
+  held_.clear();
+  target_fresh_ = false;
+  std::wstring full = AbsolutePath(path);
+  platform::HeldDirectory target;
+  bool created = false;
+  platform::HoldResult r = target.Create(full.c_str(), ProcessPrivateDirectorySddl().c_str(), &created);
+  if (r != platform::HoldResult::kOk) {
+    RefuseFolder(168, full.c_str(), r, target.last_error());
+    return StepResult(false, target.last_error());
+  }
+  if (created) {
+    // The folder this run made is removed again through its parent, which
+    // is held by the folder's own levels already and so is the same one.
+    size_t slash = full.find_last_of(L"\\/");
+    std::wstring above = full.substr(0, std::max(slash, platform::LocalRootLength(full.c_str())));
+    platform::HeldDirectory parent;
+    if (parent.Open(above.c_str()) == platform::HoldResult::kOk) held_.push_back(std::move(parent));
+    created_.push_back(target.identity());
+    target_fresh_ = true;
+  }
+  held_.push_back(std::move(target));
+  return StepResult(true);
 }
 
 StepResult Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* out) {
+  held_.clear();
+  held_.resize(2);
   wchar_t buffer[MAX_PATH + 1] = L"";
   SetLastError(0);
-  bool created = brx::CreateTempExtractionDirectory(buffer, MAX_PATH + 1);
+  bool created = brx::CreateTempExtractionDirectory(buffer, MAX_PATH + 1, &held_[0], &held_[1]);
   DWORD error = created ? 0 : GetLastError();
   out->AssignCut(buffer);
-  return StepResult(created, error);
+  if (!created) {
+    held_.clear();
+    return StepResult(false, error);
+  }
+  target_fresh_ = true;
+  created_.push_back(held_[1].identity());
+  return StepResult(true);
+}
+
+void Win32InstallEnvironment::RefuseFolder(int line, const wchar_t* path, platform::HoldResult result,
+                                           uint32_t error) {
+  log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", line, L"Refused folder [%s]: it %hs (Windows error %lu).\r\n\r\n",
+             path, platform::DescribeHoldResult(result), static_cast<unsigned long>(error));
 }
 
 void Win32InstallEnvironment::CreateProgressWindow(OwnerWindow owner) {
@@ -143,25 +197,50 @@ namespace {
 struct ExtractionWatch {
   HWND bar;
   const wchar_t* path;
+  void (*before_entry)(const wchar_t* target_path);
 };
 
 bool WatchExtraction(void* argument, const brxzip::ExtractProgress* progress) {
   ExtractionWatch* watch = static_cast<ExtractionWatch*>(argument);
   watch->path = progress->path;
+  if (watch->before_entry) watch->before_entry(progress->path);
   return brxzip::UpdateExtractionProgress(watch->bar, progress);
 }
 
 }  // namespace
 
 StepResult Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
-  ExtractionWatch watch = {progress_ ? GetDlgItem(progress_, IDC_PROGRESS_BAR) : nullptr, nullptr};
+  ExtractionWatch watch = {progress_ ? GetDlgItem(progress_, IDC_PROGRESS_BAR) : nullptr, nullptr,
+                           dialogs_.before_entry};
   SetLastError(0);
-  brxzip::ZIP_Result code = archive_.ExtractAll(directory, WatchExtraction, &watch);
+  brxzip::ExtractReport report;
+  // An install extracts into the directory it holds; an extract-only run
+  // opens the folder it was given, held, the same way.
+  bool held = !held_.empty() && SamePath(held_.back().path(), AbsolutePath(directory));
+  brxzip::ZIP_Result code = held ? archive_.ExtractAll(held_.back(), target_fresh_, WatchExtraction, &watch, &report)
+                                 : archive_.ExtractAll(directory, WatchExtraction, &watch, &report);
+  created_.insert(created_.end(), report.created.begin(), report.created.end());
   if (code == brxzip::ZIP_OK) return StepResult(true);
-  StepResult result(false, GetLastError());
+  LogRefusal(report);
+  StepResult result(false, report.error ? report.error : GetLastError());
   result.code = code;
-  result.subject.AssignCut(watch.path ? watch.path : L"");
+  result.subject.AssignCut(!report.path.empty() ? report.path.c_str() : watch.path ? watch.path : L"");
   return result;
+}
+
+// What the administrator hands to the packager: the entry (and the other
+// entry it collides with) or the folder, and why.
+void Win32InstallEnvironment::LogRefusal(const brxzip::ExtractReport& report) {
+  if (report.reason.empty()) return;
+  if (report.entry.empty()) {
+    log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused folder [%s]: %hs.\r\n\r\n",
+               report.path.c_str(), report.reason.c_str());
+    return;
+  }
+  log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused entry [%hs] at [%s]: %hs%hs%hs%hs.\r\n\r\n",
+             report.entry.c_str(), report.path.c_str(), report.reason.c_str(),
+             report.other_entry.empty() ? "" : " [", report.other_entry.c_str(),
+             report.other_entry.empty() ? "" : "]");
 }
 
 void Win32InstallEnvironment::DestroyWindows(OwnerWindow owner) {
@@ -184,7 +263,12 @@ void Win32InstallEnvironment::FinishProgress(OwnerWindow owner, bool hide_owner)
 }
 
 StepResult Win32InstallEnvironment::CopyFileOver(const wchar_t* source, const wchar_t* destination) {
-  if (CopyFileW(source, destination, FALSE)) return StepResult(true);
+  // Copied as a new file: a copy over an existing one writes in place, and
+  // in a folder that existed before the run that file may be a second hard
+  // link to a file elsewhere. Deleting the name removes only the name (and
+  // never the file to be copied).
+  if (!SamePath(AbsolutePath(source), AbsolutePath(destination))) DeleteFileW(destination);
+  if (CopyFileW(source, destination, TRUE)) return StepResult(true);
   return StepResult(false, GetLastError());
 }
 
@@ -221,8 +305,23 @@ int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, bool no_ui, 
 
 void Win32InstallEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }
 
+// Through the handles held since the directory was created: renaming it
+// away and putting a link in its place is refused while it is held, and
+// everything below it is opened relative to it without following links, so
+// nothing outside the tree is ever deleted.
 StepResult Win32InstallEnvironment::DeleteDirectoryTree(const wchar_t* path) {
-  return brx::DeleteDirectoryTree(path);
+  if (held_.size() < 2 || !SamePath(held_.back().path(), AbsolutePath(path))) {
+    // Not the folder this run created and holds: nothing is deleted by name.
+    StepResult refused(false, ERROR_INVALID_HANDLE);
+    refused.code = kTreeNotRemoved;
+    refused.subject.AssignCut(path);
+    return refused;
+  }
+  platform::HeldDirectory directory = std::move(held_.back());
+  held_.pop_back();
+  StepResult removed = brx::DeleteHeldTree(held_.back(), &directory, &created_);
+  held_.clear();
+  return removed;
 }
 
 }  // namespace brx

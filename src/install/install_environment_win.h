@@ -5,12 +5,17 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "install/cleanup_win.h"
 #include "install/install_driver.h"
+#include "platform/held_directory.h"
 
 class CCmpLog2;
 class CPPkg;
 namespace brxzip {
 class ZIP_File;
+struct ExtractReport;
 }
 
 namespace brx {
@@ -23,6 +28,8 @@ struct InstallDialogs {
   HWND (*create_progress)(HWND owner) = nullptr;
   // The folder browser; false when cancelled. buffer holds 260 characters.
   bool (*browse_for_folder)(HWND owner, wchar_t* buffer) = nullptr;
+  // Runs before each entry is extracted, with its target path.
+  void (*before_entry)(const wchar_t* target_path) = nullptr;
 };
 
 class Win32InstallEnvironment : public InstallEnvironment {
@@ -55,6 +62,9 @@ class Win32InstallEnvironment : public InstallEnvironment {
   StepResult DeleteDirectoryTree(const wchar_t* path) override;
 
  private:
+  void RefuseFolder(int line, const wchar_t* path, platform::HoldResult result, uint32_t error);
+  void LogRefusal(const brxzip::ExtractReport& report);
+
   CCmpLog2& log_;
   const CPPkg& package_;
   brxzip::ZIP_File& archive_;
@@ -63,6 +73,15 @@ class Win32InstallEnvironment : public InstallEnvironment {
   const wchar_t* definition_file_name_;
   InstallDialogs dialogs_;
   HWND progress_ = nullptr;
+  // The extraction directory and the levels above it, held from its
+  // creation until its deletion: the last is the directory, the one before
+  // it (when there is one) its parent, through which it is deleted.
+  std::vector<platform::HeldDirectory> held_;
+  // The run created the directory: everything in it is created as new.
+  bool target_fresh_ = false;
+  // What this run created there, the only things the clean-up may leave to
+  // the next boot.
+  CreatedItems created_;
 };
 
 }  // namespace brx

@@ -2,6 +2,8 @@
 
 #include "platform/dir.h"
 
+#include <utility>
+
 namespace brx {
 namespace platform {
 
@@ -21,12 +23,47 @@ const char* DescribeHoldResult(HoldResult result) {
   return "cannot be opened";
 }
 
+HeldDirectory::HeldDirectory(HeldDirectory&& other) noexcept { *this = std::move(other); }
+
+HeldDirectory& HeldDirectory::operator=(HeldDirectory&& other) noexcept {
+  if (this == &other) return *this;
+  Close();
+  levels_ = std::move(other.levels_);
+  other.levels_.clear();
+  handle_ = other.handle_;
+  other.handle_ = kNoHandle;
+  identity_ = other.identity_;
+  path_ = std::move(other.path_);
+  last_error_ = other.last_error_;
+  return *this;
+}
+
+bool HeldDirectory::valid() const { return handle_ != kNoHandle; }
+
+void HeldDirectory::Descend(HeldDirectory* child) {
+  levels_.push_back(handle_);
+  handle_ = child->handle_;
+  child->handle_ = kNoHandle;
+  identity_ = child->identity_;
+  path_ = std::move(child->path_);
+  child->Close();
+}
+
+HoldResult HeldDirectory::OpenChild(const wchar_t* name, HeldDirectory* child) const {
+  return Child(name, false, nullptr, child);
+}
+
+HoldResult HeldDirectory::CreateChild(const wchar_t* name, const wchar_t* sddl, HeldDirectory* child) const {
+  return Child(name, true, sddl, child);
+}
+
 HoldResult HeldDirectory::Create(const wchar_t* path, const wchar_t* sddl, bool* created) {
   if (created) *created = false;
   std::wstring existing(path ? path : L"");
   size_t root = LocalRootLength(existing.c_str());
   if (root == 0) return HoldResult::kBadPath;
   while (existing.size() > root && IsPathSeparator(existing.back())) existing.pop_back();
+  const std::wstring asked = existing;
   // The deepest level that exists; the ones below it are made one by one.
   std::vector<std::wstring> missing;
   HoldResult r;
@@ -50,6 +87,8 @@ HoldResult HeldDirectory::Create(const wchar_t* path, const wchar_t* sddl, bool*
     }
     Descend(&child);
   }
+  // Known by the path it was asked for, as Open does.
+  path_ = asked;
   if (created) *created = !missing.empty();
   return HoldResult::kOk;
 }

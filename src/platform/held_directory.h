@@ -144,15 +144,19 @@ class HeldDirectory {
   uint32_t last_error() const { return last_error_; }
 
  private:
+#ifdef _WIN32
+  using Handle = void*;
+  static constexpr Handle kNoHandle = nullptr;
+#else
+  using Handle = int;
+  static constexpr Handle kNoHandle = -1;
+#endif
+  // OpenChild and CreateChild.
+  HoldResult Child(const wchar_t* name, bool create, const wchar_t* sddl, HeldDirectory* child) const;
   // Handles of the levels above, outermost first (Open only); the folder's
   // own handle is handle_.
-#ifdef _WIN32
-  std::vector<void*> levels_;
-  void* handle_ = nullptr;
-#else
-  std::vector<int> levels_;
-  int handle_ = -1;
-#endif
+  std::vector<Handle> levels_;
+  Handle handle_ = kNoHandle;
   FileIdentity identity_;
   std::wstring path_;
   mutable uint32_t last_error_ = 0;

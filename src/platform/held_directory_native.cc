@@ -79,32 +79,6 @@ bool IdentityOf(const File& file, FileIdentity* identity) {
   return true;
 }
 
-HeldDirectory::HeldDirectory(HeldDirectory&& other) noexcept { *this = std::move(other); }
-
-HeldDirectory& HeldDirectory::operator=(HeldDirectory&& other) noexcept {
-  if (this == &other) return *this;
-  Close();
-  levels_ = std::move(other.levels_);
-  other.levels_.clear();
-  handle_ = other.handle_;
-  other.handle_ = -1;
-  identity_ = other.identity_;
-  path_ = std::move(other.path_);
-  last_error_ = other.last_error_;
-  return *this;
-}
-
-void HeldDirectory::Descend(HeldDirectory* child) {
-  levels_.push_back(handle_);
-  handle_ = child->handle_;
-  child->handle_ = -1;
-  identity_ = child->identity_;
-  path_ = std::move(child->path_);
-  child->Close();
-}
-
-bool HeldDirectory::valid() const { return handle_ >= 0; }
-
 void HeldDirectory::Close() {
   if (handle_ >= 0) close(handle_);
   handle_ = -1;
@@ -177,10 +151,15 @@ HoldResult HeldDirectory::OpenFollowingLinks(const wchar_t* path) {
   return HoldResult::kOk;
 }
 
-HoldResult HeldDirectory::OpenChild(const wchar_t* name, HeldDirectory* child) const {
+HoldResult HeldDirectory::Child(const wchar_t* name, bool create, const wchar_t* sddl, HeldDirectory* child) const {
   if (!valid() || !child) return HoldResult::kFailed;
   if (!IsPlainName(name)) return HoldResult::kBadPath;
   child->Close();
+  // No access list natively: private folders are the owner's alone.
+  if (create && mkdirat(handle_, Narrow(name).c_str(), sddl ? 0700 : 0777) != 0) {
+    last_error_ = static_cast<uint32_t>(errno);
+    return FromErrno(errno);
+  }
   int fd = -1;
   struct stat st;
   HoldResult r = OpenLevel(handle_, Narrow(name), &fd, &st, &last_error_);
@@ -189,17 +168,6 @@ HoldResult HeldDirectory::OpenChild(const wchar_t* name, HeldDirectory* child) c
   child->identity_ = IdentityOf(st);
   child->path_ = path_ + L"\\" + name;
   return HoldResult::kOk;
-}
-
-HoldResult HeldDirectory::CreateChild(const wchar_t* name, const wchar_t* sddl, HeldDirectory* child) const {
-  if (!valid() || !child) return HoldResult::kFailed;
-  if (!IsPlainName(name)) return HoldResult::kBadPath;
-  // No access list natively: private folders are the owner's alone.
-  if (mkdirat(handle_, Narrow(name).c_str(), sddl ? 0700 : 0777) != 0) {
-    last_error_ = static_cast<uint32_t>(errno);
-    return FromErrno(errno);
-  }
-  return OpenChild(name, child);
 }
 
 HoldResult HeldDirectory::CreateNewFile(const wchar_t* name, File* file) const {

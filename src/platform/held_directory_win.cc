@@ -99,9 +99,39 @@ NTSTATUS QueryEntry(HANDLE parent, const wchar_t* name, FILE_ID_BOTH_DIR_INFO* e
                               FileIdBothDirectoryInformation, TRUE, &mask, TRUE);
 }
 
+// The path of an open file or folder on its volume ("\dir\name"); false
+// when it does not fit or cannot be read.
+bool VolumePath(HANDLE handle, std::wstring* path) {
+  alignas(8) unsigned char buffer[sizeof(FILE_NAME_INFO) + 1024 * sizeof(wchar_t)];
+  FILE_NAME_INFO* info = reinterpret_cast<FILE_NAME_INFO*>(buffer);
+  if (!GetFileInformationByHandleEx(handle, FileNameInfo, info, sizeof(buffer))) return false;
+  path->assign(info->FileName, info->FileNameLength / sizeof(wchar_t));
+  return true;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+// Whether `handle` is the object at `name` (or at the long name `listed` of
+// the entry `name` matched) in `parent`, by the paths the system keeps for
+// both. Wine opens what a Unix symbolic link to a file points to, shows no
+// sign of the link in the handle or the listing, and deletes the target when
+// the handle is used to delete: only the path the handle was opened at gives
+// the link away. On Windows a file opened by its name (or by any of its hard
+// links) has that path.
+bool OpenedAt(HANDLE parent, const wchar_t* name, const wchar_t* listed, size_t listed_length, HANDLE handle) {
+  std::wstring folder, opened;
+  if (!VolumePath(parent, &folder) || !VolumePath(handle, &opened)) return false;
+  if (folder.empty() || folder.back() != L'\\') folder.push_back(L'\\');
+  return SameName(opened, folder + name) || SameName(opened, folder + std::wstring(listed, listed_length));
+}
+
 // Checks the object `handle` that `name` of `parent` opened: not a reparse
-// point by its handle (Windows) or by its directory entry (Wine), and the
-// entry's file ID is the handle's, so the name did not lead elsewhere.
+// point by its handle (Windows) or by its directory entry (Wine), the
+// entry's file ID is the handle's, and the handle's path is the name's, so
+// the name did not lead elsewhere.
 HoldResult CheckOpened(HANDLE parent, const wchar_t* name, HANDLE handle, bool want_directory,
                        BY_HANDLE_FILE_INFORMATION* info, HeldEntry* listed) {
   FILE_ATTRIBUTE_TAG_INFO tag = {};
@@ -118,6 +148,9 @@ HoldResult CheckOpened(HANDLE parent, const wchar_t* name, HANDLE handle, bool w
   uint64_t listed_id = static_cast<uint64_t>(entry->FileId.QuadPart);
   uint64_t opened_id = IdentityOf(*info).file;
   if (listed_id != 0 && listed_id != ~0ull && listed_id != opened_id) return HoldResult::kLink;
+  if (!OpenedAt(parent, name, entry->FileName, entry->FileNameLength / sizeof(wchar_t), handle)) {
+    return HoldResult::kLink;
+  }
   bool directory = (tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (want_directory && !directory) return HoldResult::kNotDirectory;
   if (listed) {
@@ -169,32 +202,6 @@ bool IdentityOf(const File& file, FileIdentity* identity) {
   *identity = IdentityOf(info);
   return true;
 }
-
-HeldDirectory::HeldDirectory(HeldDirectory&& other) noexcept { *this = std::move(other); }
-
-HeldDirectory& HeldDirectory::operator=(HeldDirectory&& other) noexcept {
-  if (this == &other) return *this;
-  Close();
-  levels_ = std::move(other.levels_);
-  other.levels_.clear();
-  handle_ = other.handle_;
-  other.handle_ = nullptr;
-  identity_ = other.identity_;
-  path_ = std::move(other.path_);
-  last_error_ = other.last_error_;
-  return *this;
-}
-
-void HeldDirectory::Descend(HeldDirectory* child) {
-  levels_.push_back(handle_);
-  handle_ = child->handle_;
-  child->handle_ = nullptr;
-  identity_ = child->identity_;
-  path_ = std::move(child->path_);
-  child->Close();
-}
-
-bool HeldDirectory::valid() const { return handle_ != nullptr; }
 
 void HeldDirectory::Close() {
   if (handle_) CloseHandle(handle_);
@@ -271,31 +278,19 @@ HoldResult HeldDirectory::OpenFollowingLinks(const wchar_t* path) {
   return HoldResult::kOk;
 }
 
-HoldResult HeldDirectory::OpenChild(const wchar_t* name, HeldDirectory* child) const {
-  if (!valid() || !child) return HoldResult::kFailed;
-  if (!IsPlainName(name)) return HoldResult::kBadPath;
-  child->Close();
-  HANDLE handle = nullptr;
-  HoldResult r = OpenLevel(handle_, name, FILE_OPEN, nullptr, identity_.volume, &handle, &child->identity_,
-                           &last_error_);
-  if (r != HoldResult::kOk) return r;
-  child->handle_ = handle;
-  child->path_ = path_ + L"\\" + name;
-  return HoldResult::kOk;
-}
-
-HoldResult HeldDirectory::CreateChild(const wchar_t* name, const wchar_t* sddl, HeldDirectory* child) const {
+HoldResult HeldDirectory::Child(const wchar_t* name, bool create, const wchar_t* sddl, HeldDirectory* child) const {
   if (!valid() || !child) return HoldResult::kFailed;
   if (!IsPlainName(name)) return HoldResult::kBadPath;
   child->Close();
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (sddl && !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  if (create && sddl &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
     last_error_ = GetLastError();
     return HoldResult::kFailed;
   }
   HANDLE handle = nullptr;
-  HoldResult r = OpenLevel(handle_, name, FILE_CREATE, descriptor, identity_.volume, &handle, &child->identity_,
-                           &last_error_);
+  HoldResult r = OpenLevel(handle_, name, create ? FILE_CREATE : FILE_OPEN, descriptor, identity_.volume, &handle,
+                           &child->identity_, &last_error_);
   if (descriptor) LocalFree(descriptor);
   if (r != HoldResult::kOk) return r;
   child->handle_ = handle;

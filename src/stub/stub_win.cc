@@ -11,6 +11,7 @@
 #include "platform/guid.h"
 #include "platform/local_time.h"
 #include "stub/agent_parent_win.h"
+#include "stub/entry_gate_win.h"
 #include "stub/load_definition.h"
 #include "stub/options.h"
 #include "stub/process_objects.h"
@@ -128,6 +129,7 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
   InstallDialogs dialogs;
   dialogs.create_progress = CreateProgress;
   dialogs.browse_for_folder = BrowseFolder;
+  dialogs.before_entry = BeforeEachEntry;
   InstallSettings settings = InstallSettingsFrom(&g_run.options);
   Win32InstallEnvironment environment(process.log, process.package, process.archive, settings,
                                       g_run.small_icon, g_run.definition_name.get(), dialogs);

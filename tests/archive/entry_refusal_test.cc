@@ -55,8 +55,6 @@ TEST_F(EntryRefusalTest, NamesWindowsAliasesAreRefusedAndNearMissesPass) {
       {"NUL .txt", EntryRefusal::kDeviceName},
       {"a.txt.", EntryRefusal::kAliasedName},
       {"dir /a.txt", EntryRefusal::kAliasedName},
-      {"SETUP~1.EXE", EntryRefusal::kAliasedName},
-      {"bin/progr~12", EntryRefusal::kAliasedName},
       {"../x", EntryRefusal::kUnsafeName},
       {"C:\\x", EntryRefusal::kUnsafeName},
       {"a:b", EntryRefusal::kUnsafeName},
@@ -69,6 +67,10 @@ TEST_F(EntryRefusalTest, NamesWindowsAliasesAreRefusedAndNearMissesPass) {
       {"auxiliary/", EntryRefusal::kNone},
       {"file~name.txt", EntryRefusal::kNone},
       {"backup~1.text", EntryRefusal::kNone},
+      // 8.3 short-name forms are names like any other; a real collision is
+      // found when extracting.
+      {"FLASH~1.BIN", EntryRefusal::kNone},
+      {"UTIL~2\\TOOL.EXE", EntryRefusal::kNone},
       {"a/./b", EntryRefusal::kNone},
   };
   std::vector<TestEntry> entries;
@@ -100,20 +102,35 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
       {"caf\xE9.txt", "CAF\xC9.TXT", true},  // case beyond ASCII
       {"bin/setup.exe", "bin/setup.exe2", false},
       {"a/b", "a.b", false},
+      {"drivers/", "DRIVERS\\", false},  // one folder named twice
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.first) + " | " + row.second);
     EntryNameSet names;
     EXPECT_EQ(EntryRefusal::kNone, names.Add(row.first));
-    EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second));
+    std::string earlier;
+    EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second, &earlier));
+    EXPECT_EQ(row.duplicate ? row.first : "", earlier);
   }
-  // The second of two equal names is the one listed.
+  // The second of two equal names is the one listed, with the first.
   ASSERT_EQ(ZIP_OK, Open({{"package.xml", "checked"}, {"other.txt", "o"}, {"Package.XML", "swapped"}}));
   std::vector<RefusedEntry> refused = FindRefusedEntries(zip_);
   ASSERT_EQ(1u, refused.size());
   EXPECT_EQ(2u, refused[0].index);
   EXPECT_EQ(EntryRefusal::kDuplicateName, refused[0].reason);
+  EXPECT_EQ("package.xml", refused[0].other_name);
   ExpectNothingExtracted();
+}
+
+TEST_F(EntryRefusalTest, ShortNameFormsThatMayNameAnotherEntryAreFound) {
+  std::vector<PossibleCollision> found = FindPossibleShortNameCollisions(
+      {"Flash utility.bin", "FLASH~1.BIN", "util two/tool.exe", "UTIL~2/TOOL.EXE", "README~1.TXT", "notes.txt",
+       "sub/FLASH~1.BIN", "FLASH~1.DAT"});
+  ASSERT_EQ(2u, found.size());
+  EXPECT_EQ("FLASH~1.BIN", found[0].short_form);
+  EXPECT_EQ("Flash utility.bin", found[0].long_name);
+  EXPECT_EQ("UTIL~2/TOOL.EXE", found[1].short_form);
+  EXPECT_EQ("util two/tool.exe", found[1].long_name);
 }
 
 TEST_F(EntryRefusalTest, EncryptedEntriesAreRefusedBeforeAnyByteIsWritten) {

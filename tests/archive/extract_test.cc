@@ -118,37 +118,65 @@ TEST_F(ExtractTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
   EXPECT_FALSE(brxtest::FileExists(dir_ + L"/out/link"));
 }
 
-// In a folder that existed before the run, a link below it (a folder link on
-// the way, or a link in place of an entry's file) would carry the entry's
-// bytes elsewhere: the whole extraction is refused before anything is written.
+// In a folder that existed before the run, a folder link on the way would
+// carry an entry's bytes elsewhere: the extraction is refused before anything
+// is written, naming the folder. A link or a second hard link in place of an
+// entry's file is replaced by the entry's file, never written through.
 TEST_F(ExtractTest, LinksInsideAnExistingDestinationAreNeverWrittenThrough) {
   std::wstring out = dir_ + L"/out";
   std::wstring elsewhere = dir_ + L"/elsewhere";
   ASSERT_TRUE(EnsureDirectoryPath(elsewhere.c_str()));
   brxtest::WriteFile(elsewhere + L"/x.dll", "theirs");
+  enum Plant { kFolderLink, kFileLink, kHardLink };
   struct Case {
     const char* link;  // below out, to elsewhere (or its file)
-    bool to_file;
+    Plant plant;
     const char* entry;
+    ZIP_Result result;
   };
-  for (const Case& c : {Case{"sub", false, "sub/x.dll"}, Case{"a/b", false, "a/b/c/x.dll"},
-                        Case{"x.dll", true, "x.dll"}}) {
+  for (const Case& c : {Case{"sub", kFolderLink, "sub/x.dll", ZIP_ERR_CREATE},
+                        Case{"a/b", kFolderLink, "a/b/c/x.dll", ZIP_ERR_CREATE},
+                        Case{"x.dll", kFileLink, "x.dll", ZIP_OK}, Case{"x.dll", kHardLink, "x.dll", ZIP_OK}}) {
     SCOPED_TRACE(c.entry);
-#ifdef _WIN32
-    // Wine shows a Unix link to a file as the file itself (Windows shows a
-    // reparse point, which is refused): only a native run can see it.
-    if (c.to_file) continue;
-#endif
     brxtest::RemoveDir(out);
     std::wstring link = out + L"/" + std::wstring(c.link, c.link + strlen(c.link));
     ASSERT_TRUE(EnsureDirectoryPath(link.substr(0, link.rfind(L'/')).c_str()));
-    ASSERT_TRUE(brxtest::PlantSymlink(link, c.to_file ? elsewhere + L"/x.dll" : elsewhere));
+    ASSERT_TRUE(c.plant == kHardLink ? brxtest::PlantHardLink(link, elsewhere + L"/x.dll")
+                                     : brxtest::PlantSymlink(link, c.plant == kFileLink ? elsewhere + L"/x.dll"
+                                                                                         : elsewhere));
     ASSERT_EQ(ZIP_OK, Open({{"first.txt", "written?"}, {c.entry, "ours"}}));
-    EXPECT_EQ(ZIP_ERR_CREATE, zip_.ExtractAll(out.c_str(), nullptr, nullptr));
-    EXPECT_FALSE(brxtest::FileExists(out + L"/first.txt"));
+    ExtractReport report;
+    EXPECT_EQ(c.result, zip_.ExtractAll(out.c_str(), nullptr, nullptr, &report));
+    EXPECT_EQ(c.result == ZIP_OK, brxtest::FileExists(out + L"/first.txt"));
     EXPECT_EQ("theirs", brxtest::FileBytes(elsewhere + L"/x.dll"));
     EXPECT_FALSE(brxtest::FileExists(elsewhere + L"/c/x.dll"));
+    if (c.result == ZIP_OK) {
+      EXPECT_EQ("ours", brxtest::FileBytes(link));
+    } else {
+      EXPECT_EQ(c.entry, report.entry);
+      EXPECT_NE(std::string::npos, report.reason.find("junction")) << report.reason;
+    }
   }
+}
+
+// A destination that is, or passes through, a link is refused before
+// anything is written; a folder named twice is no conflict.
+TEST_F(ExtractTest, LinkDestinationsAreRefusedAndRepeatedFoldersExtract) {
+  std::wstring elsewhere = dir_ + L"/elsewhere";
+  ASSERT_TRUE(EnsureDirectoryPath(elsewhere.c_str()));
+  ASSERT_TRUE(brxtest::PlantSymlink(dir_ + L"/link", elsewhere));
+  ASSERT_EQ(ZIP_OK, Open({{"drivers/", ""}, {"a.txt", "a"}, {"DRIVERS/", ""}, {"drivers/x.sys", "x"}}));
+  for (const wchar_t* destination : {L"/link", L"/link/below"}) {
+    ExtractReport report;
+    EXPECT_EQ(ZIP_ERR_CREATE, zip_.ExtractAll((dir_ + destination).c_str(), nullptr, nullptr, &report));
+    EXPECT_EQ(dir_ + destination, report.path);
+    EXPECT_FALSE(brxtest::FileExists(elsewhere + L"/a.txt"));
+  }
+  ExtractReport report;
+  ASSERT_EQ(ZIP_OK, zip_.ExtractAll((dir_ + L"/out").c_str(), nullptr, nullptr, &report));
+  EXPECT_EQ("x", brxtest::FileBytes(dir_ + L"/out/drivers/x.sys"));
+  // The folder and the two files it made, for the clean-up.
+  EXPECT_EQ(3u, report.created.size());
 }
 
 TEST_F(ExtractTest, BadDestinationsAndLongPathsFail) {

@@ -140,5 +140,27 @@ TEST(SignedPackageTest, AuthenticodeSignatureAfterTheArchiveIsSkipped) {
   EXPECT_NE(nullptr, zip.FindEntry(L"package.xml"));
 }
 
+// Two entries that open one file (a long name and the short name Windows, or
+// Wine, gives it): the second fails the extraction, naming both, and the
+// first one's file stays as written.
+TEST_F(ExtractWinTest, AnEntryThatOpensAFileAnotherEntryWroteFailsTheExtraction) {
+  std::wstring probe = dir_ + L"\\probe";
+  ASSERT_TRUE(CreateDirectoryW(probe.c_str(), nullptr));
+  std::wstring long_path = brxtest::WriteFile(probe + L"\\Flash utility.bin", "x");
+  wchar_t short_path[MAX_PATH];
+  DWORD length = GetShortPathNameW(long_path.c_str(), short_path, MAX_PATH);
+  std::wstring short_name(short_path, length);
+  short_name = short_name.substr(short_name.rfind(L'\\') + 1);
+  if (length == 0 || short_name == L"Flash utility.bin") GTEST_SKIP() << "this volume makes no short names";
+  std::string narrow(short_name.begin(), short_name.end());
+  ASSERT_EQ(ZIP_OK, Open({{"Flash utility.bin", "long"}, {narrow, "short"}}));
+  ExtractReport report;
+  std::wstring out = dir_ + L"\\out";
+  EXPECT_EQ(ZIP_ERR_FORMAT, zip_.ExtractAll(out.c_str(), nullptr, nullptr, &report));
+  EXPECT_EQ(narrow, report.entry);
+  EXPECT_EQ("Flash utility.bin", report.other_entry);
+  EXPECT_EQ("long", brxtest::FileBytes(out + L"\\Flash utility.bin"));
+}
+
 }  // namespace
 }  // namespace brxzip

@@ -14,19 +14,6 @@
 namespace brxe2e {
 namespace {
 
-bool IsEmptyDirectory(const std::wstring& dir) {
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool empty = true;
-  do {
-    std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") empty = false;
-  } while (empty && FindNextFileW(find, &data));
-  FindClose(find);
-  return empty;
-}
-
 // C:\brxsystem (the log and the definition copies of earlier runs) moved
 // aside for the test's life and put back afterwards, also when it fails.
 class SystemFolderAside {

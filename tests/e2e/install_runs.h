@@ -30,6 +30,8 @@ brxwatch::Rule LeaveProgressOpen();
 
 std::string ReadBinary(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+// A folder that exists and holds nothing.
+bool IsEmptyDirectory(const std::wstring& dir);
 // Deletes a directory and everything in it.
 
 struct InstallEntry {

@@ -41,6 +41,19 @@ std::string ReadBinary(const std::wstring& path) {
   return bytes;
 }
 
+bool IsEmptyDirectory(const std::wstring& dir) {
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  bool empty = true;
+  do {
+    std::wstring name = data.cFileName;
+    if (name != L"." && name != L"..") empty = false;
+  } while (empty && FindNextFileW(find, &data));
+  FindClose(find);
+  return empty;
+}
+
 bool FileExists(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);

@@ -7,7 +7,9 @@
 #include <string>
 
 #include "install/install_driver.h"
+#include "support/planted.h"
 #include "support/scratch_dir.h"
+#include "support/test_files.h"
 
 namespace brx {
 namespace {
@@ -123,6 +125,55 @@ TEST(CleanupWinTest, UnlistableDirectoryAnswersFalse) {
     EXPECT_EQ(kTreeNotListed, removed.code);
     EXPECT_NE(0u, removed.error);
   }
+}
+
+// Links the setup program or anybody else left in the tree are removed as
+// links or left alone, never followed: what they lead to keeps its files.
+TEST(CleanupWinTest, LinksInTheTreeAreNeverFollowed) {
+  std::wstring scratch = brxtest::ScratchDir("cleanup");
+  std::wstring victim = brxtest::JoinPath(scratch, L"victim");
+  ASSERT_TRUE(CreateDirectoryW(victim.c_str(), nullptr));
+  Write(victim + L"\\keep.txt", "keep");
+  std::wstring root = brxtest::JoinPath(scratch, L"tree");
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  ASSERT_TRUE(brxtest::PlantSymlink(root + L"\\folder-link", victim));
+  ASSERT_TRUE(brxtest::PlantSymlink(root + L"\\file-link", victim + L"\\keep.txt"));
+  DeleteRetry retry;
+  retry.budget_ms = 0;
+  DeleteDirectoryTree(root.c_str(), retry);  // Wine leaves the file link (below)
+  EXPECT_EQ("keep", brxtest::FileBytes(victim + L"\\keep.txt"));
+  // Windows removes the file link itself; Wine cannot remove a Unix link to
+  // a file without deleting its target, so there it stays.
+  brxtest::RemoveLink(root + L"\\file-link");
+}
+
+// A file still in use is left for the next boot only when the run made it.
+TEST(CleanupWinTest, OnlyWhatTheRunCreatedIsLeftForTheNextBoot) {
+  std::wstring scratch = brxtest::ScratchDir("cleanup");
+  std::wstring root = brxtest::JoinPath(scratch, L"boot");
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  Write(root + L"\\ours.log", "ours");
+  Write(root + L"\\found.log", "found");
+  HANDLE ours = CreateFileW((root + L"\\ours.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+  HANDLE found = CreateFileW((root + L"\\found.log").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+  platform::HeldDirectory parent, folder;
+  ASSERT_EQ(platform::HoldResult::kOk, parent.Open(scratch.c_str()));
+  ASSERT_EQ(platform::HoldResult::kOk, parent.OpenChild(L"boot", &folder));
+  CreatedItems created;
+  platform::FileIdentity id;
+  ASSERT_EQ(platform::HoldResult::kOk, folder.Inspect(L"ours.log", &id, nullptr));
+  created.push_back(id);
+  DeleteRetry retry;
+  retry.budget_ms = 0;
+  StepResult removed = DeleteHeldTree(parent, &folder, &created, retry);
+  EXPECT_EQ(kTreeNotRemoved, removed.code) << "the file found in use stays where it is";
+  std::wstring pending = PendingRenames();
+  CloseHandle(ours);
+  CloseHandle(found);
+  EXPECT_NE(std::wstring::npos, pending.find(L"boot\\ours.log")) << pending;
+  EXPECT_EQ(std::wstring::npos, pending.find(L"boot\\found.log")) << pending;
 }
 
 }  // namespace

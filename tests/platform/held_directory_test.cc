@@ -155,10 +155,13 @@ TEST_F(HeldDirectoryTest, DeleteChildNeverReachesThroughALink) {
   HeldDirectory held;
   ASSERT_EQ(HoldResult::kOk, held.Open(root_.c_str()));
   ASSERT_TRUE(brxtest::PlantSymlink(Path(L"link"), outside_));
-  HoldResult link = held.DeleteChild(L"link");
-  // Windows deletes the link; Wine, which cannot open a link itself, leaves it.
-  EXPECT_TRUE(link == HoldResult::kOk || link == HoldResult::kLink) << brx::platform::DescribeHoldResult(link);
-  EXPECT_EQ("victim", brxtest::FileBytes(JoinPath(outside_, L"victim.txt")));
+  ASSERT_TRUE(brxtest::PlantSymlink(Path(L"file-link"), JoinPath(outside_, L"victim.txt")));
+  for (const wchar_t* name : {L"link", L"file-link"}) {
+    HoldResult link = held.DeleteChild(name);
+    // Windows deletes the link; Wine, which cannot open a link itself, leaves it.
+    EXPECT_TRUE(link == HoldResult::kOk || link == HoldResult::kLink) << brx::platform::DescribeHoldResult(link);
+    EXPECT_EQ("victim", brxtest::FileBytes(JoinPath(outside_, L"victim.txt")));
+  }
 
   brxtest::WriteFile(Path(L"a.txt"), "a");
   brxtest::WriteFile(Path(L"b.txt"), "b");

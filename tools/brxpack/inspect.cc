@@ -97,6 +97,16 @@ void InspectEntries(const brxzip::ZIP_File& archive, InspectReport* report) {
     }
     report->entries.push_back(e);
   }
+  std::vector<std::string> names;
+  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
+    const char* name = archive.GetEntryAt(i)->GetName();
+    names.push_back(name ? name : "");
+  }
+  for (const brxzip::PossibleCollision& c : brxzip::FindPossibleShortNameCollisions(names)) {
+    Warn(report, "short_name_collision",
+         "the entry " + Quoted(WideName(c.short_form.c_str())) + " may be the short name Windows gives " +
+             Quoted(WideName(c.long_name.c_str())) + ": where it is, the stub refuses the package", false);
+  }
 }
 
 // Children of `parent` named `name`, in the reader's list order (the order in

@@ -95,8 +95,11 @@ std::vector<std::string> CodePageNameWarnings(const brxzip::ZIP_File& archive, u
 std::string DescribeRefusedEntries(const brxzip::ZIP_File& archive) {
   std::string out;
   for (const brxzip::RefusedEntry& refused : brxzip::FindRefusedEntries(archive)) {
-    out += "refusing entry " + (refused.name.empty() ? std::string("(no name)") : brx::platform::WideToUtf8(refused.name)) + ": " +
-           brxzip::DescribeEntryRefusal(refused.reason) + "\n";
+    out += "refusing entry " +
+           (refused.name.empty() ? std::string("(no name)") : brx::platform::WideToUtf8(refused.name)) + ": " +
+           brxzip::DescribeEntryRefusal(refused.reason) +
+           (refused.other_name.empty() ? std::string() : " (" + brx::platform::WideToUtf8(refused.other_name) + ")") +
+           "\n";
   }
   return out;
 }
