@@ -150,7 +150,7 @@ TEST(SetupCommandLineTest, BatchArgumentsAreQuotedForCmdOrRefused) {
     SetupCommandLine out;
     BatchRefusal refusal;
     bool built = BuildSetupCommandLine(L"C:\\T", L"setup.cmd", nullptr, {L"/a", row.argument}, map, false, &out,
-                                       &refusal);
+                                       nullptr, &refusal);
     if (row.passed) {
       ASSERT_TRUE(built) << row.argument;
       EXPECT_EQ(std::wstring(L"\"C:\\T\\setup.cmd\" /a ") + row.passed, out.get());
