@@ -96,11 +96,12 @@ struct RefusedEntry {
 // name of another entry in the same folder ("FLASH~1.BIN" and "Flash
 // utility.bin"): the extraction refuses such a package on a volume that
 // makes short names. For brxpack's warnings.
+// Names are the decoded names that would be written.
 struct PossibleCollision {
-  std::string short_form;
-  std::string long_name;
+  std::wstring short_form;
+  std::wstring long_name;
 };
-std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::string>& names);
+std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::wstring>& names);
 
 // Every entry of an open archive that the stub refuses, in archive order, the
 // first reason found for each. Empty when extraction may go ahead.

@@ -57,11 +57,11 @@ bool MayBeShortNameOf(const std::wstring& short_form, const std::wstring& long_n
 
 }  // namespace
 
-std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::string>& names) {
+std::vector<PossibleCollision> FindPossibleShortNameCollisions(const std::vector<std::wstring>& names) {
   // Each folder's components, with the entry that named each first.
-  std::map<std::wstring, std::map<std::wstring, std::string>> folders;
-  for (const std::string& name : names) {
-    std::vector<std::wstring> components = EntryNameComponents(brx::platform::AnsiToWide(name));
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> folders;
+  for (const std::wstring& name : names) {
+    std::vector<std::wstring> components = EntryNameComponents(name);
     for (size_t i = 0; i < components.size(); ++i) {
       if (components[i].empty() || components[i] == L".") continue;
       folders[EntryNameKey(components, i)].emplace(components[i], name);

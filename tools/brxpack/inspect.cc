@@ -97,10 +97,10 @@ void InspectEntries(const brxzip::ZIP_File& archive, InspectReport* report) {
     }
     report->entries.push_back(e);
   }
-  std::vector<std::string> names;
+  std::vector<std::wstring> names;
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
-    const char* name = archive.GetEntryAt(i)->GetName();
-    names.push_back(name ? name : "");
+    const wchar_t* name = archive.GetEntryAt(i)->GetTargetName();
+    names.push_back(name ? name : L"");
   }
   for (const brxzip::PossibleCollision& c : brxzip::FindPossibleShortNameCollisions(names)) {
     Warn(report, "short_name_collision",

@@ -151,13 +151,13 @@ int Build(int argc, char** argv, uint32_t code_page) {
       return Fail("refusing entry " + in.name + ": " + brxzip::DescribeEntryRefusal(reason));
     }
   }
-  std::vector<std::string> entry_names;
-  for (const Input& in : inputs) entry_names.push_back(in.name);
+  std::vector<std::wstring> entry_names;
+  for (const Input& in : inputs) entry_names.push_back(TargetName(in));
   for (const brxzip::PossibleCollision& c : brxzip::FindPossibleShortNameCollisions(entry_names)) {
     fprintf(stderr,
             "brxpack: warning: %s may be the short name Windows gives %s: on a volume that makes short names the "
             "stub refuses the package\n",
-            c.short_form.c_str(), c.long_name.c_str());
+            brx::platform::WideToUtf8(c.short_form).c_str(), brx::platform::WideToUtf8(c.long_name).c_str());
   }
   if (!definition.empty() && !keep_order) {
     for (size_t i = 0; i < inputs.size(); ++i) {
