@@ -8,6 +8,7 @@
 
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
+#include "platform/codepage.h"
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/held_directory.h"

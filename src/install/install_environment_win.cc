@@ -237,10 +237,10 @@ void Win32InstallEnvironment::LogRefusal(const brxzip::ExtractReport& report) {
                report.path.c_str(), report.reason.c_str());
     return;
   }
-  log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused entry [%hs] at [%s]: %hs%hs%hs%hs.\r\n\r\n",
+  log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 336, L"Refused entry [%s] at [%s]: %hs%s%s%s.\r\n\r\n",
              report.entry.c_str(), report.path.c_str(), report.reason.c_str(),
-             report.other_entry.empty() ? "" : " [", report.other_entry.c_str(),
-             report.other_entry.empty() ? "" : "]");
+             report.other_entry.empty() ? L"" : L" [", report.other_entry.c_str(),
+             report.other_entry.empty() ? L"" : L"]");
 }
 
 void Win32InstallEnvironment::DestroyWindows(OwnerWindow owner) {

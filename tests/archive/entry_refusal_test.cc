@@ -108,9 +108,9 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
     SCOPED_TRACE(std::string(row.first) + " | " + row.second);
     EntryNameSet names;
     EXPECT_EQ(EntryRefusal::kNone, names.Add(row.first));
-    std::string earlier;
+    std::wstring earlier;
     EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second, &earlier));
-    EXPECT_EQ(row.duplicate ? row.first : "", earlier);
+    EXPECT_EQ(row.duplicate ? brx::platform::AnsiToWide(row.first) : L"", earlier);
   }
   // The second of two equal names is the one listed, with the first.
   ASSERT_EQ(ZIP_OK, Open({{"package.xml", "checked"}, {"other.txt", "o"}, {"Package.XML", "swapped"}}));
@@ -118,19 +118,19 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
   ASSERT_EQ(1u, refused.size());
   EXPECT_EQ(2u, refused[0].index);
   EXPECT_EQ(EntryRefusal::kDuplicateName, refused[0].reason);
-  EXPECT_EQ("package.xml", refused[0].other_name);
+  EXPECT_EQ(L"package.xml", refused[0].other_name);
   ExpectNothingExtracted();
 }
 
 TEST_F(EntryRefusalTest, ShortNameFormsThatMayNameAnotherEntryAreFound) {
   std::vector<PossibleCollision> found = FindPossibleShortNameCollisions(
-      {"Flash utility.bin", "FLASH~1.BIN", "util two/tool.exe", "UTIL~2/TOOL.EXE", "README~1.TXT", "notes.txt",
-       "sub/FLASH~1.BIN", "FLASH~1.DAT"});
+      {L"Flash utility.bin", L"FLASH~1.BIN", L"util two/tool.exe", L"UTIL~2/TOOL.EXE", L"README~1.TXT", L"notes.txt",
+       L"sub/FLASH~1.BIN", L"FLASH~1.DAT"});
   ASSERT_EQ(2u, found.size());
-  EXPECT_EQ("FLASH~1.BIN", found[0].short_form);
-  EXPECT_EQ("Flash utility.bin", found[0].long_name);
-  EXPECT_EQ("UTIL~2/TOOL.EXE", found[1].short_form);
-  EXPECT_EQ("util two/tool.exe", found[1].long_name);
+  EXPECT_EQ(L"FLASH~1.BIN", found[0].short_form);
+  EXPECT_EQ(L"Flash utility.bin", found[0].long_name);
+  EXPECT_EQ(L"UTIL~2/TOOL.EXE", found[1].short_form);
+  EXPECT_EQ(L"util two/tool.exe", found[1].long_name);
 }
 
 TEST_F(EntryRefusalTest, EncryptedEntriesAreRefusedBeforeAnyByteIsWritten) {

@@ -35,6 +35,7 @@
 #include "brxpack/package_writer.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
+#include "platform/utf8.h"
 
 #ifdef _WIN32
 #include <windows.h>
