@@ -27,7 +27,7 @@ const char kDefinition[] =
     "  </install></installation>\n"
     "</brx_package>\n";
 
-// The sample setup program takes its exit code from /exitcode:N, which the
+// The test setup program takes its exit code from /exitcode:N, which the
 // stub passes on like any argument, so one package serves every code.
 const char kPackageData[] =
     "<zt_pkg_data><installation><install>\n"

@@ -23,8 +23,8 @@ const char kDefinition[] =
 
 // A package whose setup program exits with `setup_code`.
 std::wstring InstallPackage(StubRun& run, int setup_code) {
-  std::string setup = ReadBinary(BinPath(L"brxsample_setup.exe"));
-  EXPECT_FALSE(setup.empty()) << "brxsample_setup.exe missing";
+  std::string setup = ReadBinary(BinPath(L"brxtest_setup.exe"));
+  EXPECT_FALSE(setup.empty()) << "brxtest_setup.exe missing";
   return run.Package({{"e2epkg.xml", kDefinition},
                       {"setup.exe", setup},
                       {"exitcode.txt", std::to_string(setup_code)}},

@@ -1,4 +1,4 @@
-// The launcher with the sample setup program, under Wine.
+// The launcher with the test setup program, under Wine.
 #include "install/setup_launcher_win.h"
 
 #include <gtest/gtest.h>
@@ -64,7 +64,7 @@ class SetupLauncherTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = brxtest::ScratchDir("install");
-    ASSERT_TRUE(CopyFileW((BinDirectory() + L"\\brxsample_setup.exe").c_str(), (dir_ + L"\\setup.exe").c_str(),
+    ASSERT_TRUE(CopyFileW((BinDirectory() + L"\\brxtest_setup.exe").c_str(), (dir_ + L"\\setup.exe").c_str(),
                           FALSE));
     LoadPackage(&package_, "<map source=\"3010\" dest=\"2\"/><map source=\"5\" dest=\"1\"/>");
     run_.extraction_dir = dir_.c_str();
