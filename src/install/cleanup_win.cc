@@ -5,24 +5,10 @@
 #include <string>
 
 #include "install/install_driver.h"
+#include "platform/scoped_find_handle_win.h"
 
 namespace brx {
 namespace {
-
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE handle) : handle_(handle) {}
-  ~FindHandle() {
-    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE handle_;
-};
 
 void MakeNormal(const std::wstring& path, DWORD attributes) {
   if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM)) {
@@ -102,7 +88,7 @@ bool DeleteTree(const wchar_t* directory, Patience& patience) {
 
   {
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    platform::ScopedFindHandle find(FindFirstFileW(pattern.c_str(), &data));
     if (!find.valid()) {
       patience.Stayed(base, GetLastError(), kTreeNotListed);
       return false;
