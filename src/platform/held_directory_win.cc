@@ -10,6 +10,7 @@
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/scoped_handle_win.h"
+#include "platform/scoped_local_memory_win.h"
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc, PVOID apc_context,
                                                PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
@@ -288,15 +289,16 @@ HoldResult HeldDirectory::CreateChild(const wchar_t* name, const wchar_t* sddl, 
   if (!valid() || !child) return HoldResult::kFailed;
   if (!IsPlainName(name)) return HoldResult::kBadPath;
   child->Close();
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (sddl && !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  ScopedLocalMemory<void> descriptor;
+  if (sddl &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) {
     last_error_ = GetLastError();
     return HoldResult::kFailed;
   }
   HANDLE handle = nullptr;
-  HoldResult r = OpenLevel(handle_, name, FILE_CREATE, descriptor, identity_.volume, &handle, &child->identity_,
-                           &last_error_);
-  if (descriptor) LocalFree(descriptor);
+  HoldResult r = OpenLevel(handle_, name, FILE_CREATE, descriptor.get(), identity_.volume, &handle,
+                           &child->identity_, &last_error_);
+  descriptor.Close();
   if (r != HoldResult::kOk) return r;
   child->handle_ = handle;
   child->path_ = path_ + L"\\" + name;
