@@ -7,7 +7,7 @@ source "$(dirname "$0")/fail_trap.sh"
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 # Only what the job runs or dist/ ships: the stub, the packer, the log reader,
-# the sample setup program and the bench's desktop keeper.
+# the sample's setup program (sample/setup) and the bench's desktop keeper (tests/wine).
 BRX_TARGETS_NATIVE="brxpack brxlog" BRX_TARGETS_WIN="brxstub brxpack brxlog brxsample_setup deskhold" \
   "$root/scripts/build.sh" native win
 
@@ -16,7 +16,7 @@ state="$out/wine"
 mkdir -p "$out"
 pkg="$out/brxsample.exe"
 comp="$root/sample/component"
-# The definition first, then the payload; the sample setup program comes from the Windows build.
+# The definition first, then the payload; the sample's setup program comes from the Windows build.
 "$root/dist/bin/brxpack" build --stub "$root/dist/bin/brxstub.exe" -o "$pkg" \
   "brxsample.xml=$comp/brxsample.xml" "zt_data.xml=$comp/zt_data.xml" "sample.cfg=$comp/sample.cfg" \
   "readme.txt=$comp/readme.txt" "setup.exe=$root/build/win/bin/brxsample_setup.exe"

@@ -257,10 +257,9 @@ ZIP_Result ZIP_File::ReadDirectory() {
       if (length == 0) return ZIP_ERR_FORMAT;
       data_end += length;
     }
-    // Data running into the certificate table would be read from bytes the
-    // signature does not cover.
-    if (table == CertificateTable::kPresent && entry->data_offset_ + compressed > end) return ZIP_ERR_FORMAT;
-    // Every entry lies before the directory.
+    // Every entry lies before the directory. The directory lies before `end`,
+    // so this also keeps entry data out of a certificate table, where it would
+    // be read from bytes the signature does not cover.
     if (data_end > central_directory_offset_) return ZIP_ERR_FORMAT;
     spans.emplace_back(local_offset, data_end);
     entries_.push_back(std::move(entry));

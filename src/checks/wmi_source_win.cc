@@ -9,6 +9,9 @@
 #include <new>
 
 #include "checks/wmi_source.h"
+#include "platform/scoped_bstr_win.h"
+#include "platform/scoped_handle_win.h"
+#include "platform/scoped_variant_win.h"
 
 namespace brx {
 namespace checks {
@@ -19,44 +22,13 @@ namespace {
 const CLSID kClsidWbemLocator = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 const IID kIidWbemLocator = {0xDC12A687, 0x737F, 0x11CF, {0x88, 0x4D, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
 
-// A BSTR owned for the length of one call. A failed allocation leaves it null,
-// which the caller reports as a failed step.
-class ScopedBstr {
- public:
-  explicit ScopedBstr(const wchar_t* text) : bstr_(text ? SysAllocString(text) : nullptr) {}
-  ~ScopedBstr() { SysFreeString(bstr_); }
-  ScopedBstr(const ScopedBstr&) = delete;
-  ScopedBstr& operator=(const ScopedBstr&) = delete;
-  BSTR get() const { return bstr_; }
-  BSTR release() {
-    BSTR b = bstr_;
-    bstr_ = nullptr;
-    return b;
-  }
-
- private:
-  BSTR bstr_;
-};
-
-class ScopedVariant {
- public:
-  ScopedVariant() { VariantInit(&v_); }
-  ~ScopedVariant() { VariantClear(&v_); }
-  ScopedVariant(const ScopedVariant&) = delete;
-  ScopedVariant& operator=(const ScopedVariant&) = delete;
-  VARIANT* get() { return &v_; }
-
- private:
-  VARIANT v_;
-};
-
 template <typename T>
 void ReleaseInterface(T*& p) {
   if (p) p->Release();
   p = nullptr;
 }
 
-void StoreValue(VARIANT* value, void* output, unsigned capacity) {
+void StoreValue(const VARIANT* value, void* output, unsigned capacity) {
   BYTE* out = static_cast<BYTE*>(output);
   switch (V_VT(value)) {
     case VT_BSTR: {
@@ -98,27 +70,25 @@ void StoreValue(VARIANT* value, void* output, unsigned capacity) {
 struct ConnectCall {
   LONG owners = 2;
   IWbemLocator* locator = nullptr;  // a reference of its own
-  BSTR path = nullptr;
+  platform::ScopedBstr path;
   IWbemServices* services = nullptr;
   HRESULT result = E_FAIL;
-  HANDLE done = nullptr;
+  platform::ScopedHandle done;
 };
 
 void LetGo(ConnectCall* call) {
   if (InterlockedDecrement(&call->owners) != 0) return;
   ReleaseInterface(call->services);
   ReleaseInterface(call->locator);
-  SysFreeString(call->path);
-  CloseHandle(call->done);
   delete call;
 }
 
 DWORD WINAPI ConnectWorker(void* param) {
   ConnectCall* call = static_cast<ConnectCall*>(param);
   HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-  call->result = call->locator->ConnectServer(call->path, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+  call->result = call->locator->ConnectServer(call->path.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
                                               &call->services);
-  SetEvent(call->done);
+  SetEvent(call->done.get());
   LetGo(call);
   if (SUCCEEDED(joined)) CoUninitialize();
   return 0;
@@ -145,31 +115,26 @@ class ComWmiSource : public WmiSource {
 
   WmiResult Connect(const wchar_t* namespace_path, unsigned timeout_ms) override {
     if (!locator_ || services_) return E_UNEXPECTED;
-    ScopedBstr path(namespace_path);
-    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!path.get() || !done) {
-      if (done) CloseHandle(done);
-      return E_OUTOFMEMORY;
-    }
     ConnectCall* call = new (std::nothrow) ConnectCall;
-    if (!call) {
-      CloseHandle(done);
+    if (!call) return E_OUTOFMEMORY;
+    *call->path.receive() = namespace_path ? SysAllocString(namespace_path) : nullptr;
+    *call->done.receive() = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!call->path.valid() || !call->done.valid()) {
+      call->owners = 1;
+      LetGo(call);
       return E_OUTOFMEMORY;
     }
     call->locator = locator_;
     locator_->AddRef();
-    call->path = path.release();
-    call->done = done;
-    HANDLE thread = CreateThread(nullptr, 0, ConnectWorker, call, 0, nullptr);
-    if (!thread) {
+    platform::ScopedHandle thread(CreateThread(nullptr, 0, ConnectWorker, call, 0, nullptr));
+    if (!thread.valid()) {
       HRESULT error = HRESULT_FROM_WIN32(GetLastError());
       call->owners = 1;
       LetGo(call);
       return error;
     }
-    CloseHandle(thread);
     HRESULT hr = WBEM_S_TIMEDOUT;
-    if (WaitForSingleObject(done, timeout_ms) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(call->done.get(), timeout_ms) == WAIT_OBJECT_0) {
       hr = call->result;
       if (SUCCEEDED(hr)) {
         services_ = call->services;
@@ -187,9 +152,9 @@ class ComWmiSource : public WmiSource {
 
   WmiResult ExecQuery(const wchar_t* query) override {
     if (!services_) return E_UNEXPECTED;
-    ScopedBstr language(L"WQL");
-    ScopedBstr text(query);
-    if (!language.get() || !text.get()) return E_OUTOFMEMORY;
+    platform::ScopedBstr language(SysAllocString(L"WQL"));
+    platform::ScopedBstr text(query ? SysAllocString(query) : nullptr);
+    if (!language.valid() || !text.valid()) return E_OUTOFMEMORY;
     ReleaseResults();
     HRESULT hr = services_->ExecQuery(language.get(), text.get(), WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
                                       &enumerator_);
@@ -215,8 +180,8 @@ class ComWmiSource : public WmiSource {
 
   WmiResult Get(const wchar_t* property, void* output, unsigned capacity) override {
     if (!instance_) return E_UNEXPECTED;
-    ScopedVariant v;
-    HRESULT hr = instance_->Get(property, 0, v.get(), nullptr, nullptr);
+    platform::ScopedVariant v;
+    HRESULT hr = instance_->Get(property, 0, v.receive(), nullptr, nullptr);
     if (SUCCEEDED(hr)) StoreValue(v.get(), output, capacity);
     return hr;
   }

@@ -14,6 +14,7 @@
 #include "platform/file.h"
 #include "platform/held_directory.h"
 #include "platform/local_time.h"
+#include "platform/scoped_registry_key_win.h"
 #include "platform/trusted_folder.h"
 
 namespace brx {
@@ -25,27 +26,6 @@ namespace {
 const wchar_t kModule[] = L"extract";
 const wchar_t kCopyDirectory[] = L"\\BRXSYSTEM\\ztxml\\";
 constexpr REGSAM kView = KEY_WOW64_64KEY;
-
-class ScopedKey {
- public:
-  ScopedKey() = default;
-  ~ScopedKey() { Close(); }
-  ScopedKey(const ScopedKey&) = delete;
-  ScopedKey& operator=(const ScopedKey&) = delete;
-
-  HKEY get() const { return key_; }
-  HKEY* receive() {
-    Close();
-    return &key_;
-  }
-  void Close() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 bool HasText(const wchar_t* s) { return s && *s; }
 
@@ -88,7 +68,7 @@ void LogRecordNotWritten(CCmpLog2& log, const std::wstring& path) {
 }
 
 bool SubkeyExists(HKEY key, const wchar_t* name) {
-  ScopedKey subkey;
+  platform::ScopedRegistryKey subkey;
   return RegOpenKeyExW(key, name, 0, KEY_READ | kView, subkey.receive()) == ERROR_SUCCESS;
 }
 
@@ -113,7 +93,7 @@ std::wstring FindRecord(HKEY component_key, const wchar_t* file_name, const wcha
     }
     bool matches = false;
     {
-      ScopedKey subkey;
+      platform::ScopedRegistryKey subkey;
       if (RegOpenKeyExW(component_key, name, 0, KEY_READ | kView, subkey.receive()) == ERROR_SUCCESS) {
         matches = ValueEquals(subkey.get(), L"ComponentFileName", file_name) ||
                   ValueEquals(subkey.get(), L"ComponentKeyExpectedPath", expected_path);
@@ -240,7 +220,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
 
   std::wstring install_time = platform::LocalDateText() + L"-" + platform::LocalTimeText();
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1927, L"    - Creating registry key HKLM\\%s...\r\n", key_path);
-  ScopedKey component_key;
+  platform::ScopedRegistryKey component_key;
   LSTATUS status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                    KEY_ALL_ACCESS | kView, nullptr, component_key.receive(), nullptr);
   if (status != ERROR_SUCCESS) {
@@ -254,7 +234,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   std::wstring record = FindRecord(component_key.get(), file_name, expected_path);
   if (record.empty()) record = FirstFreeRecord(component_key.get());
   std::wstring record_path = key_path + L"\\" + record;
-  ScopedKey record_key;
+  platform::ScopedRegistryKey record_key;
   status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, record_path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                            KEY_ALL_ACCESS | kView, nullptr, record_key.receive(), nullptr);
   if (status != ERROR_SUCCESS) {

@@ -1,5 +1,6 @@
 #include "install/reboot_win.h"
 
+#include "platform/scoped_handle_win.h"
 #include "ui/message_box_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
@@ -42,16 +43,16 @@ bool SystemRootAccessible(const wchar_t* root) {
 std::wstring SystemLoadText(UINT id) { return ui::LoadResourceString(id, 511); }
 
 bool SystemEnableShutdownPrivilege() {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+  platform::ScopedHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.receive())) return false;
   TOKEN_PRIVILEGES privileges = {};
   privileges.PrivilegeCount = 1;
   privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
   bool enabled = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid) &&
-                 AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+                 AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr) &&
                  GetLastError() == ERROR_SUCCESS;
   DWORD error = GetLastError();
-  CloseHandle(token);
+  token.Close();
   SetLastError(error);  // the caller reports why
   return enabled;
 }

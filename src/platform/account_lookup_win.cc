@@ -3,28 +3,17 @@
 #include <lm.h>
 #include <sddl.h>
 
+#include "platform/scoped_local_memory_win.h"
 #include "platform/trusted_folder.h"
 
 namespace brx {
 namespace platform {
 namespace {
 
-// A SID in binary form, freed with its owner.
-class SidValue {
- public:
-  explicit SidValue(const wchar_t* text) {
-    if (!ConvertStringSidToSidW(text, &sid_)) sid_ = nullptr;
-  }
-  ~SidValue() {
-    if (sid_) LocalFree(sid_);
-  }
-  SidValue(const SidValue&) = delete;
-  SidValue& operator=(const SidValue&) = delete;
-  PSID get() const { return sid_; }
-
- private:
-  PSID sid_ = nullptr;
-};
+// A SID in binary form from its text; empty when the text is none.
+void SidFromText(const wchar_t* text, ScopedLocalMemory<void>* sid) {
+  if (!ConvertStringSidToSidW(text, sid->receive())) sid->Close();
+}
 
 // The buffers NetUser* and NetLocalGroup* hand out.
 class NetBuffer {
@@ -96,8 +85,9 @@ Membership GroupMembership(PSID group, const wchar_t* administrators) {
 }
 
 Membership Ask(const std::wstring& text) {
-  SidValue sid(text.c_str());
-  SidValue administrators_sid(L"S-1-5-32-544");
+  ScopedLocalMemory<void> sid, administrators_sid;
+  SidFromText(text.c_str(), &sid);
+  SidFromText(L"S-1-5-32-544", &administrators_sid);
   AccountName account, administrators;
   // Membership lists go by the group's name, which the system's language
   // decides ("Administratoren").

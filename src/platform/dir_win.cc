@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include "platform/scoped_local_memory_win.h"
+
 namespace brx {
 namespace platform {
 
@@ -29,14 +31,13 @@ MakeDirectoryResult MakeDirectoryWith(const wchar_t* path, SECURITY_ATTRIBUTES* 
 MakeDirectoryResult MakeDirectory(const wchar_t* path) { return MakeDirectoryWith(path, nullptr); }
 
 MakeDirectoryResult MakeDirectory(const wchar_t* path, const wchar_t* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!sddl || !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  ScopedLocalMemory<void> descriptor;
+  if (!sddl ||
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) {
     return MakeDirectoryResult::kFailed;
   }
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-  MakeDirectoryResult result = MakeDirectoryWith(path, &attributes);
-  LocalFree(descriptor);
-  return result;
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+  return MakeDirectoryWith(path, &attributes);
 }
 
 size_t LocalRootLength(const wchar_t* path) {

@@ -3,6 +3,8 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include "platform/scoped_local_memory_win.h"
+
 namespace brx {
 namespace platform {
 namespace {
@@ -29,11 +31,9 @@ AccessEntry EntryOf(const ACE_HEADER* header) {
 }  // namespace
 
 std::wstring SidText(PSID sid) {
-  LPWSTR text = nullptr;
-  if (!sid || !ConvertSidToStringSidW(sid, &text)) return std::wstring();
-  std::wstring result = text;
-  LocalFree(text);
-  return result;
+  ScopedLocalMemory<wchar_t> text;
+  if (!sid || !ConvertSidToStringSidW(sid, text.receive())) return std::wstring();
+  return std::wstring(text.get());
 }
 
 FolderFacts ReadFolderFacts(HANDLE folder) {
@@ -47,9 +47,9 @@ FolderFacts ReadFolderFacts(HANDLE folder) {
   }
   PSID owner = nullptr;
   PACL list = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ScopedLocalMemory<void> descriptor;  // holds what owner and list point into
   if (GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                      nullptr, &list, nullptr, &descriptor) != ERROR_SUCCESS) {
+                      nullptr, &list, nullptr, descriptor.receive()) != ERROR_SUCCESS) {
     return facts;
   }
   facts.owner = SidText(owner);
@@ -63,21 +63,20 @@ FolderFacts ReadFolderFacts(HANDLE folder) {
     }
     facts.entries.push_back(EntryOf(static_cast<const ACE_HEADER*>(ace)));
   }
-  LocalFree(descriptor);
   return facts;
 }
 
 bool SetFolderList(HANDLE folder, const wchar_t* sddl) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+  ScopedLocalMemory<void> descriptor;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) {
     return false;
   }
   BOOL present = FALSE, defaulted = FALSE;
   PACL list = nullptr;
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
-  bool ok = GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted) && present &&
-            GetSecurityDescriptorControl(descriptor, &control, &revision);
+  bool ok = GetSecurityDescriptorDacl(descriptor.get(), &present, &list, &defaulted) && present &&
+            GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
   if (ok) {
     SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
                                                                  ? PROTECTED_DACL_SECURITY_INFORMATION
@@ -87,7 +86,6 @@ bool SetFolderList(HANDLE folder, const wchar_t* sddl) {
     // folder's list.
     ok = SetSecurityInfo(folder, SE_FILE_OBJECT, what, nullptr, nullptr, list, nullptr) == ERROR_SUCCESS;
   }
-  LocalFree(descriptor);
   return ok;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/scoped_handle_win.h"
+#include "platform/scoped_local_memory_win.h"
 
 extern "C" NTSTATUS NTAPI NtQueryDirectoryFile(HANDLE file, HANDLE event, PVOID apc, PVOID apc_context,
                                                PIO_STATUS_BLOCK io, PVOID buffer, ULONG length,
@@ -282,16 +283,16 @@ HoldResult HeldDirectory::Child(const wchar_t* name, bool create, const wchar_t*
   if (!valid() || !child) return HoldResult::kFailed;
   if (!IsPlainName(name)) return HoldResult::kBadPath;
   child->Close();
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ScopedLocalMemory<void> descriptor;
   if (create && sddl &&
-      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr)) {
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.receive(), nullptr)) {
     last_error_ = GetLastError();
     return HoldResult::kFailed;
   }
   HANDLE handle = nullptr;
-  HoldResult r = OpenLevel(handle_, name, create ? FILE_CREATE : FILE_OPEN, descriptor, identity_.volume, &handle,
+  HoldResult r = OpenLevel(handle_, name, create ? FILE_CREATE : FILE_OPEN, descriptor.get(), identity_.volume, &handle,
                            &child->identity_, &last_error_);
-  if (descriptor) LocalFree(descriptor);
+  descriptor.Close();
   if (r != HoldResult::kOk) return r;
   child->handle_ = handle;
   child->path_ = path_ + L"\\" + name;

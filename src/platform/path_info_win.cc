@@ -7,6 +7,7 @@
 #include "platform/dir.h"
 #include "platform/folder_security_win.h"
 #include "platform/scoped_handle_win.h"
+#include "platform/scoped_local_memory_win.h"
 
 namespace brx {
 namespace platform {
@@ -40,14 +41,12 @@ std::wstring OwnerOf(const wchar_t* path) {
   ScopedHandle handle(OpenItself(path, READ_CONTROL));
   if (!handle.valid()) return std::wstring();
   PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ScopedLocalMemory<void> descriptor;  // holds what owner points into
   if (GetSecurityInfo(handle.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                      &descriptor) != ERROR_SUCCESS) {
+                      descriptor.receive()) != ERROR_SUCCESS) {
     return std::wstring();
   }
-  std::wstring text = SidText(owner);
-  LocalFree(descriptor);
-  return text;
+  return SidText(owner);
 }
 
 std::wstring ProcessOwner() {

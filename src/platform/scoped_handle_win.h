@@ -6,31 +6,18 @@
 
 #include <windows.h>
 
+#include "platform/scoped_resource_win.h"
+
 namespace brx {
 namespace platform {
 
-class ScopedHandle {
- public:
-  explicit ScopedHandle(HANDLE handle = nullptr) : handle_(handle) {}
-  ~ScopedHandle() { Close(); }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  // For a call that writes a new handle: the one held is closed first.
-  HANDLE* receive() {
-    Close();
-    return &handle_;
-  }
-  void Close() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_;
+struct HandleTraits {
+  using Type = HANDLE;
+  static HANDLE Empty() { return nullptr; }
+  static bool IsValid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Free(HANDLE h) { CloseHandle(h); }
 };
+using ScopedHandle = ScopedResource<HandleTraits>;
 
 }  // namespace platform
 }  // namespace brx

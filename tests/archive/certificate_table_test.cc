@@ -7,7 +7,7 @@
 #include "archive/zip_file.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace brxzip {
 namespace {
@@ -113,6 +113,26 @@ TEST(CertificateTableTest, HeadersMustLieBeforeTheTable) {
     path = brxtest::WriteFile(dir + L"/package.exe", file);
     EXPECT_EQ(ZIP_OK, reader.OpenArchive(path.c_str(), 1));
   }
+}
+
+// An entry whose sizes (agreeing in both headers) carry its data past the
+// directory into the table would be read from bytes the signature does not cover.
+TEST(CertificateTableTest, EntryDataMustEndBeforeTheTable) {
+  std::wstring dir = brxtest::ScratchDir("certificate");
+  std::string file = SyntheticImage();
+  brxtest::BuiltZip zip = BuildZip({{"a.txt", "a", 0}}, file.size());
+  file += zip.bytes;
+  const size_t table_offset = file.size();
+  file += std::string("\x10\x00\x00\x00\x00\x02\x02\x00signature", 17);
+  Put32(&file, kSecurityDirectory, static_cast<uint32_t>(table_offset));
+  Put32(&file, kSecurityDirectory + 4, static_cast<uint32_t>(file.size() - table_offset));
+  const size_t local = 512 + zip.local_offsets[0];
+  const size_t central = 512 + zip.central_offsets[0];
+  const uint32_t into_table = static_cast<uint32_t>(table_offset + 8 - (local + 30 + 5));
+  for (size_t field : {local + 18, local + 22, central + 20, central + 24}) Put32(&file, field, into_table);
+  ZIP_File reader;
+  std::wstring path = brxtest::WriteFile(dir + L"/package.exe", file);
+  EXPECT_EQ(ZIP_ERR_FORMAT, reader.OpenArchive(path.c_str(), 1));
 }
 
 }  // namespace

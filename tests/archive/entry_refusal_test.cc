@@ -9,7 +9,7 @@
 #include "platform/codepage.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace brxzip {
 namespace {
@@ -150,6 +150,35 @@ TEST_F(EntryRefusalTest, EncryptedEntriesAreRefusedBeforeAnyByteIsWritten) {
   utf8.flags = 0x0800;
   ASSERT_EQ(ZIP_OK, Open({utf8}));
   EXPECT_TRUE(FindRefusedEntries(zip_).empty());
+}
+
+// A link written as a file would carry what follows to wherever it points:
+// refused whether Unix mode bits or the Windows reparse-point attribute mark it.
+TEST_F(EntryRefusalTest, LinksAreRefusedWhateverTheirName) {
+  struct Row {
+    const char* what;
+    uint32_t made_by;
+    uint32_t external;
+    bool refused;
+  };
+  const Row rows[] = {
+      {"Unix symbolic link", 0x031E, 0120777u << 16, true},
+      {"Windows reparse point", 0x000A, 0x0400 | 0x20, true},
+      {"Unix regular file", 0x031E, 0100644u << 16, false},
+      {"Windows archive file", 0x000A, 0x20, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    TestEntry link = {"link", "/etc/passwd", 0};
+    link.made_by = row.made_by;
+    link.external = row.external;
+    ASSERT_EQ(ZIP_OK, Open({{"first.txt", "plain"}, link}));
+    std::vector<RefusedEntry> refused = FindRefusedEntries(zip_);
+    ASSERT_EQ(row.refused ? 1u : 0u, refused.size());
+    if (!row.refused) continue;
+    EXPECT_EQ(EntryRefusal::kLink, refused[0].reason);
+    ExpectNothingExtracted();
+  }
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "archive/zip_file.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace brxzip {
 namespace {

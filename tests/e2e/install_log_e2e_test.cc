@@ -25,7 +25,7 @@ const char kEncipheredConfigData[] =
     "<config_file><filename encrypt=\"1\">site.cfg</filename></config_file>"
     "</configuration></zt_pkg_data>";
 
-// The sample setup program copies what the stub placed in its directory out
+// The test setup program copies what the stub placed in its directory out
 // to `to` before the stub removes the directory.
 std::wstring CopyOut(const std::wstring& name, const std::wstring& to) { return name + L"|" + to; }
 

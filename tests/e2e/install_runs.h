@@ -40,7 +40,7 @@ struct InstallEntry {
   brxpack::Method method = brxpack::Method::kDeflate;
 };
 
-// The sample setup program as setup.exe (exiting with `setup_code`), the
+// The test setup program as setup.exe (exiting with `setup_code`), the
 // definition, and `extra` entries; `transform` as brxpack applies it.
 std::wstring BuildInstallPackage(StubRun& run, const std::wstring& name, int setup_code,
                                  const std::vector<InstallEntry>& extra,
@@ -84,7 +84,7 @@ bool IsGuidDirectoryInTemp(const std::string& path);
 // True when `path` waits in PendingFileRenameOperations for deletion at boot.
 bool PendingDeletionAtBoot(const std::string& path);
 
-// A record file of the sample setup program ("name=value" lines); empty when
+// A record file of the test setup program ("name=value" lines); empty when
 // the program did not run.
 std::string RecordValue(const std::wstring& record_file, const std::string& name);
 

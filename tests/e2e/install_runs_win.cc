@@ -87,8 +87,8 @@ bool WriteBinary(const std::wstring& path, const std::string& bytes) {
 
 std::wstring BuildInstallPackage(StubRun& run, const std::wstring& name, int setup_code,
                                  const std::vector<InstallEntry>& extra, brxpack::EntryTransform transform) {
-  std::string setup = ReadBinary(BinPath(L"brxsample_setup.exe"));
-  EXPECT_FALSE(setup.empty()) << "brxsample_setup.exe missing";
+  std::string setup = ReadBinary(BinPath(L"brxtest_setup.exe"));
+  EXPECT_FALSE(setup.empty()) << "brxtest_setup.exe missing";
   std::vector<InstallEntry> entries = {{"e2epkg.xml", kInstallDefinition},
                                        {"setup.exe", setup},
                                        {"exitcode.txt", std::to_string(setup_code)}};

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Makes a signed package that installs (the sample setup program, exiting 1)
+# Makes a signed package that installs (the test setup program, exiting 1)
 # and its twin changed after signing: one byte of a stored entry swapped and
 # that entry's CRC fixed up in both headers, so every ZIP tool still reads it
 # and only the signature tells. osslsigncode must refuse the twin.

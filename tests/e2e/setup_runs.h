@@ -1,4 +1,4 @@
-// Installs through the real stub with the sample setup program: packages that
+// Installs through the real stub with the test setup program: packages that
 // carry it as setup.exe, the part of the component log a run appended, the
 // restart record and the files the setup program leaves.
 #ifndef BRX_TESTS_E2E_SETUP_RUNS_H_
@@ -20,7 +20,7 @@ inline std::wstring SystemDrive() {
   return n > 0 && n < MAX_PATH ? std::wstring(drive, n) : std::wstring(L"C:");
 }
 
-inline std::string SampleSetupBytes() { return ReadBinary(BinPath(L"brxsample_setup.exe")); }
+inline std::string SampleSetupBytes() { return ReadBinary(BinPath(L"brxtest_setup.exe")); }
 
 // The recording build of the stub (kRecordingStub) appends a line here
 // instead of restarting the machine; every test that could reach a restart

@@ -1,5 +1,5 @@
 // Silent installs through the real stub under Wine: the setup program's code
-// becomes the completion code and, for DOS-style callers, 0 or 1.
+// becomes the completion code and the exit code.
 #include <gtest/gtest.h>
 
 
@@ -23,8 +23,8 @@ const char kDefinition[] =
 
 // A package whose setup program exits with `setup_code`.
 std::wstring InstallPackage(StubRun& run, int setup_code) {
-  std::string setup = ReadBinary(BinPath(L"brxsample_setup.exe"));
-  EXPECT_FALSE(setup.empty()) << "brxsample_setup.exe missing";
+  std::string setup = ReadBinary(BinPath(L"brxtest_setup.exe"));
+  EXPECT_FALSE(setup.empty()) << "brxtest_setup.exe missing";
   return run.Package({{"e2epkg.xml", kDefinition},
                       {"setup.exe", setup},
                       {"exitcode.txt", std::to_string(setup_code)}},
@@ -66,17 +66,6 @@ TEST(E2eInstall, SilentInstallExitsWithTheCompletionCode) {
       {1, {L"/silent"}, Parent::kTest, 1},
       {2, {L"/silent"}, Parent::kTest, 2},  // no /reboot: nothing restarts
       {3, {L"/silent"}, Parent::kTest, 3},
-  };
-  RunCases(cases, sizeof(cases) / sizeof(cases[0]));
-}
-
-TEST(E2eInstall, DosStyleCallersSeeZeroForAnyInstallOutcomeButFailure) {
-  const InstallCase cases[] = {
-      {0, {L"/silent", L"/dosretcode"}, Parent::kTest, 1},
-      {1, {L"/silent", L"/dosretcode"}, Parent::kTest, 0},
-      {2, {L"/silent"}, Parent::kAgent, 0},
-      {3, {L"/silent"}, Parent::kAgent, 0},
-      {0, {L"/silent"}, Parent::kAgent, 1},
   };
   RunCases(cases, sizeof(cases) / sizeof(cases[0]));
 }

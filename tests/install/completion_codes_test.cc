@@ -79,6 +79,20 @@ TEST(CompletionCodesTest, TranslationThroughTheReturnCodeMap) {
 
 }
 
+// Only a raw 2 asks, and never in a silent run: nobody is there to answer,
+// and the caller's /reboot alone decides.
+TEST(CompletionCodesTest, RestartQuestionOnlyForARawTwoWithSomeoneToAsk) {
+  struct Row {
+    int32_t raw_code;
+    bool silent;
+    bool asks;
+  };
+  const Row rows[] = {{2, false, true}, {2, true, false}, {1, false, false}, {3010, false, false}, {0, true, false}};
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.asks, ShouldAskReboot(row.raw_code, row.silent)) << row.raw_code << " silent " << row.silent;
+  }
+}
+
 TEST(CompletionCodesTest, MessageNamesTheProgram) {
   const wchar_t message[] = L"Package Setup was unable to start the installation program - %s.  Installation will not continue.";
   EXPECT_EQ(L"Package Setup was unable to start the installation program - setup.exe.  Installation will not continue.",

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dir.h"
 #include "platform/environment.h"
 #include "platform/event_log.h"
 #include "platform/trusted_folder.h"
@@ -276,6 +277,28 @@ TEST_F(CmpLog2Test, LongUnmappableAndEmptyMessages) {
   std::string m = Main();
   ASSERT_EQ(3002u, m.size());
   EXPECT_EQ("|?", m.substr(3000));
+}
+
+// A verbose log asked for but not opened would lose the run's details
+// silently: the open fails as a whole, as for the main log.
+TEST_F(CmpLog2Test, AVerboseLogThatCannotBeOpenedFailsTheOpen) {
+  struct Row {
+    const char* what;
+    bool inherited;  // the path comes from the environment, else a name in the log folder
+    std::wstring verbose;
+  };
+  const Row rows[] = {
+      {"a folder of that name in the log folder", false, L"v.log"},
+      {"an inherited path in a folder that does not exist", true, JoinPath(dir_ + L"missing", L"v.log")},
+  };
+  ASSERT_EQ(brx::platform::MakeDirectoryResult::kCreated, brx::platform::MakeDirectory((dir_ + L"v.log").c_str()));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    brx::platform::SetEnvVar(CMPLOG2_VERBOSE_FILENAME, row.inherited ? row.verbose.c_str() : nullptr);
+    CCmpLog2 log(dir_.c_str());
+    if (!row.inherited) log.SetVerboseFileName(row.verbose.c_str());
+    EXPECT_EQ(kLogOpenFailed, log.Open());
+  }
 }
 
 TEST_F(CmpLog2Test, VerboseFileNameTravelsThroughTheEnvironment) {

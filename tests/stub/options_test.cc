@@ -119,6 +119,40 @@ TEST(OptionsTest, OverlongPathsAreRefusedAndOnlyTheMessageIsCut) {
   EXPECT_EQ(511u, Parse((L"/reboot_message " + message).c_str()).rebootMessage.length());
 }
 
+// Each option reaches its own install setting and no other: a field left out
+// or copied from the wrong option fails its row.
+TEST(OptionsTest, EachOptionReachesOnlyItsInstallSetting) {
+  using Setting = bool (*)(const InstallSettings&);
+  const std::wstring over(261, L'd');
+  struct Row {
+    const char* name;
+    std::wstring line;
+    Setting setting;
+  };
+  const Row rows[] = {
+      {"silent", L"/silent", [](const InstallSettings& s) { return s.silent; }},
+      {"dry run", L"/dryrun", [](const InstallSettings& s) { return s.dry_run; }},
+      {"tpm bypass", L"/tpmbypass", [](const InstallSettings& s) { return s.tpm_bypass; }},
+      {"verbose log", L"/verbose_log", [](const InstallSettings& s) { return s.verbose_log; }},
+      {"instpath", L"/instpath:c:\\t",
+       [](const InstallSettings& s) { return s.inst_path && s.inst_path_dir.get() == std::wstring(L"c:\\t"); }},
+      {"instpath too long", L"/instpath:" + over, [](const InstallSettings& s) { return s.inst_path_too_long; }},
+      {"config file", L"/config_file c:\\a.cfg",
+       [](const InstallSettings& s) { return s.config_file_found && s.config_file.get() == std::wstring(L"c:\\a.cfg"); }},
+      {"config file too long", L"/config_file " + over,
+       [](const InstallSettings& s) { return s.config_file_too_long; }},
+      {"reboot", L"/reboot", [](const InstallSettings& s) { return s.reboot && *s.reboot; }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    StubOptions options = Parse(row.line.c_str(), OnlyCfgExists);
+    InstallSettings settings = InstallSettingsFrom(&options);
+    for (const Row& other : rows) EXPECT_EQ(&other == &row, other.setting(settings)) << other.name;
+    // The restart question rewrites the caller's wish through the settings.
+    EXPECT_EQ(&options.reboot, settings.reboot);
+  }
+}
+
 TEST(OptionsTest, LeadingIntegerSaturates) {
   EXPECT_EQ(2147483647, ParseLeadingInt(L"99999999999"));
   EXPECT_EQ(-2147483647 - 1, ParseLeadingInt(L"-99999999999"));

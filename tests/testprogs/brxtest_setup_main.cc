@@ -1,4 +1,4 @@
-// brxsample_setup: a stand-in for a component's setup program.
+// brxtest_setup: a stand-in for a component's setup program.
 //
 // It installs nothing. It records how it was started, optionally prints to
 // its standard output and error, and exits with a chosen completion code:

@@ -12,7 +12,7 @@
 #include "platform/utf8.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace brxzip {
 namespace {

@@ -8,7 +8,7 @@
 #include "brxpack/package_writer.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
-#include "zip_builder.h"
+#include "support/zip_builder.h"
 
 namespace brxpack {
 namespace {

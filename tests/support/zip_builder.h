@@ -1,6 +1,6 @@
 // Archives for the tests, built byte by byte so a test can damage any field.
-#ifndef BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_
-#define BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_
+#ifndef BRX_TESTS_SUPPORT_ZIP_BUILDER_H_
+#define BRX_TESTS_SUPPORT_ZIP_BUILDER_H_
 
 #include <stdint.h>
 
@@ -49,4 +49,4 @@ uint32_t Get32(const std::string& bytes, size_t at);
 
 }  // namespace brxtest
 
-#endif  // BRX_TESTS_ARCHIVE_ZIP_BUILDER_H_
+#endif  // BRX_TESTS_SUPPORT_ZIP_BUILDER_H_
