@@ -41,7 +41,13 @@ TEST(E2eInstallLog, EachRunLeavesOneRecordWithItsFacts) {
   RunResult none = run.Start(nothing, {L"/silent"}, Parent::kTest);
   EXPECT_EQ(none.exit_code, 0u) << none.Describe();
 
-  std::vector<nlohmann::json> r = Records(records.Appended());
+  // Stubs of tests that run meanwhile append to the same file: only this
+  // test's packages count.
+  std::vector<nlohmann::json> r;
+  for (nlohmann::json& one : Records(records.Appended())) {
+    std::string file = one.value("stub_file", "");
+    if (file == "e2erec1.exe" || file == "e2erec0.exe" || file == "e2erecnone.exe") r.push_back(std::move(one));
+  }
   ASSERT_EQ(r.size(), 4u);
   const nlohmann::json& ok = r[0];
   EXPECT_EQ(ok["schema"], 1);
