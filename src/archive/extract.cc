@@ -107,13 +107,6 @@ class Extraction {
     return length > 0 && (name[length - 1] == L'/' || name[length - 1] == L'\\');
   }
 
-  // Folders are known by their names as Windows compares them.
-  static std::wstring Key(const std::vector<std::wstring>& parts, size_t count) {
-    std::wstring key;
-    for (size_t i = 0; i < count; ++i) key += brx::platform::UpperCaseForNames(parts[i]) + L"/";
-    return key;
-  }
-
   // `what` (optional) goes before the reason: "the folder" + " is a link".
   ZIP_Result Refuse(size_t index, const std::wstring& path, const char* reason, ZIP_Result result, uint32_t error,
                     const char* what = nullptr) {
@@ -137,7 +130,8 @@ class Extraction {
     *out = &root_;
     root_.fresh = fresh_;
     for (size_t i = 0; i < count; ++i) {
-      std::wstring key = Key(parts, i + 1);
+      // Folders are known by their names as Windows compares them.
+      std::wstring key = EntryNameKey(parts, i + 1);
       Folder* known = Find(key);
       if (known) {
         *out = known;

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "install/install_driver.h"
-#include "platform/dir.h"
 
 namespace brx {
 namespace {
@@ -140,27 +139,6 @@ StepResult DeleteHeldTree(const HeldDirectory& parent, HeldDirectory* folder, co
   }
   folder->Close();
   return patience.result();
-}
-
-StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry) {
-  StepResult refused(false, ERROR_PATH_NOT_FOUND);
-  refused.code = kTreeNotListed;
-  if (!directory || !*directory) return refused;
-  std::wstring path(directory);
-  refused.subject.AssignCut(directory);
-  while (path.size() > 3 && platform::IsPathSeparator(path.back())) path.pop_back();
-  size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos || slash + 1 >= path.size()) return refused;
-  HeldDirectory parent, folder;
-  HoldResult r = parent.Open(path.substr(0, slash).c_str());
-  if (r == HoldResult::kOk) r = parent.OpenChild(path.substr(slash + 1).c_str(), &folder);
-  if (r != HoldResult::kOk) {
-    // A folder that is a link (or under one) is not removed: the tree it
-    // names is somewhere else.
-    refused.error = r == HoldResult::kMissing ? ERROR_PATH_NOT_FOUND : parent.last_error();
-    return refused;
-  }
-  return DeleteHeldTree(parent, &folder, nullptr, retry);
 }
 
 }  // namespace brx

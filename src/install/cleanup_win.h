@@ -39,10 +39,6 @@ using CreatedItems = std::vector<platform::FileIdentity>;
 StepResult DeleteHeldTree(const platform::HeldDirectory& parent, platform::HeldDirectory* folder,
                           const CreatedItems* created, const DeleteRetry& retry = DeleteRetry());
 
-// The same for a folder named by path (absolute, local): its parent and the
-// folder are opened held first; a folder that is a link is not removed.
-StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry = DeleteRetry());
-
 }  // namespace brx
 
 #endif  // BRX_INSTALL_CLEANUP_WIN_H_

@@ -7,12 +7,36 @@
 #include <string>
 
 #include "install/install_driver.h"
+#include "platform/dir.h"
 #include "support/planted.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 
 namespace brx {
 namespace {
+
+// DeleteHeldTree for a folder named by path, as a run holds it: its parent
+// and the folder opened held first; a folder that is a link is not removed.
+StepResult DeleteDirectoryTree(const wchar_t* directory, const DeleteRetry& retry = DeleteRetry()) {
+  StepResult refused(false, ERROR_PATH_NOT_FOUND);
+  refused.code = kTreeNotListed;
+  if (!directory || !*directory) return refused;
+  std::wstring path(directory);
+  refused.subject.AssignCut(directory);
+  while (path.size() > 3 && platform::IsPathSeparator(path.back())) path.pop_back();
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash + 1 >= path.size()) return refused;
+  platform::HeldDirectory parent, folder;
+  platform::HoldResult r = parent.Open(path.substr(0, slash).c_str());
+  if (r == platform::HoldResult::kOk) r = parent.OpenChild(path.substr(slash + 1).c_str(), &folder);
+  if (r != platform::HoldResult::kOk) {
+    // A folder that is a link (or under one) is not removed: the tree it
+    // names is somewhere else.
+    refused.error = r == platform::HoldResult::kMissing ? ERROR_PATH_NOT_FOUND : parent.last_error();
+    return refused;
+  }
+  return DeleteHeldTree(parent, &folder, nullptr, retry);
+}
 
 void Write(const std::wstring& path, const char* text) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
