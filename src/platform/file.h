@@ -44,6 +44,8 @@ class File {
   bool ReadAt(uint64_t position, void* buffer, uint32_t length, uint32_t* read);
   // Writes all `length` bytes or fails (a full disk is a failure).
   bool Write(const void* buffer, uint32_t length);
+  // Ends the file at the current position (what lay beyond is dropped).
+  bool TruncateHere();
 
   // Sets creation and last-write time to a DOS date and time read as local
   // time, keeping the last-access time. Natively only the modification time

@@ -136,6 +136,15 @@ bool File::Write(const void* buffer, uint32_t length) {
   return true;
 }
 
+bool File::TruncateHere() {
+  off_t at = lseek(fd_, 0, SEEK_CUR);
+  if (at < 0 || ftruncate(fd_, at) != 0) {
+    last_error_ = static_cast<uint32_t>(errno);
+    return false;
+  }
+  return true;
+}
+
 bool File::SetDosTime(uint32_t dos_date, uint32_t dos_time) {
   struct tm local = {};
   local.tm_year = static_cast<int>((dos_date >> 9) & 0x7F) + 80;

@@ -120,6 +120,14 @@ bool File::Write(const void* buffer, uint32_t length) {
   return true;
 }
 
+bool File::TruncateHere() {
+  if (!SetEndOfFile(handle_)) {
+    last_error_ = GetLastError();
+    return false;
+  }
+  return true;
+}
+
 bool File::SetDosTime(uint32_t dos_date, uint32_t dos_time) {
   FILETIME created, accessed, written, local, utc;
   bool have_access = GetFileTime(handle_, &created, &accessed, &written) != 0;

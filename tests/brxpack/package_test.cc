@@ -25,7 +25,7 @@ TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
   ASSERT_TRUE(writer.Begin(pkg.c_str(), Bytes("MZ stub image")));
   // The configuration hook sees the entry's plain bytes and may replace them.
   writer.set_transform([](const std::string& name, std::vector<unsigned char>* data) {
-    if (name == "config.ini") *data = Bytes("enciphered");
+    if (name == "config.ini") *data = Bytes("enciphered enciphered enciphered enciphered");
     return true;
   });
   EntryOptions stored;
@@ -53,11 +53,42 @@ TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
   ASSERT_TRUE(brxtest::ReadFile(out + L"/bin/big.dat", &got));
   EXPECT_EQ(big, got);
   ASSERT_TRUE(brxtest::ReadFile(out + L"/config.ini", &got));
-  EXPECT_EQ("enciphered", got);
+  EXPECT_EQ("enciphered enciphered enciphered enciphered", got);
 
   std::string listing = ListArchive(zip, "pkg.exe");
   EXPECT_NE(std::string::npos, listing.find("   300000  01-01-2024 12:00   bin/big.dat\n")) << listing;
   EXPECT_NE(std::string::npos, listing.find("4 files")) << listing;
+}
+
+// Files are streamed in pieces across several reads; deflate stays only where
+// it makes an entry smaller, and a stored entry after a deflate that did not
+// pay leaves nothing of it behind.
+TEST(PackageWriterTest, StreamsFilesAndStoresWhatDeflateDoesNotShrink) {
+  std::wstring dir = brxtest::ScratchDir("archive", "stream");
+  std::string noise(3u << 20 | 123, '\0'), text(3u << 20, 'x');
+  uint32_t state = 12345;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 23);
+  for (size_t i = 0; i < text.size(); i += 61) text[i] = static_cast<char>('a' + i % 26);
+  brxtest::WriteFile(dir + L"/text.bin", text);
+  brxtest::WriteFile(dir + L"/noise.bin", noise);
+  std::wstring pkg = dir + L"/pkg.exe";
+  PackageWriter writer;
+  ASSERT_TRUE(writer.Begin(pkg.c_str(), Bytes("MZ")));
+  ASSERT_TRUE(writer.AddFile("text.bin", (dir + L"/text.bin").c_str(), Method::kDeflate));
+  ASSERT_TRUE(writer.AddFile("noise.bin", (dir + L"/noise.bin").c_str(), Method::kDeflate));
+  ASSERT_TRUE(writer.AddData("tiny.txt", Bytes("ab")));
+  ASSERT_TRUE(writer.Finish());
+  EXPECT_EQ(3u, writer.entry_count());
+  EXPECT_EQ(text.size() + noise.size() + 2, writer.total_size());
+
+  brxzip::ZIP_File zip;
+  ASSERT_EQ(brxzip::ZIP_OK, zip.OpenArchive(pkg.c_str(), 1));
+  EXPECT_EQ(8u, zip.GetEntryAt(0)->GetMethod());
+  EXPECT_EQ(0u, zip.GetEntryAt(1)->GetMethod());
+  EXPECT_EQ(0u, zip.GetEntryAt(2)->GetMethod());
+  ASSERT_EQ(brxzip::ZIP_OK, ExtractPackage(&zip, dir + L"/out"));
+  EXPECT_EQ(text, brxtest::FileBytes(dir + L"/out/text.bin"));
+  EXPECT_EQ(noise, brxtest::FileBytes(dir + L"/out/noise.bin"));
 }
 
 }  // namespace
