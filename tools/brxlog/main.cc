@@ -21,8 +21,25 @@
 
 namespace {
 
+const char kUsage[] = "usage: brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] [--text-log] FILE\n";
+
+const char kHelp[] =
+    "\n"
+    "Turns the stub's logs into JSON Lines on standard output, one object per install session, for\n"
+    "log shippers and SIEMs. FILE is a brxsetup.log or the session records brxsetup.jsonl; given\n"
+    "the log, the records beside it are read when they exist (standard error says so).\n"
+    "\n"
+    "  --since DATE[THH:MM[:SS]]  only sessions that started then or later\n"
+    "  --last N                  only the last N sessions\n"
+    "  --day-first               read dates such as 8/12/2026 as 8 December (text log)\n"
+    "  --text-log                read the text log even when records exist beside it\n"
+    "  --help                    this text\n"
+    "\n"
+    "Exit status: 0 done, 1 the file cannot be read or holds no session, 2 wrong usage.\n";
+
 int Usage() {
-  fprintf(stderr, "usage: brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] [--text-log] FILE\n");
+  fputs(kUsage, stderr);
+  fputs("(brxlog --help explains the options)\n", stderr);
   return 2;
 }
 
@@ -33,6 +50,11 @@ int main(int argc, char** argv) {
   std::string path;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      fputs(kUsage, stdout);
+      fputs(kHelp, stdout);
+      return 0;
+    }
     if (a == "--since" && i + 1 < argc) {
       if (!brxlog::ParseSince(argv[++i], &options.since)) {
         fprintf(stderr, "brxlog: --since wants YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], not \"%s\"\n", argv[i]);
