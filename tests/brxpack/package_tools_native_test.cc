@@ -65,7 +65,7 @@ TEST_F(ForeignPackageTest, PythonZipfileAppendedToExeOpens) {
 
 TEST_F(ForeignPackageTest, BrxpackCommandLineRoundTrip) {
   std::string tool = BRXPACK_PATH;
-  ASSERT_EQ(0, Shell("cd '" + dir_ + "' && '" + tool + "' build --stub stub.exe -o pkg.exe"
+  ASSERT_EQ(0, Shell("cd '" + dir_ + "' && '" + tool + "' build --force --stub stub.exe -o pkg.exe"
                    " --definition package.xml bin/data.bin=src/bin/data.bin package.xml=src/package.xml"
                    " && '" + tool + "' list pkg.exe > list.txt && grep -q 'package.xml' list.txt"
                    " && unzip -tq pkg.exe > /dev/null"
@@ -76,7 +76,7 @@ TEST_F(ForeignPackageTest, BrxpackCommandLineRoundTrip) {
 TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
   std::string tool = "'" + std::string(BRXPACK_PATH) + "'";
   std::string cd = "cd '" + dir_ + "' && ";
-  ASSERT_EQ(0, Shell(cd + tool + " build --stub stub.exe -o good.exe package.xml=src/package.xml"
+  ASSERT_EQ(0, Shell(cd + tool + " build --force --stub stub.exe -o good.exe package.xml=src/package.xml"
                      " && head -c -5 good.exe > cut.exe && cp good.exe stray.exe && printf 'PK\\005\\006' >> stray.exe"));
   // A stub signed before packing: its certificate table ends up mid-file.
   ASSERT_EQ(0, Shell(cd + "python3 -c \"import struct\n"
@@ -171,7 +171,7 @@ TEST_F(ForeignPackageTest, OtherWritersOpenAndEveryNameReadsAsUnzipReadsIt) {
        "python3 -c \"" + std::string(python_stream) + "\" && cat stub.exe payload.zip > pkg.exe && zip -q -A pkg.exe"},
       {"Python, a Unicode Path field", "cp stub.exe pkg.exe && python3 -c \"" + std::string(python_unicode_path) + "\""},
       {"brxpack, a UTF-8 name",
-       tool + " build --stub stub.exe -o pkg.exe package.xml=src/package.xml bin/data.bin=src/bin/data.bin"
+       tool + " build --force --stub stub.exe -o pkg.exe package.xml=src/package.xml bin/data.bin=src/bin/data.bin"
               " 'r\u00e9sum\u00e9.txt=src/package.xml'"},
   };
   for (const Row& row : rows) {

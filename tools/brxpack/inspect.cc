@@ -10,6 +10,7 @@
 #include "platform/utf8.h"
 #include "brxpack/inspect_run.h"
 #include "brxpack/package_tool.h"
+#include "brxpack/xml_facts.h"
 #include "install/configuration_file.h"
 #include "package/config_cipher.h"
 #include "package/ppkg.h"
@@ -304,13 +305,22 @@ void ReadConfigurationFile(const CPPkg& package, const brxzip::ZIP_File& archive
   }
 }
 
-void ExplainNoDefinition(InspectReport* report) {
+// Why an ".xml" entry does not load: its encoding, or where it is not well-formed.
+std::string WhyUnreadable(const brxzip::ZIP_File& archive, const std::wstring& name) {
+  brx::ZipEntrySource source(&archive);
+  brx::EntryBuffer buffer;
+  if (brx::ReadWholeEntry(&source, name.c_str(), &buffer) != brx::EntryRead::kRead) return "unreadable";
+  return DescribeUnreadableXml(buffer.data.get(), buffer.size);
+}
+
+void ExplainNoDefinition(const brxzip::ZIP_File& archive, InspectReport* report) {
   std::string text = "no definition qualifies: the stub shows \"A package definition file was not found.  "
                      "The file is not a valid Package.\" (no entry " + Quoted(report->search.expected.get()) +
                      ", and no \".xml\" entry whose brx_package has version 2.0.1.0 or 2.0.2.0";
   for (const brx::DefinitionCandidate& c : report->candidates) {
     text += "; " + Quoted(c.name) + ": " +
-            (c.parsed ? "<" + brx::platform::WideToUtf8(c.element) + "> version " + Quoted(c.version) : std::string("not well-formed"));
+            (c.parsed ? "<" + brx::platform::WideToUtf8(c.element) + "> version " + Quoted(c.version)
+                      : WhyUnreadable(archive, c.name));
   }
   Warn(report, "no_definition", text + ")", true);
 }
@@ -387,7 +397,7 @@ InspectReport InspectPackage(const std::wstring& package_path, const std::string
     package.GetPackageSize(&report.required_disk_space);
   }
   // Whatever else was found, a package the stub does not load installs nothing.
-  if (!report.loaded && report.ExitStatus() == 0) ExplainNoDefinition(&report);
+  if (!report.loaded && report.ExitStatus() == 0) ExplainNoDefinition(archive, &report);
 
   bool extraction_succeeds = true;
   for (const InspectedEntry& e : report.entries) {

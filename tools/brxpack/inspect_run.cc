@@ -87,15 +87,26 @@ class InspectEnvironment : public brx::InstallEnvironment {
   void AddTrayIcon(brx::OwnerWindow, const wchar_t*) override {}
   int32_t RunSetupProgram(brx::OwnerWindow, bool, const wchar_t* directory) override {
     stage_ = Stage::kLaunching;
+    // The placeholder's "%TEMP%" would count as a variable cmd.exe expands,
+    // refusing every batch setup program; the real folder holds no "%".
+    const wchar_t kStandIn[] = L"C:\\TEMP\\{GUID}";
+    bool placeholder = wcscmp(directory, kTemporaryExtractionDir) == 0;
+    const wchar_t* build_in = placeholder ? kStandIn : directory;
     brx::SetupCommandLine plain, masked;
-    if (!brx::BuildSetupCommandLine(directory, package_, arguments_, false, &plain) ||
-        !brx::BuildSetupCommandLine(directory, package_, arguments_, true, &masked)) {
+    if (!brx::BuildSetupCommandLine(build_in, package_, arguments_, false, &plain) ||
+        !brx::BuildSetupCommandLine(build_in, package_, arguments_, true, &masked)) {
       return brx::kCompletionFailed;
     }
+    auto shown = [&](const wchar_t* line) {
+      std::wstring text = line;
+      size_t at = placeholder ? text.find(kStandIn) : std::wstring::npos;
+      if (at != std::wstring::npos) text.replace(at, wcslen(kStandIn), kTemporaryExtractionDir);
+      return text;
+    };
     run_->runs_setup = true;
     run_->extraction_dir = directory;
-    run_->plain = plain.get();
-    run_->masked = masked.get();
+    run_->plain = shown(plain.get());
+    run_->masked = shown(masked.get());
     return brx::kCompletionInstalled;
   }
   void Sleep(unsigned) override {}

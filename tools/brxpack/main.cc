@@ -1,10 +1,7 @@
 // brxpack: builds, lists and extracts stub packages.
 //
-//   brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME] [--keep-order]
-//                 [--comment TEXT] [--encipher NAME] ENTRY...
-//       ENTRY is PATH (archive name = PATH with '/' separators), NAME=PATH,
-//       or NAME/ for a directory entry. The definition goes first unless
-//       --keep-order is given.
+//   brxpack build --stub STUB -o PACKAGE [options] ENTRY... (build_command.cc)
+//   brxpack init DIR (init_command.cc)
 //   brxpack list PACKAGE
 //   brxpack extract PACKAGE DIR
 //   brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]
@@ -12,7 +9,7 @@
 //       succeed as far as the package decides, 1 when it cannot.
 //   brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE
 //       Ready-to-paste settings for a deployment tool.
-//   brxpack --help
+//   brxpack --help, brxpack help COMMAND, brxpack COMMAND --help
 // Entry names the stub would refuse stop a build; list warns about them and
 // extract refuses the package, both with the entry's name and the reason.
 // --codepage N (any command): the ANSI code page of the servers the package
@@ -28,11 +25,11 @@
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
 #include "base/command_line.h"
-#include "brxpack/definition_check.h"
+#include "brxpack/build_command.h"
 #include "brxpack/deploy_config.h"
+#include "brxpack/init_command.h"
 #include "brxpack/inspect.h"
 #include "brxpack/package_tool.h"
-#include "brxpack/package_writer.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 #include "platform/utf8.h"
@@ -52,14 +49,56 @@ std::wstring Wide(const char* arg) {
 }
 
 const char kUsage[] =
-    "usage: brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME]\n"
-    "                     [--keep-order] [--comment TEXT] [--encipher NAME] ENTRY...\n"
+    "usage: brxpack build --stub STUB -o PACKAGE [--store] [--definition NAME] [--keep-order]\n"
+    "                     [--comment TEXT] [--encipher NAME] [--force] ENTRY... [@LISTFILE]\n"
+    "       brxpack init DIR\n"
     "       brxpack list PACKAGE\n"
     "       brxpack extract PACKAGE DIR\n"
     "       brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]\n"
     "       brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE\n"
-    "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n"
-    "--codepage N: the servers' ANSI code page for names not stored as UTF-8 (default 1252)\n";
+    "ENTRY: PATH (stored under its file name) | NAME=PATH | FOLDER | NAME=FOLDER | NAME/ (directory entry)\n"
+    "--codepage N: the servers' ANSI code page for names not stored as UTF-8 (default 1252)\n"
+    "brxpack help COMMAND (or COMMAND --help) explains one command.\n";
+
+// Each command's own help: brxpack help COMMAND, brxpack COMMAND --help.
+struct CommandHelp {
+  const char* command;
+  const char* text;
+};
+const CommandHelp kCommandHelp[] = {
+    {"build", brxpack::kBuildHelp},
+    {"init", brxpack::kInitHelp},
+    {"list",
+     "usage: brxpack list [--codepage N] PACKAGE\n"
+     "\n"
+     "Lists the package's entries (size, date, name) as unzip -l does. Warns about names the stub\n"
+     "refuses and names not stored as UTF-8 (read in code page N, default 1252).\n"},
+    {"extract",
+     "usage: brxpack extract [--codepage N] PACKAGE DIR\n"
+     "\n"
+     "Writes the package's entries into DIR with the stub's own extraction; a package the stub\n"
+     "refuses is not extracted.\n"},
+    {"inspect",
+     "usage: brxpack inspect [--json] [--codepage N] PACKAGE [-- STUB-ARGUMENTS...]\n"
+     "\n"
+     "What the stub will do with the package, by running its own start-up and install steps on it:\n"
+     "the definition, the package data, the configuration file, the setup program, every entry,\n"
+     "the disk space needed, the signature, and the setup command line for the arguments after --.\n"
+     "Exit status 0 when an install can succeed as far as the package decides, 1 with an error\n"
+     "line for each problem, 2 for a wrong command line.\n"},
+    {"deploy-config",
+     "usage: brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE\n"
+     "\n"
+     "Ready-to-paste settings for a deployment tool: the silent command line, the return codes\n"
+     "and a detection rule.\n"},
+};
+
+const char* HelpFor(const std::string& command) {
+  for (const CommandHelp& h : kCommandHelp) {
+    if (command == h.command) return h.text;
+  }
+  return nullptr;
+}
 
 // A wrong command line: usage on standard error, exit 2.
 int Usage() {
@@ -70,161 +109,6 @@ int Usage() {
 int Fail(const std::string& message) {
   fprintf(stderr, "brxpack: %s\n", message.c_str());
   return 1;
-}
-
-struct Input {
-  std::string name;  // as given
-  std::string path;  // empty for a directory entry
-};
-
-// The name as the stub will decode and write it.
-std::wstring TargetName(const Input& in) { return Wide(in.name.c_str()); }
-
-std::string ArchiveName(std::string path) {
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  while (path.compare(0, 2, "./") == 0) path.erase(0, 2);
-  while (!path.empty() && path[0] == '/') path.erase(0, 1);
-  return path;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<unsigned char>* bytes) {
-  brx::platform::File file;
-  uint64_t size = 0;
-  if (!file.Open(Wide(path.c_str()).c_str(), brx::platform::FileMode::kReadShared) || !file.GetSize(&size) ||
-      size > (64u << 20)) {
-    return false;
-  }
-  bytes->resize(static_cast<size_t>(size));
-  uint32_t read = 0;
-  return size == 0 || (file.Read(bytes->data(), static_cast<uint32_t>(size), &read) && read == size);
-}
-
-int Build(int argc, char** argv, uint32_t code_page) {
-  std::string stub, output, definition, comment, encipher;
-  bool store = false, keep_order = false;
-  std::vector<Input> inputs;
-  for (int i = 0; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= argc) return false;
-      *out = argv[++i];
-      return true;
-    };
-    if (a == "--stub") {
-      if (!value(&stub)) return Usage();
-    } else if (a == "-o") {
-      if (!value(&output)) return Usage();
-    } else if (a == "--definition") {
-      if (!value(&definition)) return Usage();
-    } else if (a == "--comment") {
-      if (!value(&comment)) return Usage();
-    } else if (a == "--encipher") {
-      if (!value(&encipher)) return Usage();
-    } else if (a == "--store") {
-      store = true;
-    } else if (a == "--keep-order") {
-      keep_order = true;
-    } else if (!a.empty() && a[0] == '-') {
-      return Usage();
-    } else if (!a.empty() && a.back() == '/' && a.find('=') == std::string::npos) {
-      inputs.push_back({ArchiveName(a), std::string()});
-    } else {
-      size_t eq = a.find('=');
-      if (eq == std::string::npos || eq == 0) {
-        inputs.push_back({ArchiveName(a), a});
-      } else {
-        std::string name = a.substr(0, eq);
-        inputs.push_back({name, name.back() == '/' ? std::string() : a.substr(eq + 1)});
-      }
-    }
-  }
-  if (output.empty() || inputs.empty()) return Usage();
-  // A package the stub would refuse is never built: the same rules, checked
-  // here, fail on the packager's machine instead of the administrator's server.
-  brxzip::EntryNameSet names;
-  for (const Input& in : inputs) {
-    std::wstring target = TargetName(in);
-    brxzip::EntryRefusal reason = brxzip::CheckEntryName(target.c_str());
-    if (reason == brxzip::EntryRefusal::kNone) reason = names.Add(target.c_str());
-    if (reason != brxzip::EntryRefusal::kNone) {
-      return Fail("refusing entry " + in.name + ": " + brxzip::DescribeEntryRefusal(reason));
-    }
-  }
-  std::vector<std::wstring> entry_names;
-  for (const Input& in : inputs) entry_names.push_back(TargetName(in));
-  for (const brxzip::PossibleCollision& c : brxzip::FindPossibleShortNameCollisions(entry_names)) {
-    fprintf(stderr,
-            "brxpack: warning: %s may be the short name Windows gives %s: on a volume that makes short names the "
-            "stub refuses the package\n",
-            brx::platform::WideToUtf8(c.short_form).c_str(), brx::platform::WideToUtf8(c.long_name).c_str());
-  }
-  if (!definition.empty() && !keep_order) {
-    for (size_t i = 0; i < inputs.size(); ++i) {
-      if (inputs[i].name == definition) {
-        Input d = inputs[i];
-        inputs.erase(inputs.begin() + static_cast<long>(i));
-        inputs.insert(inputs.begin(), d);
-        break;
-      }
-    }
-  }
-  // The definition goes first; what it says decides the warnings and the key
-  // of an enciphered configuration file.
-  std::wstring definition_file_name;
-  const Input& first = inputs.front();
-  std::vector<unsigned char> definition_bytes;
-  if (!first.path.empty() && ReadWholeFile(first.path, &definition_bytes)) {
-    brxpack::ReadDefinitionFileName(definition_bytes, &definition_file_name);
-  }
-  for (const std::string& warning : brxpack::DefinitionWarnings(output, first.name, definition_file_name)) {
-    fprintf(stderr, "brxpack: warning: %s\n", warning.c_str());
-  }
-  if (!encipher.empty() && definition_file_name.empty()) {
-    fprintf(stderr, "brxpack: cannot encipher %s: the definition (%s) names no filename to key it with\n",
-            encipher.c_str(), first.name.c_str());
-    return 1;
-  }
-
-  brxpack::PackageWriter writer;
-  if (!encipher.empty()) {
-    std::string stored = brxpack::EncodeEntryName(Wide(encipher.c_str())).bytes;
-    writer.set_transform(brxpack::MakeEncipherTransform(definition_file_name, stored));
-  }
-  std::wstring stub_path = Wide(stub.c_str());
-  if (!writer.Begin(Wide(output.c_str()).c_str(), stub.empty() ? nullptr : stub_path.c_str())) {
-    fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
-    return 1;
-  }
-  brxpack::Method method = store ? brxpack::Method::kStore : brxpack::Method::kDeflate;
-  for (const Input& in : inputs) {
-    brxpack::StoredName name = brxpack::EncodeEntryName(TargetName(in));
-    brxpack::EntryOptions directory;
-    directory.flags = name.flags;
-    bool ok = in.path.empty() ? writer.AddDirectory(name.bytes, directory)
-                              : writer.AddFile(name.bytes, Wide(in.path.c_str()).c_str(), method, name.flags);
-    if (!ok) {
-      fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
-      return 1;
-    }
-  }
-  if (!writer.Finish(comment)) {
-    fprintf(stderr, "brxpack: %s\n", writer.error().c_str());
-    return 1;
-  }
-  // Read the result back as the stub will: a signed stub, for one, leaves a
-  // certificate table in the middle of the package, which the stub refuses.
-  brxzip::ZIP_File built;
-  built.SetNameCodePage(code_page);
-  int opened = built.OpenArchive(Wide(output.c_str()).c_str(), 1);
-  if (opened != brxzip::ZIP_OK) {
-    built.CloseArchive();
-    remove(output.c_str());
-    return Fail("the stub could not read the package built: " + brxpack::DescribeOpenFailure(opened, output) +
-                (stub.empty() ? "" : " (a signed stub? sign the package after building it)"));
-  }
-  return 0;
 }
 
 // Opens `path` as a package; false (with the reason on standard error) when
@@ -319,10 +203,17 @@ int main(int raw_argc, char** raw_argv) {
   if (argc < 2) return Usage();
   std::string command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
-    fputs(kUsage, stdout);
+    const char* help = argc == 3 ? HelpFor(argv[2]) : nullptr;
+    if (argc == 3 && !help) return Usage();
+    fputs(help ? help : kUsage, stdout);
     return 0;
   }
-  if (command == "build") return Build(argc - 2, argv + 2, code_page);
+  if (argc == 3 && HelpFor(command) && (strcmp(argv[2], "--help") == 0 || strcmp(argv[2], "-h") == 0)) {
+    fputs(HelpFor(command), stdout);
+    return 0;
+  }
+  if (command == "build") return brxpack::RunBuild(std::vector<std::wstring>(wide.begin() + 2, wide.end()), code_page);
+  if (command == "init") return brxpack::RunInit(std::vector<std::wstring>(wide.begin() + 2, wide.end()));
   if (command == "inspect") return Inspect(wide, argc, argv, code_page);
   if (command == "deploy-config") {
     return brxpack::RunDeployConfig(std::vector<std::string>(argv, argv + argc), wide);
