@@ -65,30 +65,37 @@ TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
 // pay leaves nothing of it behind.
 TEST(PackageWriterTest, StreamsFilesAndStoresWhatDeflateDoesNotShrink) {
   std::wstring dir = brxtest::ScratchDir("archive", "stream");
-  std::string noise(3u << 20 | 123, '\0'), text(3u << 20, 'x');
+  // Noise past the size at which the writer stops a deflate that does not
+  // pay, and a smaller one deflated whole before it is stored.
+  std::string noise(9u << 20 | 123, '\0'), text(3u << 20, 'x');
   uint32_t state = 12345;
   for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 23);
+  std::string small_noise = noise.substr(0, (1u << 20) + 7);
   for (size_t i = 0; i < text.size(); i += 61) text[i] = static_cast<char>('a' + i % 26);
   brxtest::WriteFile(dir + L"/text.bin", text);
   brxtest::WriteFile(dir + L"/noise.bin", noise);
+  brxtest::WriteFile(dir + L"/small.bin", small_noise);
   std::wstring pkg = dir + L"/pkg.exe";
   PackageWriter writer;
   ASSERT_TRUE(writer.Begin(pkg.c_str(), Bytes("MZ")));
   ASSERT_TRUE(writer.AddFile("text.bin", (dir + L"/text.bin").c_str(), Method::kDeflate));
   ASSERT_TRUE(writer.AddFile("noise.bin", (dir + L"/noise.bin").c_str(), Method::kDeflate));
   ASSERT_TRUE(writer.AddData("tiny.txt", Bytes("ab")));
+  ASSERT_TRUE(writer.AddFile("small.bin", (dir + L"/small.bin").c_str(), Method::kDeflate));
   ASSERT_TRUE(writer.Finish());
-  EXPECT_EQ(3u, writer.entry_count());
-  EXPECT_EQ(text.size() + noise.size() + 2, writer.total_size());
+  EXPECT_EQ(4u, writer.entry_count());
+  EXPECT_EQ(text.size() + noise.size() + 2 + small_noise.size(), writer.total_size());
 
   brxzip::ZIP_File zip;
   ASSERT_EQ(brxzip::ZIP_OK, zip.OpenArchive(pkg.c_str(), 1));
   EXPECT_EQ(8u, zip.GetEntryAt(0)->GetMethod());
   EXPECT_EQ(0u, zip.GetEntryAt(1)->GetMethod());
   EXPECT_EQ(0u, zip.GetEntryAt(2)->GetMethod());
+  EXPECT_EQ(0u, zip.GetEntryAt(3)->GetMethod());
   ASSERT_EQ(brxzip::ZIP_OK, ExtractPackage(&zip, dir + L"/out"));
   EXPECT_EQ(text, brxtest::FileBytes(dir + L"/out/text.bin"));
   EXPECT_EQ(noise, brxtest::FileBytes(dir + L"/out/noise.bin"));
+  EXPECT_EQ(small_noise, brxtest::FileBytes(dir + L"/out/small.bin"));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@ namespace {
 
 const uint64_t kMaxArchiveEnd = 0x7FFFFFFF;  // the stub passes positions as signed 32-bit
 const uint32_t kChunk = 1u << 20;            // what a streamed file is read in
+const uint64_t kDeflateProbe = 8u << 20;     // how much must shrink for deflate to go on
 
 void Put16(std::vector<unsigned char>* out, uint32_t v) {
   out->push_back(static_cast<unsigned char>(v));
@@ -229,6 +230,7 @@ bool PackageWriter::StreamFile(const std::string& name, const std::string& sourc
   uint64_t data_start = position_;
 
   bool deflated = false;
+  bool checked = false;  // the deflate pass read the whole file and took its checksum
   if (options.method == Method::kDeflate && size > 0) {
     z_stream z;
     memset(&z, 0, sizeof(z));
@@ -236,7 +238,14 @@ bool PackageWriter::StreamFile(const std::string& name, const std::string& sourc
       return Fail("cannot compress " + name);
     }
     std::unique_ptr<unsigned char[]> out(new unsigned char[kChunk]);
+    // Data that has not shrunk after the first pieces (a compressed firmware
+    // image, an archive) will not: stop deflating and store it at once.
+    bool gave_up = false;
     bool ok = CopySource(source_text, source, size, &c.crc, [&](const unsigned char* data, size_t length, bool last) {
+      if (!last && z.total_in >= kDeflateProbe && z.total_out >= z.total_in) {
+        gave_up = true;
+        return false;
+      }
       z.next_in = const_cast<Bytef*>(data);
       z.avail_in = static_cast<uInt>(length);
       int status = Z_OK;
@@ -250,8 +259,9 @@ bool PackageWriter::StreamFile(const std::string& name, const std::string& sourc
       return true;
     });
     deflateEnd(&z);
-    if (!ok) return false;
-    deflated = position_ - data_start < size;
+    if (!ok && !gave_up) return false;
+    checked = !gave_up;
+    deflated = checked && position_ - data_start < size;
     if (!deflated && !MoveTo(data_start)) return false;
   }
   if (!deflated) {
@@ -260,7 +270,7 @@ bool PackageWriter::StreamFile(const std::string& name, const std::string& sourc
                     [&](const unsigned char* data, size_t length, bool) { return Append(data, length); })) {
       return false;
     }
-    if (options.method == Method::kDeflate && size > 0 && crc != c.crc) {
+    if (checked && crc != c.crc) {
       return Fail("cannot read " + source_text + ": it changed while being packed");
     }
     c.crc = crc;
