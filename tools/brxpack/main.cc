@@ -28,6 +28,7 @@
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
 #include "base/command_line.h"
+#include "base/terminal_text.h"
 #include "brxpack/definition_check.h"
 #include "brxpack/deploy_config.h"
 #include "brxpack/inspect.h"
@@ -149,7 +150,7 @@ int Build(int argc, char** argv, uint32_t code_page) {
     brxzip::EntryRefusal reason = brxzip::CheckEntryName(target.c_str());
     if (reason == brxzip::EntryRefusal::kNone) reason = names.Add(target.c_str());
     if (reason != brxzip::EntryRefusal::kNone) {
-      return Fail("refusing entry " + in.name + ": " + brxzip::DescribeEntryRefusal(reason));
+      return Fail("refusing entry " + brx::TerminalText(target) + ": " + brxzip::DescribeEntryRefusal(reason));
     }
   }
   std::vector<std::wstring> entry_names;
@@ -158,7 +159,7 @@ int Build(int argc, char** argv, uint32_t code_page) {
     fprintf(stderr,
             "brxpack: warning: %s may be the short name Windows gives %s: on a volume that makes short names the "
             "stub refuses the package\n",
-            brx::platform::WideToUtf8(c.short_form).c_str(), brx::platform::WideToUtf8(c.long_name).c_str());
+            brx::TerminalText(c.short_form).c_str(), brx::TerminalText(c.long_name).c_str());
   }
   if (!definition.empty() && !keep_order) {
     for (size_t i = 0; i < inputs.size(); ++i) {
@@ -223,6 +224,14 @@ int Build(int argc, char** argv, uint32_t code_page) {
     remove(output.c_str());
     return Fail("the stub could not read the package built: " + brxpack::DescribeOpenFailure(opened, output) +
                 (stub.empty() ? "" : " (a signed stub? sign the package after building it)"));
+  }
+  // And the stub's own name check, on the names as it decodes them.
+  std::string refused = brxpack::DescribeRefusedEntries(built);
+  if (!refused.empty()) {
+    built.CloseArchive();
+    remove(output.c_str());
+    fprintf(stderr, "%s", refused.c_str());
+    return Fail("the stub would refuse the package built");
   }
   return 0;
 }
