@@ -277,8 +277,11 @@ int ConvertLogWithRecords(const std::string& log_path, const std::string& record
                    });
 
   Output output(options, out);
-  size_t next = 0;
+  size_t next = 0, seen = 0;
+  // Records appended since the first reading belong to runs whose text was
+  // read while they ran: they are left for the next reading, not told twice.
   RecordReader records([&](ReadRecord& r) {
+    if (++seen > counter.records()) return;
     while (next < text_only.size() && !r.start.empty() && text_only[next].first < r.start) {
       output.Add(text_only[next].first, std::move(text_only[next].second));
       ++next;
