@@ -4,8 +4,9 @@ applies to names (LCMapStringW with LOCALE_INVARIANT and LCMAP_UPPERCASE), for
 the native build, which has no such call.
 
 Windows maps one UTF-16 unit to one UTF-16 unit by the Unicode simple
-upper-case mapping; characters outside the Basic Multilingual Plane (a
-surrogate pair on Windows) stay as they are. The table is ranges of code
+upper-case mapping, where the upper case letter's simple lower case is the
+letter again; characters outside the Basic Multilingual Plane (a surrogate
+pair on Windows) stay as they are. The table is ranges of code
 points that move by the same distance, each either contiguous (stride 1) or
 alternating upper/lower pairs (stride 2), so it stays small.
 
@@ -15,22 +16,27 @@ UnicodeData.txt comes from Debian's unicode-data package.
 """
 import sys
 
-# Simple mappings Windows leaves out: those into ASCII of letters outside it
-# (dotless i, long s), which would make "ı.txt" and "I.TXT" one name.
-WINDOWS_KEEPS = {0x0131, 0x017F}
-
-
 def mappings(path):
-    pairs = []
+    upper, lower = {}, {}
     with open(path, encoding="ascii") as f:
         for line in f:
             fields = line.split(";")
             code = int(fields[0], 16)
-            if code > 0xFFFF or not fields[12] or code in WINDOWS_KEEPS:
+            if code > 0xFFFF:
                 continue
-            upper = int(fields[12], 16)
-            if upper <= 0xFFFF and upper != code:
-                pairs.append((code, upper - code))
+            if fields[12]:
+                upper[code] = int(fields[12], 16)
+            if fields[13]:
+                lower[code] = int(fields[13], 16)
+    # Windows maps only a letter whose upper case maps back to it: not the
+    # dotless i or the long s (which would make "ı.txt" and "I.TXT" one
+    # name), the micro sign, final sigma, Greek symbol forms, title-case
+    # digraphs or the old Cyrillic variants.
+    pairs = []
+    for code in sorted(upper):
+        up = upper[code]
+        if up <= 0xFFFF and up != code and lower.get(up) == code:
+            pairs.append((code, up - code))
     return pairs
 
 
