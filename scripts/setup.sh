@@ -19,6 +19,7 @@ packages=(
   clang libclang-rt-14-dev
   zip unzip osslsigncode openssl libssl-dev python3 dpkg-dev locales
   nlohmann-json3-dev ansible ansible-lint ccache
+  unicode-data
 )
 
 missing=()

@@ -52,6 +52,10 @@ bool IsDeviceName(const std::wstring& component) {
   return EqualsAsciiIgnoringCase(prefix, "COM") || EqualsAsciiIgnoringCase(prefix, "LPT");
 }
 
+bool IsInvalidNameCharacter(wchar_t c) {
+  return (c >= 1 && c < 0x20) || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*';
+}
+
 EntryRefusal CheckComponent(const std::wstring& component) {
   if (component.empty() || component == L".") return EntryRefusal::kNone;
   if (IsParentLike(component)) return EntryRefusal::kUnsafeName;
@@ -104,6 +108,8 @@ const char* DescribeEntryRefusal(EntryRefusal reason) {
     case EntryRefusal::kAliasedName: return "name Windows stores under another name (trailing dot or blank)";
     case EntryRefusal::kDuplicateName: return "same name as an earlier entry, ignoring case and separators";
     case EntryRefusal::kEncrypted: return "encrypted entry";
+    case EntryRefusal::kInvalidCharacter:
+      return "character Windows allows in no file name (a control character or one of < > \" | ? *)";
   }
   return "refused";
 }
@@ -123,6 +129,9 @@ EntryRefusal CheckEntryName(const wchar_t* name) {
   for (const std::wstring& component : EntryNameComponents(wide)) {
     EntryRefusal reason = CheckComponent(component);
     if (reason != EntryRefusal::kNone) return reason;
+  }
+  for (wchar_t c : wide) {
+    if (IsInvalidNameCharacter(c)) return EntryRefusal::kInvalidCharacter;
   }
   return EntryRefusal::kNone;
 }

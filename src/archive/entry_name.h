@@ -51,6 +51,10 @@ enum class EntryRefusal {
   // encryption) or bit 13 (encrypted central directory): not supported, and
   // the ciphertext must never land on disk.
   kEncrypted,
+  // A character Windows allows in no file name: a control character (U+0001
+  // to U+001F) or one of < > " | ? *. The file cannot be created on any
+  // server, so the install would fail halfway through every time.
+  kInvalidCharacter,
 };
 
 // The components of a name, '/' and '\\' alike (empty ones included), and
@@ -63,7 +67,7 @@ std::wstring EntryNameKey(const std::vector<std::wstring>& components, size_t co
 const char* DescribeEntryRefusal(EntryRefusal reason);
 
 // The rules that look at one name alone (kUnsafeName, kDeviceName,
-// kAliasedName), on the decoded name that would be written. A directory
+// kAliasedName, kInvalidCharacter), on the decoded name that would be written. A directory
 // entry's trailing separator is allowed. The narrow form takes text in the
 // ANSI code page.
 EntryRefusal CheckEntryName(const wchar_t* name);

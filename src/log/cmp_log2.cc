@@ -125,11 +125,11 @@ bool CCmpLog2::AppendRecordLine(const std::string& line) {
   }
   // One write of the whole line on an append-only handle: a record of
   // another stub finishing at the same moment lands before or after it,
-  // never inside. The file has the log's protections (no link, no second
-  // hard link).
+  // never inside; after a record cut by a power loss it starts a line of its
+  // own. The file has the log's protections (no link, no second hard link).
   brx::platform::AppendFile file;
   return folder->OpenAppendFile(brx::record::kRecordFileName, &file) == brx::platform::HoldResult::kOk &&
-         file.Append(line.data(), line.size());
+         file.AppendLine(line.data(), line.size());
 }
 
 bool CCmpLog2::OpenInLogFolder(const wchar_t* name, brx::platform::AppendFile* file) {

@@ -36,6 +36,12 @@ class AppendFile {
   // Writes all bytes at the end of the file; false when the write failed or
   // was short (the caller decides whether that matters).
   bool Append(const char* data, size_t length);
+  // Appends a line (data ending in a line feed) that must stay whole for
+  // line readers: when the file does not end in a line feed (a writer cut
+  // off by a power loss left half a line), a line feed goes first, in the
+  // same write and under the same lock as the line, so the line never
+  // continues the cut one and is not lost with it.
+  bool AppendLine(const char* data, size_t length);
   // Whether the last Append went out without the lock because another
   // process held it for longer than the wait allows.
   bool lock_given_up() const { return lock_wait_.gave_up(); }

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,16 +37,57 @@ void AppendFile::Close() {
   fd_ = -1;
 }
 
-bool AppendFile::Append(const char* data, size_t length) {
-  if (fd_ < 0) return false;
+namespace {
+
+bool WriteAll(int fd, const char* data, size_t length) {
   while (length > 0) {
-    ssize_t n = write(fd_, data, length);
+    ssize_t n = write(fd, data, length);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return false;
     data += n;
     length -= static_cast<size_t>(n);
   }
   return true;
+}
+
+// As on Windows: unreadable counts as not ending in a line feed.
+bool EndsInLineFeed(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0) return false;
+  if (st.st_size == 0) return true;
+  char c = 0;
+  return pread(fd, &c, 1, st.st_size - 1) == 1 && c == '\n';
+}
+
+// Serialises AppendLine's look at the end with its write among writers here.
+class FileLock {
+ public:
+  explicit FileLock(int fd) : fd_(fd) {
+    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FileLock() { flock(fd_, LOCK_UN); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool AppendFile::Append(const char* data, size_t length) {
+  if (fd_ < 0) return false;
+  return WriteAll(fd_, data, length);
+}
+
+bool AppendFile::AppendLine(const char* data, size_t length) {
+  if (fd_ < 0) return false;
+  FileLock lock(fd_);
+  if (EndsInLineFeed(fd_)) return WriteAll(fd_, data, length);
+  std::string line = "\n";
+  line.append(data, length);
+  return WriteAll(fd_, line.data(), line.size());
 }
 
 }  // namespace platform

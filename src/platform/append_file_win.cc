@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "platform/lone_file_win.h"
 
 namespace brx {
@@ -67,12 +69,7 @@ class AppendLock {
   bool locked_ = false;
 };
 
-}  // namespace
-
-bool AppendFile::Append(const char* data, size_t length) {
-  if (!handle_) return false;
-  HANDLE h = static_cast<HANDLE>(handle_);
-  AppendLock lock(h, lock_wait_);
+bool WriteAtEnd(HANDLE h, const char* data, size_t length) {
   LARGE_INTEGER zero = {};
   SetFilePointerEx(h, zero, nullptr, FILE_END);
   while (length > 0) {
@@ -83,6 +80,41 @@ bool AppendFile::Append(const char* data, size_t length) {
     length -= written;
   }
   return true;
+}
+
+// Whether the file is empty or ends in a line feed. When that cannot be
+// read, it counts as not: an empty line costs a reader nothing, a line
+// glued to a cut one is lost.
+bool EndsInLineFeed(HANDLE h) {
+  LARGE_INTEGER size = {};
+  if (!GetFileSizeEx(h, &size)) return false;
+  if (size.QuadPart == 0) return true;
+  uint64_t last = static_cast<uint64_t>(size.QuadPart) - 1;
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(last);
+  at.OffsetHigh = static_cast<DWORD>(last >> 32);
+  char c = 0;
+  DWORD read = 0;
+  return ReadFile(h, &c, 1, &read, &at) && read == 1 && c == '\n';
+}
+
+}  // namespace
+
+bool AppendFile::Append(const char* data, size_t length) {
+  if (!handle_) return false;
+  HANDLE h = static_cast<HANDLE>(handle_);
+  AppendLock lock(h, lock_wait_);
+  return WriteAtEnd(h, data, length);
+}
+
+bool AppendFile::AppendLine(const char* data, size_t length) {
+  if (!handle_) return false;
+  HANDLE h = static_cast<HANDLE>(handle_);
+  AppendLock lock(h, lock_wait_);
+  if (EndsInLineFeed(h)) return WriteAtEnd(h, data, length);
+  std::string line = "\n";
+  line.append(data, length);
+  return WriteAtEnd(h, line.data(), line.size());
 }
 
 }  // namespace platform

@@ -29,8 +29,13 @@ bool IsKnownCodePage(uint32_t code_page);
 
 // Upper case as the file system compares names (NTFS ignores case through its
 // upcase table). Windows maps with the invariant locale; the native build
-// maps its Latin-1 subset.
+// with a table of the same mapping (upper_case_table.inc), so both agree on
+// which names are one.
 std::wstring UpperCaseForNames(const std::wstring& text);
+
+// One character upper-cased by that table: the native build's mapping, and
+// on Windows only for the test that holds the table against the system's.
+wchar_t UpperCaseByTable(wchar_t c);
 
 inline std::string WideToAnsi(const std::wstring& s) { return WideToAnsi(s.data(), s.size()); }
 inline std::wstring AnsiToWide(const std::string& s) { return AnsiToWide(s.data(), s.size()); }

@@ -74,11 +74,7 @@ bool IsKnownCodePage(uint32_t code_page) {
 
 std::wstring UpperCaseForNames(const std::wstring& text) {
   std::wstring out(text);
-  for (wchar_t& c : out) {
-    bool ascii_lower = c >= L'a' && c <= L'z';
-    bool latin1_lower = c >= 0xE0 && c <= 0xFE && c != 0xF7;
-    if (ascii_lower || latin1_lower) c = static_cast<wchar_t>(c - 0x20);
-  }
+  for (wchar_t& c : out) c = UpperCaseByTable(c);
   return out;
 }
 

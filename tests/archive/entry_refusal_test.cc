@@ -59,6 +59,16 @@ TEST_F(EntryRefusalTest, NamesWindowsAliasesAreRefusedAndNearMissesPass) {
       {"C:\\x", EntryRefusal::kUnsafeName},
       {"a:b", EntryRefusal::kUnsafeName},
       {"/abs", EntryRefusal::kUnsafeName},
+      // Characters no Windows file name holds: every install would fail.
+      {"a|b.txt", EntryRefusal::kInvalidCharacter},
+      {"what?.txt", EntryRefusal::kInvalidCharacter},
+      {"bin/*.dll", EntryRefusal::kInvalidCharacter},
+      {"<x>", EntryRefusal::kInvalidCharacter},
+      {"q\"uote", EntryRefusal::kInvalidCharacter},
+      {"bell\x07.txt", EntryRefusal::kInvalidCharacter},
+      {"dir\x1f/x", EntryRefusal::kInvalidCharacter},
+      {"esc\x1b[2J", EntryRefusal::kInvalidCharacter},
+      {"del\x7f and c1 \x85 pass", EntryRefusal::kNone},
       {"CONSOLE.txt", EntryRefusal::kNone},
       {"com10", EntryRefusal::kNone},
       {"nul_", EntryRefusal::kNone},
@@ -120,6 +130,34 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
   EXPECT_EQ(EntryRefusal::kDuplicateName, refused[0].reason);
   EXPECT_EQ(L"package.xml", refused[0].other_name);
   ExpectNothingExtracted();
+}
+
+// Windows compares names upper-cased with its invariant mapping, across all
+// of Unicode: two entries differing only so would be one file on the server.
+// The same rows run natively (the generated table) and under Wine (the OS).
+TEST_F(EntryRefusalTest, CasePairsBeyondLatin1AreOneName) {
+  struct Row {
+    const wchar_t* first;
+    const wchar_t* second;
+    bool duplicate;
+  };
+  const Row rows[] = {
+      {L"\x0434\x0440\x0430\x0439\x0432\x0435\x0440.sys", L"\x0414\x0420\x0410\x0419\x0412\x0415\x0420.SYS", true},  // Cyrillic
+      {L"\xFF41\xFF42\xFF43.txt", L"\xFF21\xFF22\xFF23.txt", true},      // fullwidth
+      {L"\x03B1\x03C9/a", L"\x0391\x03A9/A", true},                   // Greek folder
+      {L"\x0101\x0107.bin", L"\x0100\x0106.bin", true},               // Latin Extended-A pairs
+      {L"\x00FF.txt", L"\x0178.txt", true},                          // y with diaeresis leaves Latin-1
+      {L"\x0561.txt", L"\x0531.txt", true},                          // Armenian
+      {L"\x0434.txt", L"\x0435.txt", false},
+      {L"\xFF41.txt", L"a.txt", false},                              // fullwidth is not ASCII
+      {L"\x00DF.txt", L"SS.txt", false},                             // one character maps to one
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << "row " << (&row - rows));
+    EntryNameSet names;
+    EXPECT_EQ(EntryRefusal::kNone, names.Add(row.first));
+    EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second));
+  }
 }
 
 TEST_F(EntryRefusalTest, ShortNameFormsThatMayNameAnotherEntryAreFound) {

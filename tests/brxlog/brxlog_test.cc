@@ -10,8 +10,11 @@
 #include <vector>
 
 #include "brxlog/brxlog_tool.h"
+#include "brxlog/record_json.h"
 #include "log/cmp_log2.h"
 #include "log/session_record.h"
+#include "platform/codepage.h"
+#include "platform/utf8.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 
@@ -200,11 +203,12 @@ TEST(Brxlog, FilesThatAreNoLogAreRefused) {
 }
 
 // A record line as the stub writes it.
-std::string RecordLine(const wchar_t* stub, int32_t completion, const wchar_t* start) {
+std::string RecordLine(const wchar_t* stub, int32_t completion, const wchar_t* start, const wchar_t* end = nullptr) {
   brx::SessionRecord r;
   r.session_id = std::wstring(L"0A1B2C3D-0000-4000-8000-00000000000") + stub[0];
   r.stub_file = stub;
-  r.start = r.end = start;
+  r.start = start;
+  r.end = end ? end : start;
   r.mode = brx::record::Mode::kSilent;
   r.completion_code = completion;
   r.exit_code = completion;
@@ -217,7 +221,7 @@ TEST(Brxlog, RecordsAreReadExactlyInTheSameForm) {
                         "\n" + RecordLine(L"b.exe", 0, L"2026-12-09T10:00:00+01:00") + "not json\n";
   std::string out, skipped;
   ASSERT_TRUE(ConvertRecords(records, ToolOptions(), &out, &skipped));
-  EXPECT_EQ("line 2 is no session record; line 4 is no session record; ", skipped);
+  EXPECT_EQ("2 lines are no session record (lines 2, 4): skipped", skipped);
   std::vector<nlohmann::json> s;
   std::istringstream lines(out);
   for (std::string line; std::getline(lines, line);) s.push_back(nlohmann::json::parse(line));
@@ -253,15 +257,87 @@ TEST(Brxlog, RecordsBesideTheLogAreReadInstead) {
   EXPECT_NE(std::string::npos, out.find("text.exe"));
 
   brxtest::WriteFile(brxtest::JoinPath(dir, L"server1-brxsetup.jsonl"),
-                     RecordLine(L"rec.exe", 2, L"2026-12-08T10:00:00+01:00"));
+                     RecordLine(L"text.exe", 2, L"2026-12-08T09:59:58+01:00", L"2026-12-08T10:00:01+01:00"));
   ASSERT_EQ(0, ConvertLogFile(log, ToolOptions(), &out, &error)) << error;
-  EXPECT_NE(std::string::npos, out.find("rec.exe"));
-  EXPECT_EQ(std::string::npos, out.find("text.exe"));
+  EXPECT_EQ(1, std::count(out.begin(), out.end(), '\n')) << out;
+  EXPECT_NE(std::string::npos, out.find("\"session_id\""));
 
   ToolOptions text;
   text.text_log_only = true;
   ASSERT_EQ(0, ConvertLogFile(log, text, &out, &error)) << error;
   EXPECT_NE(std::string::npos, out.find("text.exe"));
+}
+
+// Runs that left a header and no record (killed, or cut off by a power loss)
+// are reported from the text log beside the records, in the order of their
+// starts; the text sessions that have a record are not repeated.
+TEST(Brxlog, RunsWithoutARecordAreReportedBesideTheRecords) {
+  std::wstring dir = brxtest::ScratchDir("brxlog");
+  std::string log = Header("a.exe", "12/8/2026 10:00:05") + kChecksPass + Footer("10:00:20", 1) +
+                    Header("cut.exe", "12/8/2026 10:05:00") + "Copying compo" +      // the power went
+                    Header("killed.exe", "12/8/2026 10:10:00") + kChecksPass +        // ended by force
+                    Header("c.exe", "12/8/2026 10:20:02") + Footer("10:20:09", 1) +
+                    Header("e.exe", "8/12/2026 10:30:00") + Footer("10:30:01", 1);  // a day-first server
+  std::string records =
+      RecordLine(L"a.exe", 1, L"2026-12-08T10:00:00+01:00", L"2026-12-08T10:00:21+01:00") +
+      RecordLine(L"c.exe", 1, L"2026-12-08T10:20:00+01:00", L"2026-12-08T10:20:10+01:00") +
+      RecordLine(L"e.exe", 1, L"2026-12-08T10:29:59+01:00", L"2026-12-08T10:30:02+01:00");
+  std::string path = brxtest::Narrow(brxtest::WriteFile(brxtest::JoinPath(dir, L"brxsetup.log"), log));
+  brxtest::WriteFile(brxtest::JoinPath(dir, L"brxsetup.jsonl"), records);
+
+  std::string out, error;
+  ASSERT_EQ(0, ConvertLogFile(path, ToolOptions(), &out, &error)) << error;
+  std::vector<nlohmann::json> s;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) s.push_back(nlohmann::json::parse(line));
+  EXPECT_EQ("complete a.exe 1;incomplete cut.exe;ambiguous killed.exe;complete c.exe 1;complete e.exe 1;", Outline(s));
+  ASSERT_EQ(5u, s.size());
+  EXPECT_EQ("text_log", s[1]["origin"]);
+  EXPECT_EQ("text_log", s[2]["origin"]);
+  EXPECT_TRUE(s[3].contains("session_id"));
+  EXPECT_TRUE(s[4].contains("session_id"));
+
+  ToolOptions last;
+  last.has_last = true;
+  last.last = 3;
+  ASSERT_EQ(0, ConvertLogFile(path, last, &out, &error)) << error;
+  EXPECT_NE(std::string::npos, out.find("killed.exe"));
+  EXPECT_EQ(std::string::npos, out.find("cut.exe"));
+}
+
+// A line that is no record never stops the reader: not a line nesting 63,000
+// arrays (which would exhaust its stack), nor another writer's record.
+TEST(Brxlog, LinesThatAreNoRecordAreSkippedAndCounted) {
+  std::string deep = std::string(63000, '[') + std::string(63000, ']');
+  std::string records = RecordLine(L"a.exe", 1, L"2026-12-08T10:00:00+01:00") + deep + "\n" +
+                        "{\"record\":\"bundle\",\"schema\":1,\"session_id\":\"x\"}\n" +
+                        "{\"schema\":1,\"session_id\":\"y\",\"deep\":" + deep + "}\n" +
+                        RecordLine(L"b.exe", 0, L"2026-12-08T11:00:00+01:00");
+  std::string out, skipped;
+  ASSERT_TRUE(ConvertRecords(records, ToolOptions(), &out, &skipped));
+  EXPECT_EQ(2, std::count(out.begin(), out.end(), '\n')) << out.substr(0, 200);
+  EXPECT_EQ("3 lines are no session record (lines 2, 3, 4): skipped", skipped);
+  // Brackets inside texts are no nesting.
+  EXPECT_TRUE(NestingWithin("{\"a\":\"" + deep + "\\\"[\"}", 2));
+  EXPECT_FALSE(NestingWithin("[[[", 2));
+}
+
+// The text log is in the server's ANSI code page: natively Windows-1252, so
+// the typographic characters it writes are themselves, not C1 controls.
+TEST(Brxlog, TheLogIsReadInTheServersCodePage) {
+  std::string bytes = "\x92\x85\x80\xE9\x81";
+#ifdef _WIN32
+  std::wstring expected = brx::platform::AnsiToWide(bytes);
+#else
+  std::wstring expected = L"\x2019\x2026\x20AC\xE9\x81";  // 0x81 is undefined: as Windows maps it
+#endif
+  EXPECT_EQ(expected, DecodeLogLine(bytes));
+  std::vector<nlohmann::json> s =
+      Sessions(Header("caf\xE9\x92s.exe", "12/8/2026 10:00:00") + "Setup program = [\x85\x80.exe]\r\n" +
+               Footer("10:00:01", 1));
+  ASSERT_EQ(1u, s.size());
+  EXPECT_EQ(brx::platform::WideToUtf8(DecodeLogLine("caf\xE9\x92s.exe")), s[0]["source"]);
+  EXPECT_EQ(brx::platform::WideToUtf8(DecodeLogLine("\x85\x80.exe")), s[0]["setup_program"]);
 }
 
 }  // namespace

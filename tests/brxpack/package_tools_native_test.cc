@@ -98,6 +98,12 @@ TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
       {"build --stub stub.exe -o bad.exe CON=src/package.xml", 1, "device name"},
       {"build --stub stub.exe -o bad.exe x.=src/package.xml", 1, "refusing entry x."},
       {"build --stub stub.exe -o bad.exe a.xml=src/package.xml A.XML=src/package.xml", 1, "same name"},
+      // The stub's own rules: characters no Windows name holds, and case
+      // beyond Latin-1 as Windows folds it (Cyrillic, fullwidth).
+      {"build --stub stub.exe -o bad.exe 'a?b=src/package.xml'", 1, "refusing entry a?b"},
+      {"build --stub stub.exe -o bad.exe 'x|y=src/package.xml'", 1, "allows in no file name"},
+      {"build --stub stub.exe -o bad.exe \xD0\xB4.txt=src/package.xml \xD0\x94.TXT=src/package.xml", 1, "same name"},
+      {"build --stub stub.exe -o bad.exe \xEF\xBD\x81=src/package.xml \xEF\xBC\xA1=src/package.xml", 1, "same name"},
       {"build --stub signed-stub.exe -o bad.exe package.xml=src/package.xml", 1, "sign the package after"},
       {"list /etc/passwd", 1, "no package archive found at the end of /etc/passwd"},
       {"list cut.exe", 1, "damaged"},
@@ -115,6 +121,28 @@ TEST_F(ForeignPackageTest, BrxpackRefusesWhatTheStubRefusesAndSaysWhy) {
     EXPECT_EQ(0, Shell(cd + "grep -qF -- '" + row.message + "' " + where));
   }
   EXPECT_NE(0, Shell(cd + "test -e bad.exe"));
+}
+
+// Entry names reach the packager's terminal only without the characters a
+// terminal acts on: escape sequences (window title, clearing the screen), C1
+// controls, line breaks.
+TEST_F(ForeignPackageTest, ListAndExtractShowNoControlSequences) {
+  ASSERT_EQ(0, Shell("cd '" + dir_ + "' && cp stub.exe pkg.exe && python3 -c \""
+                     "import zipfile\n"
+                     "with zipfile.ZipFile('pkg.exe', 'a') as z:\n"
+                     "    z.writestr('package.xml', 'x')\n"
+                     "    z.writestr('t\\x1b]0;owned\\x07.txt', 'x')\n"
+                     "    z.writestr('c\\u009b2J\\u2028forged\\u202etxt.exe', 'x')\n\""));
+  std::string tool = "'" + std::string(BRXPACK_PATH) + "'";
+  std::string cd = "cd '" + dir_ + "' && ";
+  EXPECT_EQ(0, Shell(cd + tool + " list pkg.exe > list.txt 2>&1"));
+  EXPECT_NE(0, Shell(cd + tool + " extract pkg.exe out >> list.txt 2>&1"));
+  std::string shown = brxtest::FileBytes(W("list.txt"));
+  EXPECT_NE(std::string::npos, shown.find("t?]0;owned?.txt")) << shown;
+  EXPECT_NE(std::string::npos, shown.find("c?2J?forged?txt.exe")) << shown;
+  for (const char* control : {"\x1b", "\x07", "\xC2\x9B", "\xE2\x80\xA8", "\xE2\x80\xAE"}) {
+    EXPECT_EQ(std::string::npos, shown.find(control)) << shown;
+  }
 }
 
 // 0: the package can install; 1: it cannot (here: a file with no package);

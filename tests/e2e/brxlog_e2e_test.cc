@@ -51,6 +51,19 @@ TEST(E2eInstallLog, BrxlogReadsTheSessionsTheStubWrote) {
   EXPECT_EQ(s[1]["result"], "failed");
   EXPECT_EQ(s[1]["first_error"], "Completion Code (0x0) -> The Quellin Component failed to install") << out;
 
+  // The machine's log with the records beside it: each of these runs is
+  // told once, from its record; its text session is matched to the record by
+  // the stub's name and the header's time, not told again.
+  std::string error;
+  ASSERT_EQ(brxlog::ConvertLogFile(Narrow(MainLogPath()), brxlog::ToolOptions(), &out, &error), 0) << error;
+  size_t from_records = 0, from_text = 0;
+  for (const nlohmann::json& one : JsonLines(out)) {
+    if (one.value("source", "") != "e2elog1.exe" && one.value("source", "") != "e2elog0.exe") continue;
+    ++(one.contains("origin") ? from_text : from_records);
+  }
+  EXPECT_GE(from_records, 2u);
+  EXPECT_EQ(from_text, 0u) << out;
+
   // The same two sessions with the second cut off before its footer: a stub
   // that died there. The first stays whole; the second is kept, as incomplete.
   std::string cut = appended.substr(0, appended.rfind("Log Session End."));

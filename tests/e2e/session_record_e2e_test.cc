@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <stdio.h>
 #include <stdlib.h>
 
 #include <set>
@@ -126,6 +127,29 @@ TEST(E2eInstallLog, StubsFinishingAtOnceWriteWholeRecords) {
   std::vector<nlohmann::json> r = Records(records.Appended());
   ASSERT_EQ(r.size(), static_cast<size_t>(kStubs));
   for (const auto& one : r) EXPECT_EQ(one["result"], "installed") << one;
+}
+
+// A power loss in the middle of a record leaves half a line: the next run's
+// record starts a line of its own, so it is read whole and the cut line
+// stays a line that readers skip.
+TEST(E2eInstallLog, ARecordAfterACutLineIsWhole) {
+  StubRun run;
+  std::wstring package = BuildInstallPackage(run, L"e2ereccut.exe", 1, {});
+  ASSERT_FALSE(package.empty());
+  LogTail records(RecordPath());
+  const std::string cut = "{\"schema\":1,\"session_id\":\"CUT-BY-POWER-LOSS\",\"stub_f";
+  FILE* f = _wfopen(RecordPath().c_str(), L"ab");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(fwrite(cut.data(), 1, cut.size(), f), cut.size());
+  fclose(f);
+  EXPECT_EQ(run.Start(package, {L"/silent"}, Parent::kTest).exit_code, 1u);
+
+  std::string appended = records.Appended();
+  ASSERT_EQ(appended.compare(0, cut.size() + 1, cut + "\n"), 0) << appended;
+  std::vector<nlohmann::json> r = Records(appended.substr(cut.size() + 1));
+  ASSERT_EQ(r.size(), 1u) << appended;
+  EXPECT_EQ(r[0]["stub_file"], "e2ereccut.exe");
+  EXPECT_EQ(r[0]["result"], "installed");
 }
 
 // Wine's event log keeps nothing, but traces each reported event to the

@@ -112,6 +112,18 @@ bool IsCutLine(const std::wstring& line) {
 
 }  // namespace
 
+std::wstring DecodeLogLine(const std::string& bytes) {
+#ifdef _WIN32
+  return brx::platform::AnsiToWide(bytes);
+#else
+  // Most lines are ASCII, the same in every code page.
+  bool ascii = true;
+  for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii) return std::wstring(bytes.begin(), bytes.end());
+  return brx::platform::CodePageToWide(kLogCodePage, bytes.data(), bytes.size());
+#endif
+}
+
 // The lines of the one session being read, turned into its fields as they
 // come, so no line is kept.
 class LogReader::Body {
@@ -237,7 +249,7 @@ void LogReader::AddBytes(const char* data, size_t length) {
     size_t room = kMaxLineBytes > pending_.size() ? kMaxLineBytes - pending_.size() : 0;
     pending_.append(data, piece < room ? piece : room);
     if (!end) return;
-    AddLine(brx::platform::AnsiToWide(pending_));
+    AddLine(DecodeLogLine(pending_));
     pending_.clear();
     data = end + 1;
     length -= piece + 1;
@@ -352,7 +364,7 @@ void LogReader::AddLine(const std::wstring& raw) {
 }
 
 void LogReader::Finish() {
-  if (!pending_.empty()) AddLine(brx::platform::AnsiToWide(pending_));
+  if (!pending_.empty()) AddLine(DecodeLogLine(pending_));
   pending_.clear();
   if (current_) {
     Session s = EndCurrent(SessionStatus::kIncomplete);

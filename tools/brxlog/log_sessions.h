@@ -103,6 +103,13 @@ class LogReader {
   bool awaiting_code_ = false;
 };
 
+// A line of the log as wide text. The stub writes the server's ANSI code
+// page: the Windows build reads the log in its own, the native build in
+// Windows-1252, the code page of the Western servers (so that ’ … € are
+// themselves and not C1 controls), undefined bytes as Windows maps them.
+constexpr uint32_t kLogCodePage = 1252;
+std::wstring DecodeLogLine(const std::string& bytes);
+
 // "complete", "incomplete", "interleaved", "ambiguous".
 const char* StatusName(SessionStatus status);
 

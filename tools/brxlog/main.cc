@@ -3,8 +3,7 @@
 //
 //   brxlog [--since YYYY-MM-DD[THH:MM[:SS]]] [--last N] [--day-first] [--text-log] FILE
 //
-// The log is read in the ANSI code page (natively: Windows-1252's Latin-1
-// part). Exit codes: 0 done, 1 the file cannot be read or holds no session,
+// The log is read in the ANSI code page (natively: Windows-1252). Exit codes: 0 done, 1 the file cannot be read or holds no session,
 // 2 wrong usage.
 #include <stdio.h>
 #include <stdlib.h>

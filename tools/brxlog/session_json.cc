@@ -78,7 +78,7 @@ bool ParseSince(const std::string& text, std::string* iso) {
   return !iso->empty();
 }
 
-std::string SessionJson(const Session& session, DateOrder order) {
+std::string SessionJson(const Session& session, DateOrder order, const char* origin) {
   using brx::platform::WideToUtf8;
   nlohmann::ordered_json j;
   j["status"] = StatusName(session.status);
@@ -106,6 +106,7 @@ std::string SessionJson(const Session& session, DateOrder order) {
     j["checks"] = checks;
     if (!session.first_error.empty()) j["first_error"] = WideToUtf8(session.first_error);
   }
+  if (origin) j["origin"] = origin;
   // Replace, never throw, should a text not be valid UTF-8.
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

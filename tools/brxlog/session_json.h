@@ -21,8 +21,9 @@ std::string IsoStart(const std::wstring& log_date, DateOrder order);
 // form as IsoStart; false when it is not one.
 bool ParseSince(const std::string& text, std::string* iso);
 
-// The session, UTF-8, without a line end.
-std::string SessionJson(const Session& session, DateOrder order);
+// The session, UTF-8, without a line end. `origin` (optional) is added as the
+// member "origin": where the session was read from when that is not obvious.
+std::string SessionJson(const Session& session, DateOrder order, const char* origin = nullptr);
 
 }  // namespace brxlog
 

@@ -7,6 +7,7 @@
 
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
+#include "base/terminal_text.h"
 #include "brxpack/build_check.h"
 #include "brxpack/definition_check.h"
 #include "brxpack/package_tool.h"
@@ -301,7 +302,7 @@ int RunBuild(const std::vector<std::wstring>& args, uint32_t code_page) {
     brxzip::EntryRefusal reason = brxzip::CheckEntryName(in.name.c_str());
     if (reason == brxzip::EntryRefusal::kNone) reason = names.Add(in.name.c_str());
     if (reason != brxzip::EntryRefusal::kNone) {
-      return Fail("refusing entry " + Utf8(in.name) + ": " + brxzip::DescribeEntryRefusal(reason));
+      return Fail("refusing entry " + brx::TerminalText(in.name) + ": " + brxzip::DescribeEntryRefusal(reason));
     }
   }
   std::vector<std::wstring> entry_names;
@@ -310,7 +311,7 @@ int RunBuild(const std::vector<std::wstring>& args, uint32_t code_page) {
     fprintf(stderr,
             "brxpack: warning: %s may be the short name Windows gives %s: on a volume that makes short names the "
             "stub refuses the package\n",
-            Utf8(c.short_form).c_str(), Utf8(c.long_name).c_str());
+            brx::TerminalText(c.short_form).c_str(), brx::TerminalText(c.long_name).c_str());
   }
 
   // The definition: the one named, else the entry the stub looks for first
@@ -401,6 +402,14 @@ int RunBuild(const std::vector<std::wstring>& args, uint32_t code_page) {
       RemoveFile(output);
       return Fail("the stub could not read the package built: " + DescribeOpenFailure(opened, display) +
                   (stub.empty() ? "" : " (a signed stub? sign the package after building it)"));
+    }
+    // And the stub's own name check, on the names as it decodes them.
+    std::string refused = DescribeRefusedEntries(built);
+    if (!refused.empty()) {
+      built.CloseArchive();
+      RemoveFile(output);
+      fprintf(stderr, "%s", refused.c_str());
+      return Fail("the stub would refuse the package built");
     }
   }
 

@@ -3,8 +3,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/utf8.h"
+#include "base/terminal_text.h"
 #include "brxpack/inspect.h"
+#include "platform/utf8.h"
 #include "platform/codepage.h"
 
 namespace brxpack {
@@ -30,13 +31,8 @@ std::string Number(uint64_t n) { return std::to_string(n); }
 
 // Names and values come from the package: a control character in them could
 // drive the packager's terminal (escape sequences that rewrite the screen or
-// hide a warning), so each becomes '?'.
-std::string Printable(std::string text) {
-  for (char& c : text) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-  }
-  return text;
-}
+// hide a warning).
+std::string Printable(const std::string& text) { return brx::TerminalTextUtf8(text); }
 
 class TextOut {
  public:
@@ -243,7 +239,7 @@ std::string FormatInspectJson(const InspectReport& r) {
   doc["warnings"] = warnings;
   doc["exit_status"] = r.ExitStatus();
   // Names and first lines may hold bytes that are no UTF-8; they are replaced, never fatal.
-  return doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  return brx::TerminalJson(doc.dump(2, ' ', false, json::error_handler_t::replace)) + "\n";
 }
 
 }  // namespace brxpack

@@ -3,13 +3,14 @@
 #include <stdio.h>
 
 #include "archive/entry_name.h"
+#include "base/terminal_text.h"
 #include "platform/dir.h"
 #include "platform/utf8.h"
 
 namespace brxpack {
 
 std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& archive_name) {
-  std::string out = "Archive:  " + archive_name + "\n";
+  std::string out = "Archive:  " + brx::TerminalTextUtf8(archive_name) + "\n";
   out += "  Length      Date    Time    Name\n";
   out += "---------  ---------- -----   ----\n";
   uint64_t total = 0;
@@ -22,7 +23,7 @@ std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& arch
              static_cast<unsigned long>(e->GetUncompressedSize()), (d >> 5) & 0x0F, d & 0x1F,
              ((d >> 9) & 0x7F) + 1980, (t >> 11) & 0x1F, (t >> 5) & 0x3F);
     out += line;
-    out += brx::platform::WideToUtf8(e->GetTargetName() ? e->GetTargetName() : L"");
+    out += brx::TerminalText(e->GetTargetName() ? e->GetTargetName() : L"");
     out += '\n';
     total += e->GetUncompressedSize();
   }
@@ -85,7 +86,7 @@ std::vector<std::string> CodePageNameWarnings(const brxzip::ZIP_File& archive, u
     if (e->GetNameEncoding() != brxzip::NameEncoding::kCodePage || !e->GetName() || brxzip::IsAsciiName(e->GetName())) {
       continue;
     }
-    warnings.push_back("the name \"" + brx::platform::WideToUtf8(e->GetTargetName()) + "\" (code page " +
+    warnings.push_back("the name \"" + brx::TerminalText(e->GetTargetName()) + "\" (code page " +
                        std::to_string(code_page) +
                        ") is not stored as UTF-8: a server with another ANSI code page writes another name");
   }
@@ -96,9 +97,9 @@ std::string DescribeRefusedEntries(const brxzip::ZIP_File& archive) {
   std::string out;
   for (const brxzip::RefusedEntry& refused : brxzip::FindRefusedEntries(archive)) {
     out += "refusing entry " +
-           (refused.name.empty() ? std::string("(no name)") : brx::platform::WideToUtf8(refused.name)) + ": " +
+           (refused.name.empty() ? std::string("(no name)") : brx::TerminalText(refused.name)) + ": " +
            brxzip::DescribeEntryRefusal(refused.reason) +
-           (refused.other_name.empty() ? std::string() : " (" + brx::platform::WideToUtf8(refused.other_name) + ")") +
+           (refused.other_name.empty() ? std::string() : " (" + brx::TerminalText(refused.other_name) + ")") +
            "\n";
   }
   return out;
