@@ -12,6 +12,8 @@
 //       succeed as far as the package decides, 1 when it cannot.
 //   brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE
 //       Ready-to-paste settings for a deployment tool.
+//   brxpack bundle -o BUNDLE [--name TEXT] [--version V] MEMBER[:continue][:restart-first]...
+//       A maintenance window: the member packages applied in order by one package.
 //   brxpack --help
 // Entry names the stub would refuse stop a build; list warns about them and
 // extract refuses the package, both with the entry's name and the reason.
@@ -28,6 +30,8 @@
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
 #include "base/command_line.h"
+#include "brxpack/bundle_build.h"
+#include "brxpack/bundle_inspect.h"
 #include "brxpack/definition_check.h"
 #include "brxpack/deploy_config.h"
 #include "brxpack/inspect.h"
@@ -58,6 +62,7 @@ const char kUsage[] =
     "       brxpack extract PACKAGE DIR\n"
     "       brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]\n"
     "       brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE\n"
+    "       brxpack bundle -o BUNDLE [--name TEXT] [--version V] MEMBER[:continue][:restart-first]...\n"
     "ENTRY: PATH | NAME=PATH | NAME/ (directory entry)\n"
     "--codepage N: the servers' ANSI code page for names not stored as UTF-8 (default 1252)\n";
 
@@ -279,8 +284,11 @@ int Inspect(const std::vector<std::wstring>& args, int argc, char** argv, uint32
   brxpack::InspectReport report =
       brxpack::InspectPackage(args[package], argv[package], stub_arguments, code_page);
   std::string text = as_json ? brxpack::FormatInspectJson(report) : brxpack::FormatInspectText(report);
+  // A bundle's plan, and whether its manifest and members agree.
+  brxpack::BundlePlan plan = brxpack::InspectBundle(args[package], code_page);
+  text = as_json ? brxpack::AddBundlePlanToJson(text, plan) : text + brxpack::FormatBundlePlanText(plan);
   fwrite(text.data(), 1, text.size(), stdout);
-  return report.ExitStatus();
+  return plan.problems.empty() ? report.ExitStatus() : 1;
 }
 
 // Takes "--codepage N" out of the arguments after the command (before a
@@ -323,6 +331,7 @@ int main(int raw_argc, char** raw_argv) {
     return 0;
   }
   if (command == "build") return Build(argc - 2, argv + 2, code_page);
+  if (command == "bundle") return brxpack::RunBundleCommand(std::vector<std::string>(argv + 2, argv + argc), code_page);
   if (command == "inspect") return Inspect(wide, argc, argv, code_page);
   if (command == "deploy-config") {
     return brxpack::RunDeployConfig(std::vector<std::string>(argv, argv + argc), wide);
