@@ -135,6 +135,17 @@ bool BundleDefinition(const std::string& file, const std::string& name, const st
   return xml.Finish(document);
 }
 
+// The bundle's package data: it lets the runner start inside a virtual
+// machine, where each member's own stub then allows or refuses its member.
+std::string BundleData() {
+  XmlWriter xml;
+  xml.Open("zt_pkg_data");
+  xml.Element("virtualization", "", {{"allow", "1"}});
+  std::string document;
+  xml.Finish(&document);
+  return document;
+}
+
 std::string Beside(const char* file) {
   std::wstring self = brx::platform::ModuleFilePath();
   size_t slash = self.find_last_of(L"\\/");
@@ -185,7 +196,7 @@ bool BuildBundle(const BundleSpec& spec, std::string* error) {
   // The bundle's own entries first: a member of the same name would replace
   // the runner or the manifest when the stub extracts.
   brxzip::EntryNameSet names;
-  for (const std::string& own : {definition_name, std::string(brxbundle::kManifestEntry),
+  for (const std::string& own : {definition_name, std::string("zt_data.xml"), std::string(brxbundle::kManifestEntry),
                                  std::string(brxbundle::kRunnerEntry)}) {
     names.Add(Wide(own).c_str());
   }
@@ -220,9 +231,11 @@ bool BuildBundle(const BundleSpec& spec, std::string* error) {
     return false;
   }
   std::string manifest_text = brxbundle::ManifestJson(manifest);
+  std::string data = BundleData();
   PackageWriter writer;
   bool ok = writer.Begin(Wide(spec.output).c_str(), Wide(spec.stub).c_str()) &&
             writer.AddData(definition_name, std::vector<unsigned char>(definition.begin(), definition.end())) &&
+            writer.AddData("zt_data.xml", std::vector<unsigned char>(data.begin(), data.end())) &&
             writer.AddData(brxbundle::kManifestEntry,
                            std::vector<unsigned char>(manifest_text.begin(), manifest_text.end())) &&
             writer.AddData(brxbundle::kRunnerEntry, runner);
