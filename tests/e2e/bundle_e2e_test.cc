@@ -7,8 +7,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <wctype.h>
+
 #include <sstream>
 
+#include "archive/zip_file.h"
 #include "brxpack/bundle_build.h"
 #include "install_runs.h"
 #include "platform/guid.h"

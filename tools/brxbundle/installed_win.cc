@@ -28,16 +28,6 @@ std::wstring Wide(const std::string& utf8) {
   return out;
 }
 
-// As the scripts trust: SYSTEM and Administrators (and TrustedInstaller,
-// which administers every machine); an account this runner would have to
-// ask about is not trusted, so a user's planted copy proves nothing.
-class OnlyBuiltinAdministrators : public brx::platform::AccountLookup {
- public:
-  brx::platform::Membership MembershipOf(const std::wstring&) override {
-    return brx::platform::Membership::kOther;
-  }
-};
-
 bool ReadText(HKEY key, const wchar_t* name, std::wstring* out) {
   wchar_t buffer[512];
   DWORD type = 0, size = sizeof(buffer) - sizeof(wchar_t);
@@ -79,8 +69,11 @@ bool Recorded(const ManifestMember& m) {
   }
 }
 
-bool Trusted(brx::platform::FolderFacts facts) {
-  OnlyBuiltinAdministrators accounts;
+// Trusted as the stub trusts the folders it writes the copies into: owned by
+// an administrator (SYSTEM, Administrators, TrustedInstaller or an account
+// Administrators holds) and changeable by nobody else, so a copy an ordinary
+// user planted, or may still change, proves nothing.
+bool Trusted(brx::platform::FolderFacts facts, brx::platform::SystemAccounts& accounts) {
   // A file is judged as a folder would be: owner and who may change it.
   if (facts.kind == brx::platform::PathKind::kFile) facts.kind = brx::platform::PathKind::kDirectory;
   return brx::platform::JudgeFolder(facts, accounts).ok();
@@ -93,10 +86,12 @@ std::string CopyVersion(const ManifestMember& m) {
   if (n == 0 || n >= MAX_PATH) return std::string();
   // Both levels are held while they are judged and the copy is read, so
   // neither can be swapped for a user's folder in between.
+  brx::platform::SystemAccounts accounts;
   brx::platform::HeldDirectory system, folder;
   if (system.Open((std::wstring(drive, n) + L"\\BRXSYSTEM").c_str()) != brx::platform::HoldResult::kOk ||
       system.OpenChild(L"ztxml", &folder) != brx::platform::HoldResult::kOk ||
-      !Trusted(brx::platform::FolderFactsOf(system)) || !Trusted(brx::platform::FolderFactsOf(folder))) {
+      !Trusted(brx::platform::FolderFactsOf(system), accounts) ||
+      !Trusted(brx::platform::FolderFactsOf(folder), accounts)) {
     return std::string();
   }
   std::wstring path = folder.path() + L"\\" + Wide(m.definition);
@@ -108,7 +103,7 @@ std::string CopyVersion(const ManifestMember& m) {
   BY_HANDLE_FILE_INFORMATION info;
   if (facts.kind != brx::platform::PathKind::kFile || !GetFileInformationByHandle(copy.get(), &info) ||
       info.nNumberOfLinks != 1 || info.nFileSizeHigh != 0 || info.nFileSizeLow > kMaxDefinitionBytes ||
-      !Trusted(facts)) {
+      !Trusted(facts, accounts)) {
     return std::string();
   }
   std::vector<char> bytes(info.nFileSizeLow);
