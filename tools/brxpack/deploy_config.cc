@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include "base/completion_code.h"
+#include "brxpack/bundle_inspect.h"
 #include "brxpack/detection_script.h"
 #include "brxpack/inspect.h"
 
@@ -210,7 +211,7 @@ std::string Ansible(const DeployPackage& p, const std::string& package_path) {
          " or later\n"
          "# Exit codes (roles/brx_package/vars/main.yml):\n" +
          CodeComments("#   ") +
-         "brx_package_file: " + YamlLiteral(package_path) + "\n"
+         (p.members.empty() ? "brx_package_file: " : "brx_bundle_file: ") + YamlLiteral(package_path) + "\n"
          "brx_serial: [1, \"10%\", \"25%\"]\n"
          "brx_reboot_allowed: false\n"
          "brx_arguments: []\n";
@@ -266,6 +267,22 @@ int RunDeployConfig(const std::vector<std::string>& args, const std::vector<std:
     }
     fprintf(stderr, "brxpack: no settings: an install of %s fails (see brxpack inspect)\n", args[package].c_str());
     return 1;
+  }
+  // A bundle is detected by its members, and only when they are the ones
+  // its manifest names.
+  BundlePlan plan = InspectBundle(wide_args[package], kServerCodePage);
+  for (const std::string& problem : plan.problems) fprintf(stderr, "brxpack: error: bundle: %s\n", problem.c_str());
+  if (!plan.problems.empty()) return 1;
+  for (const brxbundle::ManifestMember& m : plan.manifest.members) {
+    DeployPackage member;
+    member.package_file = m.file;
+    member.definition = m.definition;
+    member.file_name = m.file_name;
+    member.version = m.version;
+    member.sw_key = m.sw_key;
+    member.expected_path = m.expected_path;
+    member.display_name = m.name;
+    deploy.members.push_back(member);
   }
   std::string text = FormatDeployConfig(tool, deploy, args[package]);
   fwrite(text.data(), 1, text.size(), stdout);

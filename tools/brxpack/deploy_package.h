@@ -5,6 +5,7 @@
 #define BRX_TOOLS_BRXPACK_DEPLOY_PACKAGE_H_
 
 #include <string>
+#include <vector>
 
 namespace brxpack {
 
@@ -19,6 +20,9 @@ struct DeployPackage {
   std::string sw_key;        // the component key under OVRevisionManagement
   std::string expected_path; // ComponentKeyExpectedPath of the record
   std::string display_name;  // the English name, for comments
+  // A bundle's members, in order: the bundle counts as installed when every
+  // one of them is at its version or a later one. Empty for a package.
+  std::vector<DeployPackage> members;
 };
 
 // The package as inspect found it, or false with the reason: settings that

@@ -138,6 +138,19 @@ std::string Fill(const std::string& text, const std::map<std::string, std::strin
 std::string InventoryKey(const DeployPackage& package) { return kInventoryRoot + package.sw_key; }
 
 std::string DetectionFunction(const DeployPackage& package, const std::string& function_name) {
+  if (!package.members.empty()) {
+    // A bundle: one function per member, and the bundle's own answers with
+    // its version only when each of them finds its member.
+    std::string out, all;
+    for (size_t i = 0; i < package.members.size(); ++i) {
+      std::string member = function_name + "Member" + std::to_string(i + 1);
+      out += DetectionFunction(package.members[i], member);
+      all += "  if ($null -eq (" + member + ")) { return $null }\n";
+    }
+    return out + "function " + function_name + " {\n"
+           "  # Installed when every member is installed at its version or a later one.\n" + all +
+           "  return " + PowerShellLiteral(package.version) + "\n}\n";
+  }
   return Fill(kFunctionTemplate, {{"FUNCTION", function_name},
                                   {"SW_KEY", PowerShellLiteral(package.sw_key)},
                                   {"FILE_NAME", PowerShellLiteral(package.file_name)},

@@ -9,6 +9,8 @@
 //       succeed as far as the package decides, 1 when it cannot.
 //   brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE
 //       Ready-to-paste settings for a deployment tool.
+//   brxpack bundle -o BUNDLE [--name TEXT] [--version V] MEMBER[:continue][:restart-first]...
+//       A maintenance window: the member packages applied in order by one package.
 //   brxpack --help, brxpack help COMMAND, brxpack COMMAND --help
 // Entry names the stub would refuse stop a build; list warns about them and
 // extract refuses the package, both with the entry's name and the reason.
@@ -26,6 +28,8 @@
 #include "archive/zip_file.h"
 #include "base/command_line.h"
 #include "brxpack/build_command.h"
+#include "brxpack/bundle_build.h"
+#include "brxpack/bundle_inspect.h"
 #include "brxpack/deploy_config.h"
 #include "brxpack/init_command.h"
 #include "brxpack/inspect.h"
@@ -56,6 +60,7 @@ const char kUsage[] =
     "       brxpack extract PACKAGE DIR\n"
     "       brxpack inspect [--json] PACKAGE [-- STUB-ARGUMENTS...]\n"
     "       brxpack deploy-config --tool intune|configmgr|winget|chocolatey|dsc|ansible PACKAGE\n"
+    "       brxpack bundle -o BUNDLE [--name TEXT] [--version V] MEMBER[:continue][:restart-first]...\n"
     "ENTRY: PATH (stored under its file name) | NAME=PATH | FOLDER | NAME=FOLDER | NAME/ (directory entry)\n"
     "--codepage N: the servers' ANSI code page for names not stored as UTF-8 (default 1252)\n"
     "brxpack help COMMAND (or COMMAND --help) explains one command.\n";
@@ -91,6 +96,14 @@ const CommandHelp kCommandHelp[] = {
      "\n"
      "Ready-to-paste settings for a deployment tool: the silent command line, the return codes\n"
      "and a detection rule.\n"},
+    {"bundle",
+     "usage: brxpack bundle -o BUNDLE [--name TEXT] [--version V] [--stub STUB] [--runner RUNNER]\n"
+     "                      MEMBER[:continue][:restart-first]...\n"
+     "\n"
+     "A maintenance window: one package that applies the member packages in the order given, each\n"
+     "silently, with one restart at the end. A failing member stops the window unless it says\n"
+     ":continue; a :restart-first member that needs a restart ends the window there, and the next\n"
+     "run of the bundle picks up after it.\n"},
 };
 
 const char* HelpFor(const std::string& command) {
@@ -163,8 +176,11 @@ int Inspect(const std::vector<std::wstring>& args, int argc, char** argv, uint32
   brxpack::InspectReport report =
       brxpack::InspectPackage(args[package], argv[package], stub_arguments, code_page);
   std::string text = as_json ? brxpack::FormatInspectJson(report) : brxpack::FormatInspectText(report);
+  // A bundle's plan, and whether its manifest and members agree.
+  brxpack::BundlePlan plan = brxpack::InspectBundle(args[package], code_page);
+  text = as_json ? brxpack::AddBundlePlanToJson(text, plan) : text + brxpack::FormatBundlePlanText(plan);
   fwrite(text.data(), 1, text.size(), stdout);
-  return report.ExitStatus();
+  return plan.problems.empty() ? report.ExitStatus() : 1;
 }
 
 // Takes "--codepage N" out of the arguments after the command (before a
@@ -214,6 +230,7 @@ int main(int raw_argc, char** raw_argv) {
   }
   if (command == "build") return brxpack::RunBuild(std::vector<std::wstring>(wide.begin() + 2, wide.end()), code_page);
   if (command == "init") return brxpack::RunInit(std::vector<std::wstring>(wide.begin() + 2, wide.end()));
+  if (command == "bundle") return brxpack::RunBundleCommand(std::vector<std::string>(argv + 2, argv + argc), code_page);
   if (command == "inspect") return Inspect(wide, argc, argv, code_page);
   if (command == "deploy-config") {
     return brxpack::RunDeployConfig(std::vector<std::string>(argv, argv + argc), wide);
