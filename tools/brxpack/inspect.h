@@ -28,8 +28,8 @@ struct InspectWarning {
 
 struct InspectedEntry {
   std::wstring name;
-  uint32_t size = 0;
-  uint32_t compressed = 0;
+  uint64_t size = 0;
+  uint64_t compressed = 0;
   uint32_t method = 0;
   bool readable = true;  // data inflates and matches its CRC
   std::string refused;   // why the stub refuses to write it; empty when it does not

@@ -147,8 +147,8 @@ std::string FormatInspectText(const InspectReport& r) {
     if (!r.definition_entry.empty()) t.Field("disk space", "an install needs more than " + Number(r.required_disk_space) + " bytes free");
     char line[96];
     for (const InspectedEntry& e : r.entries) {
-      snprintf(line, sizeof(line), "%10lu %10lu  %-8s ", static_cast<unsigned long>(e.size),
-               static_cast<unsigned long>(e.compressed), MethodName(e.method));
+      snprintf(line, sizeof(line), "%10llu %10llu  %-8s ", static_cast<unsigned long long>(e.size),
+               static_cast<unsigned long long>(e.compressed), MethodName(e.method));
       std::string flags = e.refused.empty() ? "" : "  REFUSED";
       if (!e.readable) flags += "  UNREADABLE";
       t.Line(line + brx::platform::WideToUtf8(e.name) + flags);
