@@ -66,6 +66,7 @@ struct InspectReport {
   bool opened = false;
   // The stub's check of the package's Authenticode signature.
   brxzip::ImageSignature signature = brxzip::ImageSignature::kUnsigned;
+  std::vector<brxzip::SignatureCheck> signatures;  // each one, nested ones after the one they are in
   StubVersion stub;
 
   brx::DefinitionSearch search;
