@@ -23,6 +23,7 @@ const uint32_t kDataDescriptorFlag = 0x0008;
 const uint32_t kLocalHeaderSize = 30;
 const uint32_t kEndRecordSize = 22;
 const uint32_t kCentralRecordSize = 46;
+const uint32_t kZip64Version = 45;
 // The signer aligns the certificate table to eight bytes with zeros.
 const uint64_t kMaxSignerPadding = 7;
 // Central records are read sequentially; local headers forward with gaps.
@@ -213,6 +214,11 @@ ZIP_Result ZIP_File::ReadDirectory() {
     // A record reaching past the directory's size is one other tools do not
     // see (or see cut).
     if (central.position() > directory_end) return ZIP_ERR_FORMAT;
+    // A central record that needs ZIP64 only for itself (an entry that
+    // begins past 4 GiB) says so with version 4.5, which its local header,
+    // written before the offset mattered, need not repeat.
+    const bool central_zip64 = sizes.compressed == 0xFFFFFFFF || sizes.uncompressed == 0xFFFFFFFF ||
+                               sizes.local_offset == 0xFFFFFFFF;
     if (!WidenCentralFields(central_extra, &sizes)) return ZIP_ERR_FORMAT;
     const uint64_t compressed = sizes.compressed;
     const uint64_t uncompressed = sizes.uncompressed;
@@ -255,7 +261,9 @@ ZIP_Result ZIP_File::ReadDirectory() {
     // archive. Only a header written before its data's CRC and sizes were
     // known (flag bit 3) may leave them zero.
     bool descriptor = (flags & kDataDescriptorFlag) != 0;
-    if (entry->version_needed_ != needed || entry->flags_ != flags || entry->method_ != method ||
+    bool versions_agree = entry->version_needed_ == needed ||
+                          (central_zip64 && needed == kZip64Version && entry->version_needed_ < needed);
+    if (!versions_agree || entry->flags_ != flags || entry->method_ != method ||
         entry->dos_time_ != time || entry->dos_date_ != date || local_name != central_name ||
         !AgreesWithCentral(local_crc, crc, descriptor) ||
         !AgreesWithCentral(local_sizes.compressed, compressed, descriptor) ||

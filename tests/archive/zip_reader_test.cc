@@ -396,6 +396,7 @@ TEST_F(ZipReaderTest, Zip64FieldsAreReadAndMustAgreeWithThe32BitFields) {
     }
     return entries;
   };
+  const std::vector<TestEntry> plain = {{"a.txt", Text(3000, 8), 0}, {"b.txt", Text(5000, 9)}};
   // Where the ZIP64 fields' values lie: the local one after the builder's
   // empty field (4 bytes) and the ZIP64 field's own header; the central one
   // right after its header.
@@ -419,6 +420,10 @@ TEST_F(ZipReaderTest, Zip64FieldsAreReadAndMustAgreeWithThe32BitFields) {
        [](BuiltZip* z) { brxtest::Put32(&z->bytes, z->local_offsets[0] + 22, 2999); }, ZIP_ERR_FORMAT},
       {"a central ZIP64 size that disagrees with the local one", zip64(0), true,
        [](BuiltZip* z) { Put64(&z->bytes, z->central_offsets[1] + kCentralValues, 5001); }, ZIP_ERR_FORMAT},
+      {"version 4.5 in a central record with ZIP64 values only", zip64(0), true,
+       [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->central_offsets[1] + 6, 45); }, ZIP_OK},
+      {"version 4.5 in a central record without them", plain, false,
+       [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->central_offsets[1] + 6, 45); }, ZIP_ERR_FORMAT},
       {"a sentinel without its ZIP64 field", zip64(0), true,
        [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->central_offsets[1] + 46 + 5, 0x0002); }, ZIP_ERR_FORMAT},
       {"an 8-byte descriptor size that disagrees", zip64(16), true,
