@@ -193,7 +193,9 @@ TEST(SetupCommandLineTest, BatchParametersThatLeaveQuotesOpenAreRefused) {
                                        &refusal);
     EXPECT_EQ(!row.refused, built) << row.params;
     EXPECT_EQ(row.refused, refusal.parameters) << row.params;
-    if (row.refused) EXPECT_EQ(row.params, refusal.text);
+    if (row.refused) {
+      EXPECT_EQ(row.params, refusal.text);
+    }
     // Any other program gets them as before.
     EXPECT_TRUE(BuildSetupCommandLine(L"C:\\T", L"setup.exe", row.params, {L"x&y"}, map, false, &out)) << row.params;
   }
