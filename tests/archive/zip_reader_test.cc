@@ -457,6 +457,15 @@ TEST_F(ZipReaderTest, Zip64FieldsAreReadAndMustAgreeWithThe32BitFields) {
       {"a locator pointing elsewhere", zip64(0), true,
        [](BuiltZip* z) { Put64(&z->bytes, z->zip64_end_offset + 56 + 8, z->zip64_end_offset - 8); },
        ZIP_ERR_FORMAT},
+      {"an end record inside a ZIP64 archive's comment", zip64(0), true,
+       [](BuiltZip* z) {
+         std::string forged(22, '\0');
+         brxtest::Put32(&forged, 0, 0x06054b50);
+         brxtest::Put32(&forged, 16, static_cast<uint32_t>(z->end_offset + 22));
+         brxtest::Put16(&z->bytes, z->end_offset + 20, 22);
+         z->bytes += forged;
+       },
+       ZIP_ERR_FORMAT},
       {"a ZIP64 end record with extensible data", zip64(0), true,
        [](BuiltZip* z) { Put64(&z->bytes, z->zip64_end_offset + 4, 52); }, ZIP_ERR_FORMAT},
   };
