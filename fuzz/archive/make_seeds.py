@@ -102,7 +102,28 @@ def forged_comment():
     return data[:-2] + struct.pack("<H", len(forged)) + forged
 
 
+def zip64(names, stream=False):
+    """ZIP64 fields as force_zip64 writes them (8-byte data descriptors when
+    streamed), and a ZIP64 end record and locator as Info-ZIP's -fz adds."""
+    buf = io.BytesIO()
+    if not stream:
+        buf.write(b"MZ" + bytes(range(64)))
+    with zipfile.ZipFile(Stream(buf) if stream else buf, "w" if stream else "a", zipfile.ZIP_DEFLATED) as z:
+        for name in names:
+            with z.open(name, "w", force_zip64=True) as f:
+                f.write((name * 40).encode())
+    data = buf.getvalue()
+    end = data.rfind(b"PK\x05\x06")
+    _, _, _, here, total, size, directory, _ = struct.unpack_from("<IHHHHIIH", data, end)
+    record = struct.pack("<IQHHIIQQQQ", 0x06064B50, 44, 45, 45, 0, 0, here, total, size, directory)
+    locator = struct.pack("<IIQI", 0x07064B50, 0, end, 1)
+    tail = struct.pack("<IHHHHIIH", 0x06054B50, 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0)
+    return data[:end] + record + locator + tail
+
+
 seeds = {
+    "zip64.bin": zip64(["zt_data.xml", "setup.exe"]),
+    "zip64-streamed.bin": zip64(["a.txt", "sub/b.txt"], stream=True),
     "streamed.bin": streamed(["zt_data.xml", "sub/setup.exe"]),
     "utf8-name.bin": archive(zipfile.ZIP_DEFLATED, ["r\u00e9sum\u00e9.txt", "\u8868/\u8868.xml"]),
     "unicode-path.bin": unicode_path("other.exe", "setup.exe"),

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <new>
+#include <string>
 
 #include "platform/file.h"
 #include "platform/signed_content.h"
@@ -58,7 +59,82 @@ bool ComputeImageDigest(brx::platform::File* file, const CertificateTableLocatio
          digest.Update(kZeros, (8 - end % 8) % 8) && digest.Finish(out);
 }
 
-ImageSignature CheckImageSignature(brx::platform::File* file) {
+namespace {
+
+// A signer nests a handful at most; more is a table built to make the stub
+// hash the file over and over.
+const size_t kMaxSignatures = 16;
+const uint32_t kMaxNesting = 4;
+
+class SignatureChecker {
+ public:
+  SignatureChecker(brx::platform::File* file, const CertificateTableLocation& location)
+      : file_(file), location_(location) {}
+
+  // Checks the signature `der` (at `depth`) and those nested in it. False
+  // when there were too many to go on.
+  bool Check(const unsigned char* der, size_t length, uint32_t depth, std::vector<SignatureCheck>* checks) {
+    if (checks->size() >= kMaxSignatures || depth > kMaxNesting) {
+      checks->push_back(Unreadable(depth));
+      return false;
+    }
+    brx::platform::SignedImageDigest recorded;
+    std::vector<std::string> nested;
+    SignatureCheck check = Unreadable(depth);
+    switch (brx::platform::ReadSignedImageDigest(der, length, &recorded, &nested)) {
+      case brx::platform::SignedContent::kConsistent:
+        check.algorithm_known = true;
+        check.algorithm = recorded.algorithm;
+        check.result = Matches(recorded);
+        break;
+      case brx::platform::SignedContent::kSignatureFails:
+        check.result = ImageSignature::kSignatureFails;
+        break;
+      case brx::platform::SignedContent::kUnreadable:
+        break;
+    }
+    checks->push_back(check);
+    for (const std::string& inner : nested) {
+      if (!Check(reinterpret_cast<const unsigned char*>(inner.data()), inner.size(), depth + 1, checks)) return false;
+    }
+    return true;
+  }
+
+ private:
+  static SignatureCheck Unreadable(uint32_t depth) {
+    SignatureCheck check;
+    check.depth = depth;
+    return check;
+  }
+
+  // The file's digest with the signature's algorithm, computed once per
+  // algorithm for all signatures that use it.
+  ImageSignature Matches(const brx::platform::SignedImageDigest& recorded) {
+    size_t index = static_cast<size_t>(recorded.algorithm);
+    if (index >= kAlgorithms) return ImageSignature::kUnreadable;
+    if (!computed_[index]) {
+      if (!ComputeImageDigest(file_, location_, recorded.algorithm, digests_[index])) {
+        return ImageSignature::kUnreadable;
+      }
+      computed_[index] = true;
+    }
+    return memcmp(digests_[index], recorded.digest, recorded.length) == 0 ? ImageSignature::kValidDigest
+                                                                          : ImageSignature::kDigestMismatch;
+  }
+
+  static const size_t kAlgorithms = 4;
+  brx::platform::File* file_;
+  const CertificateTableLocation& location_;
+  bool computed_[kAlgorithms] = {};
+  unsigned char digests_[kAlgorithms][brx::platform::kMaxDigestLength] = {};
+};
+
+}  // namespace
+
+ImageSignature CheckImageSignature(brx::platform::File* file, std::vector<SignatureCheck>* each) {
+  std::vector<SignatureCheck> own;
+  std::vector<SignatureCheck>& checks = each ? *each : own;
+  checks.clear();
   uint64_t file_size = 0;
   if (!file->GetSize(&file_size)) return ImageSignature::kUnreadable;
   CertificateTableLocation location;
@@ -66,37 +142,40 @@ ImageSignature CheckImageSignature(brx::platform::File* file) {
   if (table == CertificateTable::kNone) return ImageSignature::kUnsigned;
   if (table == CertificateTable::kMalformed) return ImageSignature::kUnreadable;
 
-  unsigned char header[kWinCertificateHeader];
-  uint32_t got = 0;
-  if (location.table_size < kWinCertificateHeader ||
-      !file->ReadAt(location.table_offset, header, kWinCertificateHeader, &got) || got != kWinCertificateHeader) {
-    return ImageSignature::kUnreadable;
-  }
-  uint32_t length = Little(header, 4);
-  if (length <= kWinCertificateHeader || length > location.table_size || length > kMaxSignatureSize ||
-      Little(header + 4, 2) != kWinCertRevision2 || Little(header + 6, 2) != kWinCertTypePkcsSignedData) {
-    return ImageSignature::kUnreadable;
-  }
-  uint32_t der_length = length - kWinCertificateHeader;
-  std::unique_ptr<unsigned char[]> der(new (std::nothrow) unsigned char[der_length]);
-  if (!der || !file->ReadAt(location.table_offset + kWinCertificateHeader, der.get(), der_length, &got) ||
-      got != der_length) {
-    return ImageSignature::kUnreadable;
-  }
-
-  brx::platform::SignedImageDigest recorded;
-  switch (brx::platform::ReadSignedImageDigest(der.get(), der_length, &recorded)) {
-    case brx::platform::SignedContent::kConsistent:
+  // The table's entries, each aligned to eight bytes; zeros after the first
+  // are alignment. Every entry must be a signature: one that is not would be
+  // a part of the table nothing checks.
+  SignatureChecker checker(file, location);
+  const uint64_t table_end = location.table_offset + location.table_size;
+  uint64_t at = location.table_offset;
+  while (table_end - at >= kWinCertificateHeader) {
+    unsigned char header[kWinCertificateHeader];
+    uint32_t got = 0;
+    if (!file->ReadAt(at, header, kWinCertificateHeader, &got) || got != kWinCertificateHeader) {
+      checks.push_back(SignatureCheck());
       break;
-    case brx::platform::SignedContent::kSignatureFails:
-      return ImageSignature::kSignatureFails;
-    case brx::platform::SignedContent::kUnreadable:
-      return ImageSignature::kUnreadable;
+    }
+    uint32_t length = Little(header, 4);
+    if (length == 0 && at != location.table_offset) break;
+    if (length <= kWinCertificateHeader || length > table_end - at || length > kMaxSignatureSize ||
+        Little(header + 4, 2) != kWinCertRevision2 || Little(header + 6, 2) != kWinCertTypePkcsSignedData) {
+      checks.push_back(SignatureCheck());
+      break;
+    }
+    uint32_t der_length = length - kWinCertificateHeader;
+    std::unique_ptr<unsigned char[]> der(new (std::nothrow) unsigned char[der_length]);
+    if (!der || !file->ReadAt(at + kWinCertificateHeader, der.get(), der_length, &got) || got != der_length) {
+      checks.push_back(SignatureCheck());
+      break;
+    }
+    if (!checker.Check(der.get(), der_length, 0, &checks)) break;
+    at += (static_cast<uint64_t>(length) + 7) / 8 * 8;
   }
-  unsigned char computed[brx::platform::kMaxDigestLength];
-  if (!ComputeImageDigest(file, location, recorded.algorithm, computed)) return ImageSignature::kUnreadable;
-  return memcmp(computed, recorded.digest, recorded.length) == 0 ? ImageSignature::kValidDigest
-                                                                 : ImageSignature::kDigestMismatch;
+  if (checks.empty()) checks.push_back(SignatureCheck());
+  for (const SignatureCheck& check : checks) {
+    if (check.result != ImageSignature::kValidDigest) return check.result;
+  }
+  return ImageSignature::kValidDigest;
 }
 
 const char* DescribeImageSignature(ImageSignature signature) {
@@ -113,6 +192,21 @@ const char* DescribeImageSignature(ImageSignature signature) {
       return "unreadable";
   }
   return "unreadable";
+}
+
+const char* DescribeSignatureDigest(const SignatureCheck& check) {
+  if (!check.algorithm_known) return "unknown";
+  switch (check.algorithm) {
+    case DigestAlgorithm::kSha1:
+      return "sha1";
+    case DigestAlgorithm::kSha256:
+      return "sha256";
+    case DigestAlgorithm::kSha384:
+      return "sha384";
+    case DigestAlgorithm::kSha512:
+      return "sha512";
+  }
+  return "unknown";
 }
 
 }  // namespace brxzip

@@ -61,13 +61,14 @@ ZIP_Result ZIP_FileEntry::ReadChunk(void* destination, uint64_t length, ZIP_Read
 
   ZIP_ReadContext& c = *context;
   unsigned char* out = static_cast<unsigned char*>(destination);
-  uint32_t space = static_cast<uint32_t>(std::min<uint64_t>(length, c.uncompressed_remaining_));
+  // One call delivers less than 4 GiB; a larger entry takes more calls.
+  uint32_t space = static_cast<uint32_t>(std::min<uint64_t>({length, c.uncompressed_remaining_, 0xFFFFFFFFu}));
   uint32_t produced_total = 0;
   ZIP_Result result = ZIP_OK;
 
   while (space != 0) {
     if (c.input_available_ == 0 && c.compressed_remaining_ != 0) {
-      uint32_t chunk = std::min(c.compressed_remaining_, kInputSize);
+      uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(c.compressed_remaining_, kInputSize));
       uint32_t got = 0;
       // An absolute seek before every chunk: other entries may have moved the
       // shared handle since the last one.

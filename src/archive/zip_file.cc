@@ -7,6 +7,7 @@
 #include "archive/certificate_table.h"
 #include "archive/end_record.h"
 #include "archive/header_reader.h"
+#include "archive/zip64.h"
 #include "platform/codepage.h"
 #include "platform/file.h"
 
@@ -21,6 +22,8 @@ const uint32_t kDescriptorSignature = 0x08074b50;
 const uint32_t kDataDescriptorFlag = 0x0008;
 const uint32_t kLocalHeaderSize = 30;
 const uint32_t kEndRecordSize = 22;
+const uint32_t kCentralRecordSize = 46;
+const uint32_t kZip64Version = 45;
 // The signer aligns the certificate table to eight bytes with zeros.
 const uint64_t kMaxSignerPadding = 7;
 // Central records are read sequentially; local headers forward with gaps.
@@ -35,22 +38,30 @@ void StoreText(const std::string& bytes, std::string* text, bool* present) {
 
 // A local header value agrees when it equals the central one, or is zero in a
 // header written before the data (the data descriptor carries the value).
-bool AgreesWithCentral(uint32_t local, uint32_t central, bool descriptor) {
+bool AgreesWithCentral(uint64_t local, uint64_t central, bool descriptor) {
   return local == central || (descriptor && local == 0);
 }
 
 // The length of the data descriptor at `position` (12 bytes, or 16 with its
-// optional signature) when it repeats the central CRC and sizes; 0 when it
-// does not, for a reader that trusts the descriptor would read other data.
-uint32_t DescriptorLength(HeaderReader* reader, uint64_t position, uint32_t crc, uint32_t compressed,
-                          uint32_t uncompressed) {
+// optional signature; 20 or 24 with the 8-byte sizes of a ZIP64 entry) when
+// it repeats the central CRC and sizes; 0 when it does not, for a reader that
+// trusts the descriptor would read other data.
+uint32_t DescriptorLength(HeaderReader* reader, uint64_t position, uint32_t crc, uint64_t compressed,
+                          uint64_t uncompressed, bool zip64) {
   reader->Seek(position);
-  uint32_t words[4];
+  uint32_t words[6];
   for (uint32_t& w : words) w = reader->ReadU32();
-  if (words[0] == kDescriptorSignature && words[1] == crc && words[2] == compressed && words[3] == uncompressed) {
-    return 16;
-  }
-  if (words[0] == crc && words[1] == compressed && words[2] == uncompressed) return 12;
+  const uint32_t size_words = zip64 ? 2 : 1;
+  auto matches = [&](uint32_t at) {
+    uint64_t c = words[at + 1], u = words[at + 1 + size_words];
+    if (zip64) {
+      c |= static_cast<uint64_t>(words[at + 2]) << 32;
+      u |= static_cast<uint64_t>(words[at + 4]) << 32;
+    }
+    return words[at] == crc && c == compressed && u == uncompressed;
+  };
+  if (words[0] == kDescriptorSignature && matches(1)) return 8 + 8 * size_words;
+  if (matches(0)) return 4 + 8 * size_words;
   return 0;
 }
 
@@ -113,20 +124,22 @@ ZIP_Result ZIP_File::ReadDirectory() {
   if (search == EndRecordSearch::kInsideComment) return ZIP_ERR_FORMAT;
 
   ZIP_Result status = ZIP_ERR_FAILED;
-  uint32_t total = 0;
-  uint32_t directory_size = 0;
+  EndRecordFields fields;
+  // Where the directory must end: at the ZIP64 end record when there is one,
+  // else at the end record.
+  uint64_t directory_end = end_position;
   HeaderReader central(file_.get(), end, kCentralWindow);
   if (search == EndRecordSearch::kFound) {
     central.Seek(end_position);
     if (central.ReadU32() != kEndSignature) {
       status = ZIP_ERR_FORMAT;
     } else {
-      uint32_t this_disk = central.ReadU16();
-      uint32_t directory_disk = central.ReadU16();
-      uint32_t disk_records = central.ReadU16();
-      total = central.ReadU16();
-      directory_size = central.ReadU32();
-      central_directory_offset_ = central.ReadU32();
+      fields.this_disk = central.ReadU16();
+      fields.directory_disk = central.ReadU16();
+      fields.disk_records = central.ReadU16();
+      fields.total = central.ReadU16();
+      fields.directory_size = central.ReadU32();
+      fields.directory_offset = central.ReadU32();
       uint32_t comment_length = central.ReadU16();
       if (comment_length != 0) {
         std::string bytes;
@@ -134,13 +147,17 @@ ZIP_Result ZIP_File::ReadDirectory() {
         StoreText(bytes, &comment_, &has_comment_);
       }
       uint64_t archive_end = end_position + kEndRecordSize + comment_length;
+      Zip64End zip64 = ReadZip64End(&central, end_position, &fields, &directory_end);
+      if (zip64 == Zip64End::kNone) directory_end = end_position;
+      central_directory_offset_ = fields.directory_offset;
       if (archive_end > end || (table == CertificateTable::kPresent && !OnlySignerPadding(archive_end, end))) {
         // A record cut off by the end of the file (or of the archive's part
         // of it) is damaged, not an empty archive; and in a signed package
         // only the signer's alignment may lie between archive and table.
         central_directory_offset_ = 0;
         status = ZIP_ERR_FORMAT;
-      } else if (disk_records != total || this_disk != 0 || directory_disk != 0) {
+      } else if (zip64 == Zip64End::kMalformed || fields.disk_records != fields.total || fields.this_disk != 0 ||
+                 fields.directory_disk != 0) {
         central_directory_offset_ = 0;
         status = ZIP_ERR_FORMAT;
       } else {
@@ -151,13 +168,19 @@ ZIP_Result ZIP_File::ReadDirectory() {
   if (central_directory_offset_ == 0) {
     // Nothing to read, and nothing to disagree about, only when the record
     // promises no entries.
-    return status == ZIP_OK && (total != 0 || directory_size != 0) ? ZIP_ERR_FORMAT : status;
+    return status == ZIP_OK && (fields.total != 0 || fields.directory_size != 0) ? ZIP_ERR_FORMAT : status;
   }
-  // The directory ends where the end record begins: tools that find it by
-  // its size (and shift every offset by the difference) and tools that take
-  // its offset then read the same records.
-  uint64_t directory_end = static_cast<uint64_t>(central_directory_offset_) + directory_size;
-  if (directory_end != end_position) return ZIP_ERR_FORMAT;
+  // The directory ends where the end record (or its ZIP64 form) begins:
+  // tools that find it by its size (and shift every offset by the
+  // difference) and tools that take its offset then read the same records.
+  if (central_directory_offset_ > directory_end ||
+      fields.directory_size != directory_end - central_directory_offset_) {
+    return ZIP_ERR_FORMAT;
+  }
+  // Every record takes at least its fixed part, so the directory's size
+  // bounds the count before anything is allocated for it.
+  if (fields.total > fields.directory_size / kCentralRecordSize) return ZIP_ERR_FORMAT;
+  const size_t total = static_cast<size_t>(fields.total);
 
   HeaderReader local(file_.get(), end, kLocalWindow);
   entries_.reserve(total);
@@ -166,7 +189,7 @@ ZIP_Result ZIP_File::ReadDirectory() {
   spans.reserve(total);
   central.Seek(central_directory_offset_);
   std::string central_name, central_extra, local_name, local_extra;
-  for (uint32_t i = 0; i < total; ++i) {
+  for (size_t i = 0; i < total; ++i) {
     if (central.ReadU32() != kCentralSignature) return ZIP_ERR_FORMAT;
     uint32_t made_by = central.ReadU16();
     uint32_t needed = central.ReadU16();
@@ -175,21 +198,31 @@ ZIP_Result ZIP_File::ReadDirectory() {
     uint32_t time = central.ReadU16();
     uint32_t date = central.ReadU16();
     uint32_t crc = central.ReadU32();
-    uint32_t compressed = central.ReadU32();
-    uint32_t uncompressed = central.ReadU32();
+    EntryFields sizes;
+    sizes.compressed = central.ReadU32();
+    sizes.uncompressed = central.ReadU32();
     uint32_t name_length = central.ReadU16();
     uint32_t extra_length = central.ReadU16();
     uint32_t comment_length = central.ReadU16();
-    uint32_t disk_start = central.ReadU16();
+    sizes.disk_start = central.ReadU16();
     uint32_t internal = central.ReadU16();
     uint32_t external = central.ReadU32();
-    uint32_t local_offset = central.ReadU32();
+    sizes.local_offset = central.ReadU32();
     central.ReadBytes(name_length, &central_name);
     central.ReadBytes(extra_length, &central_extra);
     central.Skip(comment_length);
     // A record reaching past the directory's size is one other tools do not
     // see (or see cut).
     if (central.position() > directory_end) return ZIP_ERR_FORMAT;
+    // A central record that needs ZIP64 only for itself (an entry that
+    // begins past 4 GiB) says so with version 4.5, which its local header,
+    // written before the offset mattered, need not repeat.
+    const bool central_zip64 = sizes.compressed == 0xFFFFFFFF || sizes.uncompressed == 0xFFFFFFFF ||
+                               sizes.local_offset == 0xFFFFFFFF;
+    if (!WidenCentralFields(central_extra, &sizes)) return ZIP_ERR_FORMAT;
+    const uint64_t compressed = sizes.compressed;
+    const uint64_t uncompressed = sizes.uncompressed;
+    const uint64_t local_offset = sizes.local_offset;
 
     std::unique_ptr<ZIP_FileEntry> entry(new (std::nothrow) ZIP_FileEntry);
     if (!entry) return ZIP_ERR_NO_MEMORY;
@@ -201,24 +234,26 @@ ZIP_Result ZIP_File::ReadDirectory() {
     entry->dos_time_ = local.ReadU16();
     entry->dos_date_ = local.ReadU16();
     uint32_t local_crc = local.ReadU32();
-    uint32_t local_compressed = local.ReadU32();
-    uint32_t local_uncompressed = local.ReadU32();
+    EntryFields local_sizes;
+    local_sizes.compressed = local.ReadU32();
+    local_sizes.uncompressed = local.ReadU32();
     uint32_t local_name_length = local.ReadU16();
     uint32_t local_extra_length = local.ReadU16();
     local.ReadBytes(local_name_length, &local_name);
     local.ReadBytes(local_extra_length, &local_extra);
+    bool local_zip64 = false;
+    if (!WidenLocalFields(local_extra, &local_sizes, &local_zip64)) return ZIP_ERR_FORMAT;
     StoreText(local_name, &entry->name_, &entry->has_name_);
 
     entry->version_made_by_ = made_by;
     entry->crc32_ = crc;
     entry->compressed_size_ = compressed;
     entry->uncompressed_size_ = uncompressed;
-    entry->disk_number_start_ = disk_start;
+    entry->disk_number_start_ = sizes.disk_start;
     entry->internal_attributes_ = internal;
     entry->external_attributes_ = external;
     entry->local_header_offset_ = local_offset;
-    entry->data_offset_ = static_cast<uint64_t>(local_offset) + kLocalHeaderSize +
-                          local_name_length + local_extra_length;
+    entry->data_offset_ = local_offset + kLocalHeaderSize + local_name_length + local_extra_length;
     entry->file_ = file_.get();
 
     // A local header that disagrees with its central record means the archive
@@ -226,11 +261,13 @@ ZIP_Result ZIP_File::ReadDirectory() {
     // archive. Only a header written before its data's CRC and sizes were
     // known (flag bit 3) may leave them zero.
     bool descriptor = (flags & kDataDescriptorFlag) != 0;
-    if (entry->version_needed_ != needed || entry->flags_ != flags || entry->method_ != method ||
+    bool versions_agree = entry->version_needed_ == needed ||
+                          (central_zip64 && needed == kZip64Version && entry->version_needed_ < needed);
+    if (!versions_agree || entry->flags_ != flags || entry->method_ != method ||
         entry->dos_time_ != time || entry->dos_date_ != date || local_name != central_name ||
         !AgreesWithCentral(local_crc, crc, descriptor) ||
-        !AgreesWithCentral(local_compressed, compressed, descriptor) ||
-        !AgreesWithCentral(local_uncompressed, uncompressed, descriptor)) {
+        !AgreesWithCentral(local_sizes.compressed, compressed, descriptor) ||
+        !AgreesWithCentral(local_sizes.uncompressed, uncompressed, descriptor)) {
       return ZIP_ERR_FORMAT;
     }
     if (!DecodeEntryName(flags, central_name, central_extra, name_code_page_, &entry->target_name_,
@@ -251,15 +288,20 @@ ZIP_Result ZIP_File::ReadDirectory() {
       }
     }
 
+    // Every entry lies before the directory. The directory lies before `end`,
+    // so this also keeps entry data out of a certificate table, where it would
+    // be read from bytes the signature does not cover. (Compared by what is
+    // left: a 64-bit size must not wrap the sum around.)
+    if (entry->data_offset_ > central_directory_offset_ ||
+        compressed > central_directory_offset_ - entry->data_offset_) {
+      return ZIP_ERR_FORMAT;
+    }
     uint64_t data_end = entry->data_offset_ + compressed;
     if (descriptor) {
-      uint32_t length = DescriptorLength(&local, data_end, crc, compressed, uncompressed);
+      uint32_t length = DescriptorLength(&local, data_end, crc, compressed, uncompressed, local_zip64);
       if (length == 0) return ZIP_ERR_FORMAT;
       data_end += length;
     }
-    // Every entry lies before the directory. The directory lies before `end`,
-    // so this also keeps entry data out of a certificate table, where it would
-    // be read from bytes the signature does not cover.
     if (data_end > central_directory_offset_) return ZIP_ERR_FORMAT;
     spans.emplace_back(local_offset, data_end);
     entries_.push_back(std::move(entry));

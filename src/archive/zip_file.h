@@ -8,8 +8,8 @@
 // Offsets inside the archive are absolute positions in the whole file; no
 // base offset is ever added.
 //
-// Supported: single-disk archives, methods 0 (stored) and 8 (deflated), no
-// ZIP64, no encryption. The archive is read as other ZIP tools read it, and
+// Supported: single-disk archives, methods 0 (stored) and 8 (deflated),
+// ZIP64 (archive/zip64.h: 64-bit sizes, offsets and counts), no encryption. The archive is read as other ZIP tools read it, and
 // anything two tools could read differently rejects the whole archive: a
 // local header that disagrees with its central record (one written with a
 // data descriptor, flag bit 3, may leave its CRC and sizes zero, and the
@@ -105,8 +105,8 @@ class ZIP_ReadContext {
   z_stream stream_;
   bool stream_active_ = false;
   uint32_t crc_ = 0;
-  uint32_t compressed_remaining_ = 0;
-  uint32_t uncompressed_remaining_ = 0;
+  uint64_t compressed_remaining_ = 0;
+  uint64_t uncompressed_remaining_ = 0;
   uint64_t position_ = 0;                   // file position of the next compressed byte
 };
 
@@ -117,7 +117,8 @@ class ZIP_FileEntry {
   ZIP_FileEntry(const ZIP_FileEntry&) = delete;
   ZIP_FileEntry& operator=(const ZIP_FileEntry&) = delete;
 
-  // Header values; 16-bit fields are zero-extended. The local header equals
+  // Header values; 16-bit fields are zero-extended, sizes and offsets are
+  // their ZIP64 values where the header has them. The local header equals
   // the central record for every accepted entry, except that one written
   // before its data (flag bit 3) may hold zero CRC-32 and sizes: those come
   // from the central record, which the data descriptor repeats.
@@ -128,12 +129,12 @@ class ZIP_FileEntry {
   uint32_t GetDosTime() const { return dos_time_; }
   uint32_t GetDosDate() const { return dos_date_; }
   uint32_t GetCrc32() const { return crc32_; }
-  uint32_t GetCompressedSize() const { return compressed_size_; }
-  uint32_t GetUncompressedSize() const { return uncompressed_size_; }
+  uint64_t GetCompressedSize() const { return compressed_size_; }
+  uint64_t GetUncompressedSize() const { return uncompressed_size_; }
   uint32_t GetDiskNumberStart() const { return disk_number_start_; }
   uint32_t GetInternalAttributes() const { return internal_attributes_; }
   uint32_t GetExternalAttributes() const { return external_attributes_; }
-  uint32_t GetLocalHeaderOffset() const { return local_header_offset_; }
+  uint64_t GetLocalHeaderOffset() const { return local_header_offset_; }
   uint64_t GetDataOffset() const { return data_offset_; }
   // The name as stored in the headers, up to its first zero byte; null when
   // the entry has no name. Its bytes mean nothing without GetNameEncoding.
@@ -177,12 +178,12 @@ class ZIP_FileEntry {
   uint32_t dos_time_ = 0;
   uint32_t dos_date_ = 0;
   uint32_t crc32_ = 0;
-  uint32_t compressed_size_ = 0;
-  uint32_t uncompressed_size_ = 0;
+  uint64_t compressed_size_ = 0;
+  uint64_t uncompressed_size_ = 0;
   uint32_t disk_number_start_ = 0;
   uint32_t internal_attributes_ = 0;
   uint32_t external_attributes_ = 0;
-  uint32_t local_header_offset_ = 0;
+  uint64_t local_header_offset_ = 0;
   std::string name_;
   std::wstring target_name_;
   NameEncoding name_encoding_ = NameEncoding::kCodePage;
@@ -229,7 +230,7 @@ class ZIP_File {
 
   // Archive comment up to its first zero byte, or null when there is none.
   const char* GetComment() const { return has_comment_ ? comment_.c_str() : nullptr; }
-  uint32_t GetCentralDirectoryOffset() const { return central_directory_offset_; }
+  uint64_t GetCentralDirectoryOffset() const { return central_directory_offset_; }
   // The open file every entry reads from; null while closed.
   brx::platform::File* file() const { return file_.get(); }
 
@@ -258,7 +259,7 @@ class ZIP_File {
   std::string comment_;
   bool has_comment_ = false;
   std::unique_ptr<brx::platform::File> file_;
-  uint32_t central_directory_offset_ = 0;
+  uint64_t central_directory_offset_ = 0;
   uint32_t name_code_page_ = 0;
 };
 

@@ -81,6 +81,26 @@ const wchar_t* BatchUnsafe(const std::wstring& text) {
   return nullptr;
 }
 
+// Why the definition's parameters would leave cmd.exe reading the arguments
+// after them in another state than they were quoted for, or null. cmd.exe
+// toggles its quoting at every double quote, except one escaped by "^"
+// outside quotes; inside quotes "^" is text.
+const wchar_t* BatchParametersUnsafe(const wchar_t* params) {
+  bool quoted = false;
+  bool escaped = false;
+  for (const wchar_t* p = params; *p; ++p) {
+    if (*p < 0x20 && *p != L'\t') return L"a line end or control character in them would cut cmd.exe's line";
+    if (escaped) {
+      escaped = false;
+    } else if (*p == L'"') {
+      quoted = !quoted;
+    } else if (*p == L'^' && !quoted) {
+      escaped = true;
+    }
+  }
+  return quoted ? L"an unbalanced double quote in them would leave cmd.exe's quoting open for the arguments" : nullptr;
+}
+
 // No backslash doubling: cmd.exe and the batch file give a backslash no
 // meaning before a quote, so "C:\Dir\" arrives as C:\Dir\ in %~1.
 void AppendBatchArgument(const wchar_t* text, std::wstring* out) {
@@ -170,6 +190,10 @@ bool BuildSetupCommandLine(const wchar_t* extraction_dir, const wchar_t* program
   }
   line += L'"';
   if (params && *params) {
+    if (const wchar_t* why = batch ? BatchParametersUnsafe(params) : nullptr) {
+      if (refusal) refusal->parameters = true;
+      return refuse(0, false, params, why);
+    }
     line += L' ';
     line += params;
   }
@@ -249,7 +273,8 @@ bool BuildSetupCommandLines(CCmpLog2& log, const CPPkg& package, const wchar_t* 
                BuildSetupCommandLine(extraction_dir, package, process_command_line, true, masked, hidden);
   if (refusal.reason) {
     // A masked value is named by its position only.
-    std::wstring subject = refusal.argument == 0 ? Format(L"its path [%s]", refusal.text)
+    std::wstring subject = refusal.parameters    ? Format(L"the definition's parameters [%s]", refusal.text)
+                           : refusal.argument == 0 ? Format(L"its path [%s]", refusal.text)
                            : refusal.hidden      ? Format(L"argument %u [****]", static_cast<uint32_t>(refusal.argument))
                                                  : Format(L"argument %u [%s]", static_cast<uint32_t>(refusal.argument),
                                                           refusal.text);

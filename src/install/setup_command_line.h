@@ -40,9 +40,14 @@ bool IsBatchProgram(const wchar_t* program);
 // (cmd.exe expands %NAME% even inside quotes, and %CMDCMDLINE% would bring
 // quotes of its own), a double quote (it would end the quoting, and the batch
 // file could not tell it from one) and a line end or other control character
-// (cmd.exe's line ends there). Why a line was refused:
+// (cmd.exe's line ends there). The definition's own parameters stand
+// unquoted, %NAME% and all, but they must leave cmd.exe outside double
+// quotes and on the same line: after an unbalanced quote the quotes around
+// the next argument would close instead of open, and its "&" would run.
+// Why a line was refused:
 struct BatchRefusal {
   size_t argument = 0;  // position among the stub's arguments, from 1; 0: the program's own path
+  bool parameters = false;  // the definition's parameters, not an argument (argument is then 0)
   bool hidden = false;  // a value the masked line shows as "****": never to be logged
   std::wstring text;    // the refused text (empty when hidden)
   const wchar_t* reason = nullptr;  // what cmd.exe would do with it; null: nothing was refused

@@ -42,7 +42,10 @@ bool HasXmlExtension(const wchar_t* name) {
 }
 
 bool LoadXmlEntry(brxzip::ZIP_FileEntry* entry, CBrxXMLReader* reader) {
-  uint32_t size = entry->GetUncompressedSize();
+  // A document is parsed from memory: one claiming 4 GiB or more is not read
+  // at all rather than read cut to its size's low 32 bits.
+  if (entry->GetUncompressedSize() > 0xFFFFFFFFu) return false;
+  uint32_t size = static_cast<uint32_t>(entry->GetUncompressedSize());
   if (size == 0) return false;  // nothing to parse
   EntryBuffer buffer;
   buffer.data.reset(new (std::nothrow) uint8_t[size]);

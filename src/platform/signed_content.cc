@@ -7,6 +7,7 @@ namespace platform {
 
 const char kSpcIndirectDataOid[] = "1.3.6.1.4.1.311.2.1.4";
 const char kSpcPeImageDataOid[] = "1.3.6.1.4.1.311.2.1.15";
+const char kNestedSignatureOid[] = "1.3.6.1.4.1.311.2.4.1";
 
 bool DerContentsOffset(const unsigned char* der, size_t length, size_t* offset) {
   if (length < 2) return false;

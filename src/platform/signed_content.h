@@ -12,6 +12,9 @@
 
 #include <stddef.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/digest.h"
 
 namespace brx {
@@ -31,14 +34,20 @@ struct SignedImageDigest {
 };
 
 // `der` is the bCertificate of a WIN_CERTIFICATE of type PKCS_SIGNED_DATA
-// (trailing alignment bytes allowed).
-SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest);
+// (trailing alignment bytes allowed), or a signature nested in another.
+// `nested` (when given) receives the signatures nested in this one's signer
+// info, each a whole ContentInfo, whatever this one's own check gave: they
+// sit in its unsigned attributes, which its signature does not cover, so
+// each must be checked on its own.
+SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest,
+                                    std::vector<std::string>* nested = nullptr);
 
 // --- shared by the two implementations ---
 
 // The object identifiers an Authenticode signature is made of.
 extern const char kSpcIndirectDataOid[];  // the content type
 extern const char kSpcPeImageDataOid[];   // what the content describes
+extern const char kNestedSignatureOid[];  // the unsigned attribute holding nested signatures
 
 // The offset of the contents octets of the one DER element that fills
 // `der`: its tag and length are skipped, as PKCS#7 digests the content's

@@ -51,9 +51,31 @@ std::unique_ptr<ASN1_SEQUENCE_ANY, SequenceFreer> Sequence(const ASN1_TYPE* elem
       d2i_ASN1_SEQUENCE_ANY(nullptr, &p, element->value.sequence->length));
 }
 
+// The values of the signer's nested-signature attributes, each the DER of a
+// ContentInfo.
+void CollectNested(const PKCS7_SIGNER_INFO* signer, std::vector<std::string>* nested) {
+  const STACK_OF(X509_ATTRIBUTE)* attributes = signer->unauth_attr;
+  for (int i = 0; i < sk_X509_ATTRIBUTE_num(attributes); ++i) {
+    X509_ATTRIBUTE* attribute = sk_X509_ATTRIBUTE_value(attributes, i);
+    if (!OidIs(X509_ATTRIBUTE_get0_object(attribute), kNestedSignatureOid)) continue;
+    for (int j = 0; j < X509_ATTRIBUTE_count(attribute); ++j) {
+      const ASN1_TYPE* value = X509_ATTRIBUTE_get0_type(attribute, j);
+      // A value of another type is kept as nothing: it then reads as a
+      // signature that cannot be read, not as no signature at all.
+      if (!value || value->type != V_ASN1_SEQUENCE) {
+        nested->emplace_back();
+        continue;
+      }
+      nested->emplace_back(reinterpret_cast<const char*>(value->value.sequence->data),
+                           static_cast<size_t>(value->value.sequence->length));
+    }
+  }
+}
+
 }  // namespace
 
-SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest) {
+SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest,
+                                    std::vector<std::string>* nested) {
   if (length == 0 || length > INT_MAX) return SignedContent::kUnreadable;
   const unsigned char* p = der;
   std::unique_ptr<PKCS7, Pkcs7Freer> message(d2i_PKCS7(nullptr, &p, static_cast<long>(length)));
@@ -98,6 +120,7 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
   STACK_OF(PKCS7_SIGNER_INFO)* signers = PKCS7_get_signer_info(message.get());
   if (!signers || sk_PKCS7_SIGNER_INFO_num(signers) != 1) return SignedContent::kUnreadable;
   PKCS7_SIGNER_INFO* signer = sk_PKCS7_SIGNER_INFO_value(signers, 0);
+  if (nested) CollectNested(signer, nested);
   DigestAlgorithm signer_algorithm;
   if (!AlgorithmOf(signer->digest_alg->algorithm, &signer_algorithm) || !signer->auth_attr) {
     return SignedContent::kUnreadable;

@@ -8,6 +8,8 @@
 
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 namespace brx {
 namespace platform {
@@ -62,9 +64,22 @@ const CRYPT_ATTRIBUTE* FindAttribute(const CRYPT_ATTRIBUTES& attributes, const c
   return nullptr;
 }
 
+// The values of the signer's nested-signature attributes, each the DER of a
+// ContentInfo.
+void CollectNested(const CRYPT_ATTRIBUTES& attributes, std::vector<std::string>* nested) {
+  for (DWORD i = 0; i < attributes.cAttr; ++i) {
+    const CRYPT_ATTRIBUTE& attribute = attributes.rgAttr[i];
+    if (!attribute.pszObjId || strcmp(attribute.pszObjId, kNestedSignatureOid) != 0) continue;
+    for (DWORD j = 0; j < attribute.cValue; ++j) {
+      nested->emplace_back(reinterpret_cast<const char*>(attribute.rgValue[j].pbData), attribute.rgValue[j].cbData);
+    }
+  }
+}
+
 }  // namespace
 
-SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest) {
+SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, SignedImageDigest* image_digest,
+                                    std::vector<std::string>* nested) {
   if (length == 0 || length > 0x7FFFFFFF) return SignedContent::kUnreadable;
   ScopedMessage message(CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
   if (!message || !CryptMsgUpdate(message.get(), der, static_cast<DWORD>(length), TRUE)) {
@@ -103,6 +118,7 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
   std::unique_ptr<unsigned char[]> signer_buffer = GetParam(message.get(), CMSG_SIGNER_INFO_PARAM, &size);
   if (!signer_buffer) return SignedContent::kUnreadable;
   const CMSG_SIGNER_INFO* signer = reinterpret_cast<const CMSG_SIGNER_INFO*>(signer_buffer.get());
+  if (nested) CollectNested(signer->UnauthAttrs, nested);
   DigestAlgorithm signer_algorithm;
   if (!DigestAlgorithmFromOid(signer->HashAlgorithm.pszObjId, &signer_algorithm)) return SignedContent::kUnreadable;
 

@@ -64,7 +64,7 @@ void FillList(HWND list, const brxzip::ZIP_File& archive) {
     ui::FormatDosDateTime(entry->GetDosDate(), entry->GetDosTime(), &date, &time);
     SetCell(list, row, 1, date);
     SetCell(list, row, 2, time);
-    SetCell(list, row, 3, brx::Format(L"%u", entry->GetUncompressedSize()));
+    SetCell(list, row, 3, std::to_wstring(entry->GetUncompressedSize()));
   }
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "archive/image_signature.h"
 #include "brxpack/inspect.h"
@@ -50,6 +51,7 @@ class ImageSignatureTest : public ::testing::Test {
     dir_ = brxtest::ScratchDir("archive");
 #ifdef BRX_SIGNED_PACKAGE
     signed_ = BRX_SIGNED_PACKAGE;
+    nested_ = BRX_NESTED_PACKAGES;
 #else
     // A small PE32+ image with one section, signed the way a release is.
     std::string image(1024, '\0');
@@ -72,6 +74,10 @@ class ImageSignatureTest : public ::testing::Test {
     std::string command = std::string(BRX_MAKE_SIGNED_PACKAGE) + " '" + brxtest::Narrow(stub) + "' '" +
                           brxtest::Narrow(signed_) + "'";
     ASSERT_EQ(0, system(command.c_str()));
+    nested_ = brxtest::JoinPath(dir_, L"nested");
+    command = std::string(BRX_MAKE_NESTED_PACKAGES) + " '" + brxtest::Narrow(stub) + "' '" +
+              brxtest::Narrow(nested_) + "'";
+    ASSERT_EQ(0, system(command.c_str()));
 #endif
     ASSERT_TRUE(brxtest::ReadFile(signed_, &bytes_));
   }
@@ -82,6 +88,7 @@ class ImageSignatureTest : public ::testing::Test {
 
   std::wstring dir_;
   std::wstring signed_;
+  std::wstring nested_;  // make_nested_signed_packages.sh's dual.exe and forged.exe
   std::string bytes_;
 };
 
@@ -158,6 +165,64 @@ TEST_F(ImageSignatureTest, InspectReportsTheCheck) {
     for (const brxpack::InspectWarning& w : report.warnings) refused |= w.code == "signature" && w.fails_install;
     EXPECT_EQ(row.refused, refused);
   }
+}
+
+// A nested signature passes the same checks as the outer one: a package
+// changed and re-signed with its first signature kept nested no longer
+// claims that signer. brxpack inspect lists each signature.
+TEST_F(ImageSignatureTest, EveryNestedSignatureIsChecked) {
+  const std::wstring dual = brxtest::JoinPath(nested_, L"dual.exe");
+  std::string dual_bytes;
+  ASSERT_TRUE(brxtest::ReadFile(dual, &dual_bytes));
+  // The nested signer's own signature, the last thing in the table before
+  // the alignment zeros, changed: no signature covers the unsigned
+  // attribute that holds it.
+  std::string nested_changed = dual_bytes;
+  nested_changed[nested_changed.find_last_not_of('\0') - 10] ^= 0x01;
+  using brx::platform::DigestAlgorithm;
+  struct Expected {
+    uint32_t depth;
+    DigestAlgorithm algorithm;
+    ImageSignature result;
+  };
+  struct Row {
+    const char* what;
+    std::wstring package;
+    ImageSignature overall;
+    std::vector<Expected> each;
+  };
+  const Row rows[] = {
+      {"dual", dual, ImageSignature::kValidDigest,
+       {{0, DigestAlgorithm::kSha1, ImageSignature::kValidDigest},
+        {1, DigestAlgorithm::kSha256, ImageSignature::kValidDigest}}},
+      {"re-signed with the first signature nested", brxtest::JoinPath(nested_, L"forged.exe"),
+       ImageSignature::kDigestMismatch,
+       {{0, DigestAlgorithm::kSha256, ImageSignature::kValidDigest},
+        {1, DigestAlgorithm::kSha1, ImageSignature::kDigestMismatch}}},
+      {"nested signature changed", Variant("nested-changed.exe", nested_changed), ImageSignature::kSignatureFails,
+       {{0, DigestAlgorithm::kSha1, ImageSignature::kValidDigest},
+        {1, DigestAlgorithm::kSha256, ImageSignature::kSignatureFails}}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    brx::platform::File file;
+    ASSERT_TRUE(file.Open(row.package.c_str(), brx::platform::FileMode::kReadShared));
+    std::vector<SignatureCheck> each;
+    EXPECT_EQ(row.overall, CheckImageSignature(&file, &each));
+    ASSERT_EQ(row.each.size(), each.size());
+    for (size_t i = 0; i < each.size(); ++i) {
+      EXPECT_EQ(row.each[i].depth, each[i].depth) << i;
+      EXPECT_EQ(row.each[i].result, each[i].result) << i;
+      if (row.each[i].result != ImageSignature::kSignatureFails) {
+        EXPECT_EQ(row.each[i].algorithm, each[i].algorithm) << i;
+      }
+    }
+  }
+  brxpack::InspectReport report = brxpack::InspectPackage(rows[1].package, "forged.exe", {});
+  const std::string text = brxpack::FormatInspectText(report);
+  EXPECT_NE(std::string::npos, text.find("signature: digest mismatch\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("  signature 1: sha256, valid digest\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("  signature 2 (nested): sha1, digest mismatch\n")) << text;
 }
 
 }  // namespace

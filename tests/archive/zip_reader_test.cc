@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -377,6 +378,129 @@ TEST_F(ZipReaderTest, ArchivesOtherToolsWouldReadDifferentlyAreRefused) {
     for (size_t i = 0; i < row.entries.size(); ++i) EXPECT_EQ(row.entries[i].data, Read(zip_.GetEntryAt(i)));
   }
 }
+
+void Put64(std::string* bytes, size_t at, uint64_t value) {
+  brxtest::Put32(bytes, at, static_cast<uint32_t>(value));
+  brxtest::Put32(bytes, at + 4, static_cast<uint32_t>(value >> 32));
+}
+
+// ZIP64 values stand in for the 32-bit fields that hold their sentinel, and
+// must equal those that hold a value: tools that read one or the other would
+// otherwise see different archives.
+TEST_F(ZipReaderTest, Zip64FieldsAreReadAndMustAgreeWithThe32BitFields) {
+  auto zip64 = [](uint32_t descriptor) {
+    std::vector<TestEntry> entries = {{"a.txt", Text(3000, 8), 0}, {"b.txt", Text(5000, 9)}};
+    for (TestEntry& e : entries) {
+      e.zip64 = true;
+      e.descriptor = descriptor;
+    }
+    return entries;
+  };
+  const std::vector<TestEntry> plain = {{"a.txt", Text(3000, 8), 0}, {"b.txt", Text(5000, 9)}};
+  // Where the ZIP64 fields' values lie: the local one after the builder's
+  // empty field (4 bytes) and the ZIP64 field's own header; the central one
+  // right after its header.
+  static const size_t kLocalValues = 30 + 5 + 4 + 4;
+  static const size_t kCentralValues = 46 + 5 + 4;
+  struct Row {
+    const char* what;
+    std::vector<TestEntry> entries;
+    bool zip64_end;
+    void (*damage)(BuiltZip*);
+    ZIP_Result expected;
+  };
+  const Row rows[] = {
+      {"ZIP64 fields and end record", zip64(0), true, nullptr, ZIP_OK},
+      {"ZIP64 fields only", zip64(0), false, nullptr, ZIP_OK},
+      {"8-byte data descriptors", zip64(16), true, nullptr, ZIP_OK},
+      {"8-byte data descriptors without signature", zip64(12), false, nullptr, ZIP_OK},
+      {"local 32-bit sizes that agree", zip64(0), true,
+       [](BuiltZip* z) { brxtest::Put32(&z->bytes, z->local_offsets[0] + 22, 3000); }, ZIP_OK},
+      {"a local 32-bit size that disagrees", zip64(0), true,
+       [](BuiltZip* z) { brxtest::Put32(&z->bytes, z->local_offsets[0] + 22, 2999); }, ZIP_ERR_FORMAT},
+      {"a central ZIP64 size that disagrees with the local one", zip64(0), true,
+       [](BuiltZip* z) { Put64(&z->bytes, z->central_offsets[1] + kCentralValues, 5001); }, ZIP_ERR_FORMAT},
+      {"version 4.5 in a central record with ZIP64 values only", zip64(0), true,
+       [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->central_offsets[1] + 6, 45); }, ZIP_OK},
+      {"version 4.5 in a central record without them", plain, false,
+       [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->central_offsets[1] + 6, 45); }, ZIP_ERR_FORMAT},
+      {"a sentinel without its ZIP64 field", zip64(0), true,
+       [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->central_offsets[1] + 46 + 5, 0x0002); }, ZIP_ERR_FORMAT},
+      {"an 8-byte descriptor size that disagrees", zip64(16), true,
+       [](BuiltZip* z) {
+         size_t descriptor = z->local_offsets[1] - 24;
+         Put64(&z->bytes, descriptor + 16, uint64_t{1} << 32 | 3000);
+       },
+       ZIP_ERR_FORMAT},
+      {"sizes past the end of the file that wrap around", zip64(0), true,
+       [](BuiltZip* z) {
+         Put64(&z->bytes, z->local_offsets[1] + kLocalValues + 8, ~uint64_t{0} - 40);
+         Put64(&z->bytes, z->central_offsets[1] + kCentralValues + 8, ~uint64_t{0} - 40);
+       },
+       ZIP_ERR_FORMAT},
+      {"an end record count that disagrees", zip64(0), true,
+       [](BuiltZip* z) { brxtest::Put16(&z->bytes, z->end_offset + 10, 3); }, ZIP_ERR_FORMAT},
+      {"an end record count that agrees", zip64(0), true,
+       [](BuiltZip* z) {
+         brxtest::Put16(&z->bytes, z->end_offset + 8, 2);
+         brxtest::Put16(&z->bytes, z->end_offset + 10, 2);
+       },
+       ZIP_OK},
+      {"a ZIP64 count that cannot fit the directory", zip64(0), true,
+       [](BuiltZip* z) {
+         Put64(&z->bytes, z->zip64_end_offset + 24, uint64_t{1} << 40);
+         Put64(&z->bytes, z->zip64_end_offset + 32, uint64_t{1} << 40);
+       },
+       ZIP_ERR_FORMAT},
+      {"a ZIP64 directory offset that disagrees", zip64(0), true,
+       [](BuiltZip* z) { Put64(&z->bytes, z->zip64_end_offset + 48, z->central_offsets[1]); }, ZIP_ERR_FORMAT},
+      {"a locator pointing elsewhere", zip64(0), true,
+       [](BuiltZip* z) { Put64(&z->bytes, z->zip64_end_offset + 56 + 8, z->zip64_end_offset - 8); },
+       ZIP_ERR_FORMAT},
+      {"an end record inside a ZIP64 archive's comment", zip64(0), true,
+       [](BuiltZip* z) {
+         std::string forged(22, '\0');
+         brxtest::Put32(&forged, 0, 0x06054b50);
+         brxtest::Put32(&forged, 16, static_cast<uint32_t>(z->end_offset + 22));
+         brxtest::Put16(&z->bytes, z->end_offset + 20, 22);
+         z->bytes += forged;
+       },
+       ZIP_ERR_FORMAT},
+      {"a ZIP64 end record with extensible data", zip64(0), true,
+       [](BuiltZip* z) { Put64(&z->bytes, z->zip64_end_offset + 4, 52); }, ZIP_ERR_FORMAT},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    BuiltZip zip = BuildZip(row.entries, 0, std::string(), row.zip64_end);
+    if (row.damage) row.damage(&zip);
+    ASSERT_EQ(row.expected, Open(zip.bytes));
+    if (row.expected != ZIP_OK) continue;
+    ASSERT_EQ(row.entries.size(), zip_.GetEntryCount());
+    for (size_t i = 0; i < row.entries.size(); ++i) EXPECT_EQ(row.entries[i].data, Read(zip_.GetEntryAt(i)));
+  }
+}
+
+#ifdef BRX_MAKE_ZIP64_SAMPLES
+// What Info-ZIP and Python write with ZIP64 structures on small archives.
+TEST_F(ZipReaderTest, Zip64ArchivesFromInfoZipAndPythonAreRead) {
+  const std::string out = brxtest::Narrow(dir_) + "/zip64";
+  ASSERT_EQ(0, system((std::string(BRX_MAKE_ZIP64_SAMPLES) + " '" + out + "'").c_str()));
+  std::string a, b;
+  ASSERT_TRUE(brxtest::ReadFile(brxtest::JoinPath(dir_, L"zip64/a.txt"), &a));
+  ASSERT_TRUE(brxtest::ReadFile(brxtest::JoinPath(dir_, L"zip64/b.txt"), &b));
+  for (const wchar_t* name : {L"infozip-fz.zip", L"python-force.zip", L"python-stream.zip"}) {
+    SCOPED_TRACE(brxtest::Narrow(name));
+    std::wstring path = brxtest::JoinPath(dir_, std::wstring(L"zip64/") + name);
+    ASSERT_EQ(ZIP_OK, zip_.OpenArchive(path.c_str(), 1));
+    ASSERT_EQ(2u, zip_.GetEntryCount());
+    EXPECT_EQ(a, Read(zip_.FindEntry(L"a.txt")));
+    EXPECT_EQ(b, Read(zip_.FindEntry(L"b.txt")));
+  }
+  // Its end record names a ZIP64 directory offset the pipe never received.
+  std::wstring pipe = brxtest::JoinPath(dir_, L"zip64/infozip-fz-pipe.zip");
+  EXPECT_EQ(ZIP_ERR_FORMAT, zip_.OpenArchive(pipe.c_str(), 1));
+}
+#endif
 
 }  // namespace
 }  // namespace brxzip

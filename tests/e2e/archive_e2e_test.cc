@@ -2,7 +2,7 @@
 // share bytes and a directory other than the end record says are no package;
 // names flagged UTF-8 or carried in a Unicode Path field are written as
 // unzip shows them. The packages are made on the build machine
-// (make_archive_packages.sh).
+// (make_archive_packages.sh). A package with ZIP64 fields installs.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -33,6 +33,19 @@ TEST(E2eArchive, OverlappingEntriesAreNoPackage) { ExpectNoPackage(L"overlapping
 
 // A record beyond the directory size is one that other tools do not list.
 TEST(E2eArchive, ShortDirectorySizeIsNoPackage) { ExpectNoPackage(L"short-directory"); }
+
+// ZIP64 fields as Python's force_zip64 writes them on a small package.
+TEST(E2eArchive, Zip64PackageInstalls) {
+  StubRun run;
+  std::wstring pkg = run.dir().File(L"zip64.exe");
+  ASSERT_TRUE(CopyFileW(Made(L"zip64").c_str(), pkg.c_str(), FALSE));
+  std::wstring record = run.dir().File(L"record.txt");
+  ScopedEnv env(L"BRXSAMPLE_RECORD", record);
+  RunResult r = run.Start(pkg, {L"/silent"});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 1u) << r.Describe();
+  EXPECT_TRUE(FileExists(record)) << "the setup program did not run";
+}
 
 TEST(E2eArchive, Utf8AndUnicodePathNamesAreWrittenAsUnzipShowsThem) {
   struct Row {

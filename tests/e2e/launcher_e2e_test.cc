@@ -364,6 +364,24 @@ TEST(E2eLauncher, BatchSetupProgramReceivesArgumentsLiterallyOrNothingRuns) {
   ExpectInOrder(log.Appended(), {"**ERROR** - The batch setup program cannot receive argument 2 [100%OS%^x] safely: ",
                                  "**ERROR** - Installation command line failed to build.\r\n\r\n",
                                  "Installation Halted...ERROR CODE (0)\r\n\r\n", "Return Code (0)\r\n"});
+
+  // The definition's own parameters leaving a quote open would turn the
+  // quotes around the caller's argument inside out: refused, nothing runs.
+  std::string open_quote = definition;
+  const std::string no_params = "<command_params></command_params>";
+  open_quote.replace(open_quote.find(no_params), no_params.size(),
+                     "<command_params>/logdir:\"C:\\ProgramData\\Acme</command_params>");
+  pkg = run.Package({{"batch.xml", open_quote}, {"setup.cmd", batch}}, L"batch.exe");
+  log.Mark();
+  r = run.Start(pkg, {L"/silent", L"x&echo>" + pwned});
+  ExpectNoDialog(r);
+  EXPECT_EQ(r.exit_code, 0u) << r.Describe();
+  EXPECT_FALSE(FileExists(record)) << "the batch file ran";
+  EXPECT_FALSE(FileExists(pwned)) << "an argument ran as a command";
+  ExpectInOrder(log.Appended(),
+                {"**ERROR** - The batch setup program cannot receive the definition's parameters "
+                 "[/logdir:\"C:\\ProgramData\\Acme] safely: an unbalanced double quote",
+                 "**ERROR** - Installation command line failed to build.\r\n\r\n", "Return Code (0)\r\n"});
 }
 
 // A component key of this run's own, removed with the definition copy

@@ -6,6 +6,7 @@
 #   short-directory.exe the end record's directory size one record short
 #   utf8-names.exe      names flagged UTF-8 (general-purpose bit 11)
 #   unicode-path.exe    ASCII names with Info-ZIP Unicode Path fields
+#   zip64.exe           ZIP64 fields on every entry (force_zip64), installs
 # Usage: make_archive_packages.sh STUB.exe SETUP.exe OUTPUT-DIR
 set -euo pipefail
 stub=$1
@@ -97,6 +98,18 @@ def unicode_path(stored, name):
     info.extra = struct.pack('<HH', 0x7075, len(field)) + field
     return info
 
+
+def zip64(name):
+    buf = io.BytesIO()
+    buf.write(stub)
+    with zipfile.ZipFile(buf, 'a', zipfile.ZIP_DEFLATED) as z:
+        for entry, data in ((name + '.xml', definition.format(name).encode()), ('setup.exe', setup)):
+            with z.open(entry, 'w', force_zip64=True) as f:
+                f.write(data)
+    return buf.getvalue()
+
+
+write('zip64', zip64('zip64'))
 
 write('unicode-path', package('unicode-path', [(unicode_path('resume.txt', 'r\u00e9sum\u00e9.txt'), b'field'),
                                                (unicode_path('nihon/setsumei.txt', '\u65e5\u672c/\u8aac\u660e.txt'),

@@ -2,10 +2,13 @@
 # Makes a signed package that installs (the test setup program, exiting 1)
 # and its twin changed after signing: one byte of a stored entry swapped and
 # that entry's CRC fixed up in both headers, so every ZIP tool still reads it
-# and only the signature tells. osslsigncode must refuse the twin.
-# Usage: make_signed_install_package.sh STUB.exe SETUP.exe SIGNED.exe CHANGED.exe
+# and only the signature tells. osslsigncode must refuse the twin. With
+# NESTED-DIR, also the same payload signed twice (dual.exe) and changed then
+# re-signed with the first signature nested (forged.exe), as
+# make_nested_signed_packages.sh makes them.
+# Usage: make_signed_install_package.sh STUB.exe SETUP.exe SIGNED.exe CHANGED.exe [NESTED-DIR]
 set -euo pipefail
-stub=$1 setup=$2 signed=$3 changed=$4
+stub=$1 setup=$2 signed=$3 changed=$4 nested=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -23,6 +26,9 @@ cp "$setup" "$work/payload/setup.exe"
 echo 1 > "$work/payload/exitcode.txt"
 echo 'the component as signed' > "$work/payload/readme.txt"
 "$here/../archive/make_signed_package.sh" "$stub" "$signed" "$work/payload"
+if [ -n "$nested" ]; then
+  "$here/../archive/make_nested_signed_packages.sh" "$stub" "$nested" "$work/payload"
+fi
 python3 - "$signed" "$changed" <<'PY'
 import struct, sys, zipfile, zlib
 signed, changed = sys.argv[1:3]

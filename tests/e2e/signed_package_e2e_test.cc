@@ -1,6 +1,8 @@
 // A signed package through the real stub: as signed it installs; with one
 // stored byte changed after signing (its CRC fixed up, so every ZIP tool reads
-// it) it is no package, and its setup program never runs.
+// it) it is no package, and its setup program never runs. The same holds for
+// every nested signature: a genuine SHA-1/SHA-256 pair installs, a package
+// changed and re-signed with the first signature kept nested does not.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -17,7 +19,11 @@ TEST(E2eSigned, PackageChangedAfterSigningIsRefusedAndTheSignedOneInstalls) {
     DWORD exit_code;
     bool setup_runs;
   };
+  const std::wstring dual = std::wstring(BRX_NESTED_SIGNED_PACKAGES) + L"\\dual.exe";
+  const std::wstring forged = std::wstring(BRX_NESTED_SIGNED_PACKAGES) + L"\\forged.exe";
   const Case cases[] = {
+      {forged.c_str(), {L"/silent"}, 0, false},
+      {dual.c_str(), {L"/silent"}, 1, true},
       {BRX_CHANGED_SIGNED_PACKAGE, {L"/silent"}, 0, false},
       {BRX_CHANGED_SIGNED_PACKAGE, {L"/silent", L"/dosretcode"}, 1, false},
       {BRX_SIGNED_INSTALL_PACKAGE, {L"/silent"}, 1, true},

@@ -169,6 +169,38 @@ TEST(SetupCommandLineTest, BatchArgumentsAreQuotedForCmdOrRefused) {
             CommandProcessorLine(L"C:\\cmd.exe", L"\"C:\\T\\setup.cmd\" \"a b\""));
 }
 
+// The definition's own parameters stand unquoted, %NAME% and all, as long
+// as they leave cmd.exe outside quotes for the arguments after them.
+TEST(SetupCommandLineTest, BatchParametersThatLeaveQuotesOpenAreRefused) {
+  const struct {
+    const wchar_t* params;
+    bool refused;
+  } rows[] = {
+      {L"/logdir:\"C:\\ProgramData\\Acme", true},
+      {L"/logdir:\"C:\\Program Files\\Acme\"", false},
+      {L"/tmp:%TEMP%\\x /v:%OS%", false},
+      {L"/a ^\"x", false},             // an escaped quote is text
+      {L"\"a^\" /b", false},            // inside quotes a caret is text
+      {L"\"a^\" \"b", true},
+      {L"/a\r\n/b", true},
+      {L"/a\tb", false},
+  };
+  FakeMap map;
+  for (const auto& row : rows) {
+    SetupCommandLine out;
+    BatchRefusal refusal;
+    bool built = BuildSetupCommandLine(L"C:\\T", L"setup.cmd", row.params, {L"x&y"}, map, false, &out, nullptr,
+                                       &refusal);
+    EXPECT_EQ(!row.refused, built) << row.params;
+    EXPECT_EQ(row.refused, refusal.parameters) << row.params;
+    if (row.refused) {
+      EXPECT_EQ(row.params, refusal.text);
+    }
+    // Any other program gets them as before.
+    EXPECT_TRUE(BuildSetupCommandLine(L"C:\\T", L"setup.exe", row.params, {L"x&y"}, map, false, &out)) << row.params;
+  }
+}
+
 using brxtest::RecordingLog;
 
 // A refused argument is logged by position, its text only when the masked
@@ -180,25 +212,35 @@ TEST(SetupCommandLineTest, BatchRefusalIsLoggedByPosition) {
              "<command>setup.cmd</command></install></installation></brx_package>");
   CPPkg package;
   ASSERT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"p.xml", L"en"));
+  MemoryEntrySource open_quote;
+  open_quote.Add(L"p.xml",
+                 "<brx_package><filename>p.exe</filename><installation><install><command>setup.cmd</command>"
+                 "<command_params>/logdir:\"C:\\Acme</command_params></install></installation></brx_package>");
+  CPPkg open_package;
+  ASSERT_TRUE(open_package.LoadPackageFrom(&open_quote, L"p.exe", L"p.xml", L"en"));
   const struct {
+    const CPPkg* package;
     const wchar_t* command_line;
     const wchar_t* directory;
     const wchar_t* logged;
   } rows[] = {
-      {L"p.exe /s -p 50%", L"C:\\T",
+      {&package, L"p.exe /s -p 50%", L"C:\\T",
        L"675:2:The batch setup program cannot receive argument 3 [****] safely: cmd.exe would expand %NAME% in it "
        L"even inside double quotes.\r\n\r\n"},
-      {L"p.exe /s \"a\\\"b\"", L"C:\\T",
+      {&package, L"p.exe /s \"a\\\"b\"", L"C:\\T",
        L"675:2:The batch setup program cannot receive argument 2 [a\"b] safely: a double quote in it would end "
        L"cmd.exe's quoting.\r\n\r\n"},
-      {L"p.exe /s", L"C:\\100%x",
+      {&package, L"p.exe /s", L"C:\\100%x",
        L"675:2:The batch setup program cannot receive its path [C:\\100%x\\setup.cmd] safely: cmd.exe would "
        L"expand %NAME% in it even inside double quotes.\r\n\r\n"},
+      {&open_package, L"p.exe /s", L"C:\\T",
+       L"675:2:The batch setup program cannot receive the definition's parameters [/logdir:\"C:\\Acme] safely: an "
+       L"unbalanced double quote in them would leave cmd.exe's quoting open for the arguments.\r\n\r\n"},
   };
   for (const auto& row : rows) {
     RecordingLog log;
     SetupCommandLine plain, masked;
-    EXPECT_FALSE(BuildSetupCommandLines(log, package, row.command_line, row.directory, &plain, &masked));
+    EXPECT_FALSE(BuildSetupCommandLines(log, *row.package, row.command_line, row.directory, &plain, &masked));
     ASSERT_EQ(4u, log.entries.size()) << row.command_line;
     EXPECT_EQ(row.logged, log.Line(1));
     EXPECT_EQ(L"673:2:Installation command line failed to build.\r\n\r\n", log.Line(2));

@@ -18,6 +18,11 @@ void Append32(std::string* b, uint32_t v) {
   Append16(b, v >> 16);
 }
 
+void Append64(std::string* b, uint64_t v) {
+  Append32(b, static_cast<uint32_t>(v));
+  Append32(b, static_cast<uint32_t>(v >> 32));
+}
+
 std::string RawDeflate(const std::string& in) {
   z_stream z;
   memset(&z, 0, sizeof(z));
@@ -66,7 +71,7 @@ std::string UnicodePathField(const std::string& stored, const std::string& utf8)
   return ExtraField(0x7075, data + utf8);
 }
 
-BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std::string& comment) {
+BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std::string& comment, bool zip64_end) {
   BuiltZip zip;
   std::string central;
   for (const TestEntry& e : entries) {
@@ -84,16 +89,27 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
     Append16(&b, e.method);
     Append16(&b, e.dos_time);
     Append16(&b, e.dos_date);
+    std::string local_extra = e.local_extra;
+    if (e.zip64) {
+      std::string sizes;
+      Append64(&sizes, later ? 0 : e.data.size());
+      Append64(&sizes, later ? 0 : payload.size());
+      local_extra += ExtraField(0x0001, sizes);
+    }
     Append32(&b, later ? 0 : crc);
-    Append32(&b, later ? 0 : static_cast<uint32_t>(payload.size()));
-    Append32(&b, later ? 0 : static_cast<uint32_t>(e.data.size()));
+    Append32(&b, e.zip64 ? 0xFFFFFFFF : later ? 0 : static_cast<uint32_t>(payload.size()));
+    Append32(&b, e.zip64 ? 0xFFFFFFFF : later ? 0 : static_cast<uint32_t>(e.data.size()));
     Append16(&b, static_cast<uint32_t>(e.name.size()));
-    Append16(&b, static_cast<uint32_t>(e.local_extra.size()));
+    Append16(&b, static_cast<uint32_t>(local_extra.size()));
     b += e.name;
-    b += e.local_extra;
+    b += local_extra;
     b += payload;
     if (e.descriptor == 16) Append32(&b, 0x08074b50);
-    if (later) {
+    if (later && e.zip64) {
+      Append32(&b, crc);
+      Append64(&b, payload.size());
+      Append64(&b, e.data.size());
+    } else if (later) {
       Append32(&b, crc);
       Append32(&b, static_cast<uint32_t>(payload.size()));
       Append32(&b, static_cast<uint32_t>(e.data.size()));
@@ -107,18 +123,26 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
     Append16(&c, e.method);
     Append16(&c, e.dos_time);
     Append16(&c, e.dos_date);
+    std::string central_extra = e.central_extra;
+    if (e.zip64) {
+      std::string values;
+      Append64(&values, e.data.size());
+      Append64(&values, payload.size());
+      Append64(&values, base + local);
+      central_extra += ExtraField(0x0001, values);
+    }
     Append32(&c, crc);
-    Append32(&c, static_cast<uint32_t>(payload.size()));
-    Append32(&c, static_cast<uint32_t>(e.data.size()));
+    Append32(&c, e.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(payload.size()));
+    Append32(&c, e.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(e.data.size()));
     Append16(&c, static_cast<uint32_t>(e.name.size()));
-    Append16(&c, static_cast<uint32_t>(e.central_extra.size()));
+    Append16(&c, static_cast<uint32_t>(central_extra.size()));
     Append16(&c, 3);
     Append16(&c, 0);
     Append16(&c, 0);
     Append32(&c, e.external);
-    Append32(&c, static_cast<uint32_t>(base + local));
+    Append32(&c, e.zip64 ? 0xFFFFFFFF : static_cast<uint32_t>(base + local));
     c += e.name;
-    c += e.central_extra;
+    c += central_extra;
     c += "abc";  // file comment
     zip.central_offsets.push_back(central.size());
     central += c;
@@ -126,15 +150,32 @@ BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base, const std:
   size_t directory = zip.bytes.size();
   for (size_t& offset : zip.central_offsets) offset += directory;
   zip.bytes += central;
-  zip.end_offset = zip.bytes.size();
   std::string& b = zip.bytes;
+  if (zip64_end) {
+    zip.zip64_end_offset = b.size();
+    Append32(&b, 0x06064b50);
+    Append64(&b, 44);
+    Append16(&b, 45);
+    Append16(&b, 45);
+    Append32(&b, 0);
+    Append32(&b, 0);
+    Append64(&b, entries.size());
+    Append64(&b, entries.size());
+    Append64(&b, central.size());
+    Append64(&b, base + directory);
+    Append32(&b, 0x07064b50);
+    Append32(&b, 0);
+    Append64(&b, base + zip.zip64_end_offset);
+    Append32(&b, 1);
+  }
+  zip.end_offset = zip.bytes.size();
   Append32(&b, 0x06054b50);
   Append16(&b, 0);
   Append16(&b, 0);
-  Append16(&b, static_cast<uint32_t>(entries.size()));
-  Append16(&b, static_cast<uint32_t>(entries.size()));
-  Append32(&b, static_cast<uint32_t>(central.size()));
-  Append32(&b, static_cast<uint32_t>(base + directory));
+  Append16(&b, zip64_end ? 0xFFFF : static_cast<uint32_t>(entries.size()));
+  Append16(&b, zip64_end ? 0xFFFF : static_cast<uint32_t>(entries.size()));
+  Append32(&b, zip64_end ? 0xFFFFFFFF : static_cast<uint32_t>(central.size()));
+  Append32(&b, zip64_end ? 0xFFFFFFFF : static_cast<uint32_t>(base + directory));
   Append16(&b, static_cast<uint32_t>(comment.size()));
   b += comment;
   return zip;

@@ -23,6 +23,11 @@ struct TestEntry {
   uint32_t descriptor = 0;
   std::string local_extra = std::string("\xfe\xca\0\0", 4);  // an empty field, as jar writers add
   std::string central_extra;
+  // ZIP64 fields, as Python's force_zip64 writes them: the local header's
+  // sizes 0xFFFFFFFF with both in a ZIP64 field (zero there before a
+  // descriptor, which then holds 8-byte sizes); the central sizes and offset
+  // 0xFFFFFFFF with their values in a ZIP64 field after central_extra.
+  bool zip64 = false;
 };
 
 // An extra field block: id, size, data.
@@ -36,12 +41,15 @@ struct BuiltZip {
   std::vector<size_t> local_offsets;    // within bytes
   std::vector<size_t> central_offsets;  // within bytes
   size_t end_offset = 0;
+  size_t zip64_end_offset = 0;  // the ZIP64 end record, when written; its locator follows it
 };
 
 // Offsets inside the archive count from `base`: the archive is meant to be
 // placed after `base` bytes of other data.
+// zip64_end: a ZIP64 end record and locator before the end record, whose
+// counts, size and offset then hold their sentinels (as Info-ZIP's -fz).
 BuiltZip BuildZip(const std::vector<TestEntry>& entries, size_t base = 0,
-                  const std::string& comment = std::string());
+                  const std::string& comment = std::string(), bool zip64_end = false);
 
 void Put16(std::string* bytes, size_t at, uint32_t value);
 void Put32(std::string* bytes, size_t at, uint32_t value);

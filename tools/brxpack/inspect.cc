@@ -347,7 +347,7 @@ InspectReport InspectPackage(const std::wstring& package_path, const std::string
   archive.SetNameCodePage(code_page);
   int opened = archive.OpenArchive(package_path.c_str(), 1);
   if (opened == brxzip::ZIP_OK) {
-    report.signature = brxzip::CheckImageSignature(archive.file());
+    report.signature = brxzip::CheckImageSignature(archive.file(), &report.signatures);
     if (report.signature != brxzip::ImageSignature::kUnsigned &&
         report.signature != brxzip::ImageSignature::kValidDigest) {
       Warn(&report, "signature",

@@ -28,8 +28,8 @@ struct InspectWarning {
 
 struct InspectedEntry {
   std::wstring name;
-  uint32_t size = 0;
-  uint32_t compressed = 0;
+  uint64_t size = 0;
+  uint64_t compressed = 0;
   uint32_t method = 0;
   bool readable = true;  // data inflates and matches its CRC
   std::string refused;   // why the stub refuses to write it; empty when it does not
@@ -66,6 +66,7 @@ struct InspectReport {
   bool opened = false;
   // The stub's check of the package's Authenticode signature.
   brxzip::ImageSignature signature = brxzip::ImageSignature::kUnsigned;
+  std::vector<brxzip::SignatureCheck> signatures;  // each one, nested ones after the one they are in
   StubVersion stub;
 
   brx::DefinitionSearch search;

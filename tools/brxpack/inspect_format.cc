@@ -94,6 +94,13 @@ std::string FormatInspectText(const InspectReport& r) {
   t.Heading("Package " + r.package);
   if (!r.opened) t.Field("archive", "none (" + r.open_error + ")");
   if (r.opened) t.Line(std::string("signature: ") + brxzip::DescribeImageSignature(r.signature));
+  if (r.opened && r.signature != brxzip::ImageSignature::kUnsigned) {
+    for (size_t i = 0; i < r.signatures.size(); ++i) {
+      const brxzip::SignatureCheck& s = r.signatures[i];
+      t.Line("  signature " + std::to_string(i + 1) + (s.depth ? " (nested)" : "") + ": " +
+             brxzip::DescribeSignatureDigest(s) + ", " + brxzip::DescribeImageSignature(s.result));
+    }
+  }
   if (r.stub.found) {
     t.Heading("Stub");
     t.Field("version", r.stub.version);
@@ -143,8 +150,8 @@ std::string FormatInspectText(const InspectReport& r) {
     if (!r.definition_entry.empty()) t.Field("disk space", "an install needs more than " + Number(r.required_disk_space) + " bytes free");
     char line[96];
     for (const InspectedEntry& e : r.entries) {
-      snprintf(line, sizeof(line), "%10lu %10lu  %-8s ", static_cast<unsigned long>(e.size),
-               static_cast<unsigned long>(e.compressed), MethodName(e.method));
+      snprintf(line, sizeof(line), "%10llu %10llu  %-8s ", static_cast<unsigned long long>(e.size),
+               static_cast<unsigned long long>(e.compressed), MethodName(e.method));
       std::string flags = e.refused.empty() ? "" : "  REFUSED";
       if (!e.readable) flags += "  UNREADABLE";
       t.Line(line + brx::platform::WideToUtf8(e.name) + flags);
@@ -170,6 +177,15 @@ std::string FormatInspectJson(const InspectReport& r) {
   doc["package"] = r.package;
   doc["archive"] = r.opened ? json("ok") : json(r.open_error);
   doc["signature"] = r.opened ? json(brxzip::DescribeImageSignature(r.signature)) : json(nullptr);
+  json signatures = json::array();
+  if (r.signature != brxzip::ImageSignature::kUnsigned) {
+    for (const brxzip::SignatureCheck& s : r.signatures) {
+      signatures.push_back({{"depth", s.depth},
+                            {"digest", brxzip::DescribeSignatureDigest(s)},
+                            {"result", brxzip::DescribeImageSignature(s.result)}});
+    }
+  }
+  doc["signatures"] = signatures;
   json libraries = json::object();
   for (const auto& library : r.stub.libraries) libraries[library.first] = library.second;
   doc["stub"] = r.stub.found ? json{{"version", r.stub.version}, {"libraries", libraries}} : json(nullptr);

@@ -137,7 +137,8 @@ std::string RefusalFor(Stage stage, const CPPkg& package) {
     case Stage::kLaunching:
       return "the setup command line cannot be built: no setup program, longer than 2,047 characters "
              "(the stub starts nothing rather than a cut line), or an argument a batch setup program "
-             "cannot receive literally (%, a double quote or a line end)";
+             "cannot receive literally (%, a double quote or a line end), or definition parameters that "
+             "leave its double quotes open";
     default:
       return "the install stops before the setup program";
   }

@@ -19,8 +19,8 @@ std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& arch
   for (uint64_t i = 0; i < count; ++i) {
     const brxzip::ZIP_FileEntry* e = archive.GetEntryAt(i);
     uint32_t d = e->GetDosDate(), t = e->GetDosTime();
-    snprintf(line, sizeof(line), "%9lu  %02u-%02u-%04u %02u:%02u   ",
-             static_cast<unsigned long>(e->GetUncompressedSize()), (d >> 5) & 0x0F, d & 0x1F,
+    snprintf(line, sizeof(line), "%9llu  %02u-%02u-%04u %02u:%02u   ",
+             static_cast<unsigned long long>(e->GetUncompressedSize()), (d >> 5) & 0x0F, d & 0x1F,
              ((d >> 9) & 0x7F) + 1980, (t >> 11) & 0x1F, (t >> 5) & 0x3F);
     out += line;
     out += brx::TerminalText(e->GetTargetName() ? e->GetTargetName() : L"");
