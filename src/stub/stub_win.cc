@@ -20,14 +20,16 @@
 #include "stub/ui_language.h"
 #include "ui/browse_folder_win.h"
 #include "ui/main_dialog_win.h"
-#include "ui/message_box_win.h"
-#include "ui/progress_dialog_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
+#include "ui/screen_presenter_win.h"
 #include "ui/usage_dialog_win.h"
 
 namespace brx {
 namespace {
+
+static_assert(kMessageNoPackage == IDS_NO_PACKAGE && kCaptionPackageSetup == IDS_CAPTION,
+              "the entry's message is the stub's string");
 
 // Process-wide run state.
 struct RunState {
@@ -46,6 +48,9 @@ struct RunState {
 };
 
 RunState g_run;
+// What a person watching the run sees; RunStub hands it only to runs that
+// may show windows.
+ScreenPresenter g_screen;
 
 // "/config_file" must name a file: a folder cannot be copied as one, and a
 // file search would also match a wildcard pattern (refused before this).
@@ -70,6 +75,7 @@ class StartupGuard {
     if (g_run.large_icon) DestroyIcon(g_run.large_icon);
     if (g_run.small_icon) DestroyIcon(g_run.small_icon);
     g_run.large_icon = g_run.small_icon = nullptr;
+    g_screen.SetTrayIconImage(nullptr);
   }
   StartupGuard(const StartupGuard&) = delete;
   StartupGuard& operator=(const StartupGuard&) = delete;
@@ -106,10 +112,9 @@ void WriteSessionRecord(const SessionEnd& end) {
   platform::ReportApplicationEvent(SessionEventType(r), SessionEventId(r), SessionEventStrings(r));
 }
 
-HWND CreateProgress(HWND owner) { return ProgressDialog(owner); }
 bool BrowseFolder(HWND owner, wchar_t* buffer) { return BrowseForExtractFolder(owner, buffer); }
 
-int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool no_ui) {
+int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, Presenter& presenter) {
   // As with /extract:, a relative /instpath: names a folder where the command
   // was given: the driver uses the name again after making that folder
   // current (and extraction accepts only full paths), so it is made full first.
@@ -127,12 +132,11 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
 
   ProcessObjects& process = Process();
   InstallDialogs dialogs;
-  dialogs.create_progress = CreateProgress;
   dialogs.browse_for_folder = BrowseFolder;
   dialogs.before_entry = BeforeEachEntry;
   InstallSettings settings = InstallSettingsFrom(&g_run.options);
-  Win32InstallEnvironment environment(process.log, process.package, process.archive, settings,
-                                      g_run.small_icon, g_run.definition_name.get(), dialogs);
+  Win32InstallEnvironment environment(process.log, process.package, process.archive, settings, presenter,
+                                      g_run.definition_name.get(), dialogs);
   InstallContext context;
   context.log = &process.log;
   context.package = &process.package;
@@ -140,14 +144,15 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
   context.environment = &environment;
   context.definition_file_name = g_run.definition_name.get();
   context.stub_file_name = StubFileName();
-  return ExtractAndInstall(context, owner, target, install, no_ui);
+  context.presenter = &presenter;
+  return ExtractAndInstall(context, owner, target, install);
 }
 
 void RebootAfterInstall() {
   RebootHooks hooks = SystemRebootHooksWithoutShutdown();
   hooks.shutdown = ProductShutdown;
   RebootRequest request;
-  request.silent = g_run.options.silent;
+  if (RunShowsWindows(g_run.options)) request.presenter = &g_screen;
   request.message = g_run.options.rebootMessage.get();
   request.timeout_seconds = g_run.options.rebootTimeout;
   StepResult restart = RebootSystem(request, hooks);
@@ -164,8 +169,8 @@ void RebootAfterInstall() {
 // What the setup dialog's Install and Extract buttons run.
 class DialogActions : public InstallActions {
  public:
-  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install, bool no_ui) override {
-    return RunInstallDriver(owner, target_dir, install, no_ui);
+  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install) override {
+    return RunInstallDriver(owner, target_dir, install, g_screen);
   }
   void RebootSystem() override {
     SessionEnd end;
@@ -208,9 +213,7 @@ class Win32StubHost : public StubHost {
     return false;
   }
 
-  void ShowNoPackageMessage() override {
-    ShowResourceMessage(nullptr, IDS_NO_PACKAGE, IDS_CAPTION, MB_ICONHAND);
-  }
+  Presenter& Screen() override { return g_screen; }
 
   int32_t ExtractOnly(const wchar_t* directory) override {
     // "/extract:out" means the folder "out" where the command was given: the
@@ -221,7 +224,9 @@ class Win32StubHost : public StubHost {
     DWORD length = directory && *directory ? GetFullPathNameW(directory, MAX_PATH + 1, full, nullptr) : 0;
     if (length > 0 && length <= MAX_PATH) directory = full;
     if (length > MAX_PATH) directory = L"";
-    return RunInstallDriver(nullptr, directory, /*install=*/false, /*no_ui=*/true);
+    // Command-line extraction has no user interface.
+    SilentPresenter nothing_shown;
+    return RunInstallDriver(nullptr, directory, /*install=*/false, nothing_shown);
   }
 
   // Everything of the package is read through the process-wide archive's one
@@ -239,10 +244,11 @@ class Win32StubHost : public StubHost {
                                                      GetSystemMetrics(SM_CYSMICON), 0));
     g_run.large_icon = static_cast<HICON>(
         LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    g_screen.SetTrayIconImage(g_run.small_icon);
   }
 
-  int32_t Install(bool with_ui) override {
-    return RunInstallDriver(nullptr, nullptr, /*install=*/true, /*no_ui=*/!with_ui);
+  int32_t Install(Presenter& presenter) override {
+    return RunInstallDriver(nullptr, nullptr, /*install=*/true, presenter);
   }
 
   int32_t RunMainDialog() override {
