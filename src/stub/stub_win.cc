@@ -10,6 +10,8 @@
 #include "platform/event_log.h"
 #include "platform/guid.h"
 #include "platform/local_time.h"
+#include "platform/scoped_icon_win.h"
+#include "platform/scoped_module_win.h"
 #include "stub/agent_parent_win.h"
 #include "stub/entry_gate_win.h"
 #include "stub/load_definition.h"
@@ -35,8 +37,8 @@ static_assert(kMessageNoPackage == IDS_NO_PACKAGE && kCaptionPackageSetup == IDS
 struct RunState {
   HINSTANCE module = nullptr;
   int32_t completion = kCompletionInstalled;
-  HICON small_icon = nullptr;
-  HICON large_icon = nullptr;
+  platform::ScopedIcon small_icon;
+  platform::ScopedIcon large_icon;
   wchar_t language[3] = L"en";
   BoundedString<260> stub_path;
   BoundedString<260> definition_name;
@@ -71,17 +73,16 @@ class StartupGuard {
  public:
   explicit StartupGuard(HMODULE rich_edit) : rich_edit_(rich_edit) {}
   ~StartupGuard() {
-    if (rich_edit_) FreeLibrary(rich_edit_);
-    if (g_run.large_icon) DestroyIcon(g_run.large_icon);
-    if (g_run.small_icon) DestroyIcon(g_run.small_icon);
-    g_run.large_icon = g_run.small_icon = nullptr;
+    rich_edit_.Close();
     g_screen.SetTrayIconImage(nullptr);
+    g_run.large_icon.Close();
+    g_run.small_icon.Close();
   }
   StartupGuard(const StartupGuard&) = delete;
   StartupGuard& operator=(const StartupGuard&) = delete;
 
  private:
-  HMODULE rich_edit_;
+  platform::ScopedModule rich_edit_;
 };
 
 // The run's record line and event, once: a dialog that restarts the machine
@@ -239,12 +240,12 @@ class Win32StubHost : public StubHost {
   }
 
   void LoadIcons() override {
-    g_run.small_icon = static_cast<HICON>(LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON,
-                                                     GetSystemMetrics(SM_CXSMICON),
-                                                     GetSystemMetrics(SM_CYSMICON), 0));
-    g_run.large_icon = static_cast<HICON>(
+    *g_run.small_icon.receive() = static_cast<HICON>(LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE),
+                                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                                GetSystemMetrics(SM_CYSMICON), 0));
+    *g_run.large_icon.receive() = static_cast<HICON>(
         LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    g_screen.SetTrayIconImage(g_run.small_icon);
+    g_screen.SetTrayIconImage(g_run.small_icon.get());
   }
 
   int32_t Install(Presenter& presenter) override {
@@ -259,8 +260,8 @@ class Win32StubHost : public StubHost {
     context.completion_code = &g_run.completion;
     context.reboot = &g_run.options.reboot;
     context.actions = &actions;
-    context.small_icon = g_run.small_icon;
-    context.large_icon = g_run.large_icon;
+    context.small_icon = g_run.small_icon.get();
+    context.large_icon = g_run.large_icon.get();
     ShowMainDialog(GetDesktopWindow(), context);
     return g_run.completion;
   }
