@@ -50,9 +50,8 @@ void LoadMessageText(const CheckUi& ui, unsigned id, MessageText& text) {
   }
 }
 
-void ShowMessage(const CheckUi& ui, bool no_ui, MessageOwner owner, unsigned id, unsigned style) {
-  if (no_ui || !ui.show_message) return;
-  ui.show_message(owner, id, kCaptionId, style);
+void ShowMessage(Presenter& presenter, MessageOwner owner, unsigned id, unsigned style) {
+  presenter.ShowMessage(owner, id, kCaptionId, style);
 }
 
 }  // namespace checks

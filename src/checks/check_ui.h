@@ -1,13 +1,12 @@
-// How the checks reach the user: a message box shown from string-table ids,
-// and the string-table text itself for the lines that log a message.
+// The string-table text of the messages the checks log; the boxes
+// themselves go through the run's Presenter.
 //
-// The stub fills this with its ShowResourceMessage and its own module's
-// strings; tests fill it with recorders. Nothing is a global, so each caller
-// decides what a check may show.
+// The stub fills this with its own module's strings; tests with their own.
 #ifndef BRX_CHECKS_CHECK_UI_H_
 #define BRX_CHECKS_CHECK_UI_H_
 
 #include "base/bounded_string.h"
+#include "base/presenter.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -22,15 +21,11 @@ using MessageOwner = HWND;
 using MessageOwner = void*;
 #endif
 
-// ShowResourceMessage's shape: owner window or none, text id, caption id,
-// message box style; answers the button pressed.
-using ShowMessageFn = int (*)(MessageOwner owner, unsigned text_id, unsigned caption_id, unsigned style);
 // LoadString's shape: fills buffer (capacity in characters, terminator
 // included) and answers the length, 0 when there is no such string.
 using LoadTextFn = int (*)(unsigned text_id, wchar_t* buffer, int capacity);
 
 struct CheckUi {
-  ShowMessageFn show_message = nullptr;  // null: boxes are not shown
   LoadTextFn load_text = nullptr;        // null or failing: the English text
 };
 
@@ -49,8 +44,8 @@ using MessageText = BoundedString<4095>;
 // when the loader is missing or knows no such string.
 void LoadMessageText(const CheckUi& ui, unsigned id, MessageText& text);
 
-// Shows `id` unless no_ui or there is no way to show it.
-void ShowMessage(const CheckUi& ui, bool no_ui, MessageOwner owner, unsigned id, unsigned style);
+// Shows `id` with caption 1 through the presenter.
+void ShowMessage(Presenter& presenter, MessageOwner owner, unsigned id, unsigned style);
 
 #ifdef _WIN32
 // Loads a string of the running executable's string table; LoadTextFn's shape.

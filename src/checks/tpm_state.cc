@@ -100,7 +100,7 @@ TpmReading ReadLegacyLayout(const SmbiosStructure& s, CCmpLog2& log) {
 
 }  // namespace
 
-bool CheckTpmState(bool install, bool no_ui, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
+bool CheckTpmState(bool install, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
                    CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi) {
   LogLine(log, LEVEL_INFO, 1150, L"Checking TPM (Trusted Platform Module) state...\r\n\r\n");
   SmbiosTableReader table;
@@ -108,10 +108,10 @@ bool CheckTpmState(bool install, bool no_ui, bool tpm_bypass, const wchar_t* com
   if (result != kWmiOk) {
     log.Write(LOG_VERBOSE_TAGGED, LEVEL_WARNING, kLogModule, 1156, kWmiFailedLine, static_cast<unsigned>(result));
   }
-  return ReportTpmState(table, no_ui, tpm_bypass, component_type, owner, log, ui);
+  return ReportTpmState(table, presenter, tpm_bypass, component_type, owner, log, ui);
 }
 
-bool ReportTpmState(const SmbiosTableReader& table, bool no_ui, bool tpm_bypass, const wchar_t* component_type,
+bool ReportTpmState(const SmbiosTableReader& table, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type,
                     MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
   if (!component_type) component_type = L"";
   LogLine(log, LEVEL_INFO, 1158, L"Retrieving SMBIOS table via WMI query of MSSmBios_RawSMBiosTables...\r\n\r\n");
@@ -139,12 +139,12 @@ bool ReportTpmState(const SmbiosTableReader& table, bool no_ui, bool tpm_bypass,
     return true;
   }
 
-  if (!no_ui) {
+  if (presenter.Attended()) {
     // With someone at the screen the caution is enough; they decide.
     MessageText text;
     LoadMessageText(ui, kMessageTpmCaution, text);
     LogMessageText(log, LEVEL_WARNING, kLogModule, 1285, text.get());
-    ShowMessage(ui, no_ui, owner, kMessageTpmCaution, kStyleWarning);
+    ShowMessage(presenter, owner, kMessageTpmCaution, kStyleWarning);
     return true;
   }
   if (tpm_bypass) return true;

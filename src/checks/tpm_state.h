@@ -31,15 +31,16 @@ bool IsTpmCautionType(const wchar_t* component_type);
 WmiResult ReadSmbiosTable(SmbiosTableReader& table, const WmiAccess& wmi = WmiAccess());
 
 // Reads the table, logs what it finds and decides: true to continue (also
-// after a caution box with user interface, and under no_ui with tpm_bypass),
+// after a caution box when the presenter's run is attended, and in an
+// unattended run with tpm_bypass),
 // false to halt. `component_type` may be null (taken as empty). `install` is
 // unused. A table that cannot be read holds no TPM (the check passes); the
 // log says so, with WMI's HRESULT in the verbose log.
-bool CheckTpmState(bool install, bool no_ui, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
+bool CheckTpmState(bool install, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
                    CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi = WmiAccess());
 
 // CheckTpmState from the point where the table has been read.
-bool ReportTpmState(const SmbiosTableReader& table, bool no_ui, bool tpm_bypass, const wchar_t* component_type,
+bool ReportTpmState(const SmbiosTableReader& table, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type,
                     MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
 
 }  // namespace checks

@@ -59,15 +59,15 @@ bool DetectVirtualGuest(const VirtualGuestDetector& detector) {
   return false;
 }
 
-bool CheckVirtualGuest(bool install, bool no_ui, bool virtualization_allowed, MessageOwner owner,
+bool CheckVirtualGuest(bool install, Presenter& presenter, bool virtualization_allowed, MessageOwner owner,
                        CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi) {
   // The queries run whatever the package allows; the answer only decides.
   VirtualGuestDetector detector;
   FillVirtualGuestDetector(detector, wmi);
-  return ReportVirtualGuest(detector, no_ui, virtualization_allowed, owner, log, ui);
+  return ReportVirtualGuest(detector, presenter, virtualization_allowed, owner, log, ui);
 }
 
-bool ReportVirtualGuest(const VirtualGuestDetector& detector, bool no_ui, bool virtualization_allowed,
+bool ReportVirtualGuest(const VirtualGuestDetector& detector, Presenter& presenter, bool virtualization_allowed,
                         MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
   LogLine(log, LEVEL_INFO, 1062, L"Checking for virtualized environment...\r\n\r\n");
   // An unanswered query decides like an unknown manufacturer, but the log
@@ -83,7 +83,7 @@ bool ReportVirtualGuest(const VirtualGuestDetector& detector, bool no_ui, bool v
   LogMessageText(log, LEVEL_ERROR, nullptr, 0,
                  L"Execution currently not supported in Server Virtualized Guest operating systems.");
   LogLine(log, LEVEL_ERROR, 1074, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n");
-  ShowMessage(ui, no_ui, owner, kMessageVirtualGuest, kStyleError);
+  ShowMessage(presenter, owner, kMessageVirtualGuest, kStyleError);
   return false;
 }
 

@@ -41,13 +41,13 @@ bool DetectVirtualGuest(const VirtualGuestDetector& detector);
 // Fills a detector, logs the check and answers true to continue: always when
 // virtualization_allowed (the package's virtualization allow="1"), else when
 // no signature matched. A guest that is not allowed is logged, shown as
-// message 1050 unless no_ui, and answers false. A failed WMI query decides
+// message 1050 through the presenter, and answers false. A failed WMI query decides
 // as "no signature" and is logged with its HRESULT. `install` is unused.
-bool CheckVirtualGuest(bool install, bool no_ui, bool virtualization_allowed, MessageOwner owner,
+bool CheckVirtualGuest(bool install, Presenter& presenter, bool virtualization_allowed, MessageOwner owner,
                        CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi = WmiAccess());
 
 // CheckVirtualGuest on a detector already filled.
-bool ReportVirtualGuest(const VirtualGuestDetector& detector, bool no_ui, bool virtualization_allowed,
+bool ReportVirtualGuest(const VirtualGuestDetector& detector, Presenter& presenter, bool virtualization_allowed,
                         MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
 
 }  // namespace checks

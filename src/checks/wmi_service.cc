@@ -9,11 +9,11 @@ namespace checks {
 
 bool IsWmiServiceRunning() { return platform::IsServiceRunning(L"winmgmt"); }
 
-bool CheckWmiService(bool install, bool no_ui, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
-  return ReportWmiServiceState(IsWmiServiceRunning(), no_ui, owner, log, ui);
+bool CheckWmiService(bool install, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
+  return ReportWmiServiceState(IsWmiServiceRunning(), presenter, owner, log, ui);
 }
 
-bool ReportWmiServiceState(bool running, bool no_ui, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
+bool ReportWmiServiceState(bool running, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
   LogLine(log, LEVEL_INFO, 1021, L"Validating WMI service is available...\r\n\r\n");
   if (running) {
     LogLine(log, LEVEL_INFO, 1025, L"WMI service is available.\r\n\r\n");
@@ -25,7 +25,7 @@ bool ReportWmiServiceState(bool running, bool no_ui, MessageOwner owner, CCmpLog
   LogLine(log, LEVEL_ERROR, 1034,
           L"No WMI Service Available...Installation Software requires WMI Service Availability...FAILURE CODE (0) "
           L"...\r\n\r\n");
-  ShowMessage(ui, no_ui, owner, kMessageNoWmi, kStyleError);
+  ShowMessage(presenter, owner, kMessageNoWmi, kStyleError);
   return false;
 }
 

@@ -13,12 +13,12 @@ namespace checks {
 bool IsWmiServiceRunning();
 
 // Logs the check and answers true to continue. When the service is not
-// running: logs message 1051 and the failure line, shows 1051 unless no_ui,
+// running: logs message 1051 and the failure line, shows 1051 through the presenter,
 // and answers false. `install` is accepted for the driver's sake and unused.
-bool CheckWmiService(bool install, bool no_ui, MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
+bool CheckWmiService(bool install, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
 
 // CheckWmiService with the service state given; what it logs and shows.
-bool ReportWmiServiceState(bool running, bool no_ui, MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
+bool ReportWmiServiceState(bool running, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
 
 // True inside a Windows preinstallation environment: the key
 // HKLM\SYSTEM\CurrentControlSet\Control\MiniNT exists (32-bit view).

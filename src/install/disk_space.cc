@@ -4,9 +4,14 @@
 #include "log/cmp_log2.h"
 
 namespace brx {
+namespace {
+
+const unsigned kWarningBox = 0x30;  // MB_ICONWARNING | MB_OK
+
+}  // namespace
 
 bool CheckDiskSpace(CCmpLog2& log, uint64_t required, uint64_t free_bytes, OwnerWindow owner, bool logging,
-                    bool silent, const wchar_t* message_template, ShowTextFn show) {
+                    Presenter& presenter, const wchar_t* message_template) {
   if (logging) {
     log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 1467,
               L"Verifying required disk space for Quellin Component Installation is available...\r\n\r\n");
@@ -20,7 +25,7 @@ bool CheckDiskSpace(CCmpLog2& log, uint64_t required, uint64_t free_bytes, Owner
   // The message carries 32-bit numbers, as its "%lu" placeholders always have.
   std::wstring message = Format(message_template ? message_template : L"", static_cast<uint32_t>(required),
                                 static_cast<uint32_t>(free_bytes), static_cast<uint32_t>(required - free_bytes));
-  if (!silent && show) show(owner, message.c_str());
+  presenter.ShowText(owner, message.c_str(), kCaptionPackageSetup, kWarningBox);
   if (logging) {
     // The text has no line end of its own: the halt line continues it.
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 1511, message);

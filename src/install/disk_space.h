@@ -10,15 +10,13 @@ class CCmpLog2;
 
 namespace brx {
 
-// Shows a finished text in a warning box with caption 1.
-using ShowTextFn = void (*)(OwnerWindow owner, const wchar_t* text);
-
 // True when free is strictly greater than required. Otherwise fills the
 // message template (string 1003: three "%lu", the low 32 bits of required,
-// free and the shortfall), shows it unless silent, and returns false.
+// free and the shortfall), shows it in a warning box through the presenter,
+// and returns false.
 // logging adds the check's log lines (installs log; extract-only runs do not).
 bool CheckDiskSpace(CCmpLog2& log, uint64_t required, uint64_t free_bytes, OwnerWindow owner, bool logging,
-                    bool silent, const wchar_t* message_template, ShowTextFn show);
+                    Presenter& presenter, const wchar_t* message_template);
 
 }  // namespace brx
 

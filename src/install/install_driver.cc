@@ -82,15 +82,15 @@ const wchar_t* FileNamePart(const wchar_t* path) {
 // opened passes the one clean-up and the footer.
 class Driver {
  public:
-  Driver(const InstallContext& context, OwnerWindow owner, bool install, bool no_ui)
+  Driver(const InstallContext& context, Presenter& presenter, OwnerWindow owner, bool install)
       : log_(*context.log),
         package_(*context.package),
         settings_(*context.settings),
         env_(*context.environment),
         context_(context),
+        presenter_(presenter),
         owner_(owner),
-        install_(install),
-        no_ui_(no_ui) {}
+        install_(install) {}
 
   int32_t Run(const wchar_t* target_directory);
 
@@ -145,9 +145,9 @@ class Driver {
   const InstallSettings& settings_;
   InstallEnvironment& env_;
   const InstallContext& context_;
+  Presenter& presenter_;
   OwnerWindow owner_;
   bool install_;
-  bool no_ui_;
   DriverPath target_;
   DriverPath saved_;
   DriverPath verbose_name_;
@@ -184,10 +184,8 @@ bool Driver::Halt(Step step, const HaltLines* lines, const wchar_t* value, const
 }
 
 bool Driver::HaltAfterExtractionStarted(Step step, const HaltLines& lines, const wchar_t* value, const Cause& cause) {
-  if (!no_ui_) {
-    env_.ShowMessage(owner_, kMessageExtractFailed, kStopIcon);
-    env_.DestroyWindows(owner_);
-  }
+  presenter_.ShowMessage(owner_, kMessageExtractFailed, kCaptionPackageSetup, kStopIcon);
+  presenter_.CloseWindows(owner_);
   return Halt(step, &lines, value, &cause);
 }
 
@@ -203,8 +201,9 @@ bool Driver::OpenLog() {
   if (log_.Open() != 0 && !env_.IsPreinstallEnvironment()) {
     // Nothing reaches the log now; the session record still says why.
     if (SessionRecord* r = log_.record()) r->NoteError(L"The component log could not be opened.");
-    if (no_ui_) return false;
-    env_.ShowMessage(nullptr, kMessageLogNotOpened, kWarningIcon);
+    // Nobody could be told either: the run ends rather than install unlogged.
+    if (!presenter_.Attended()) return false;
+    presenter_.ShowMessage(nullptr, kMessageLogNotOpened, kCaptionPackageSetup, kWarningIcon);
   }
   return true;
 }
@@ -221,9 +220,9 @@ bool Driver::Prepare() {
   if (disable_install && wcscmp(disable_install, L"1") == 0) return Halt(Step::kPrepare, nullptr);
   const wchar_t* command = package_.GetInstallCommand();
   if (!command || !*command) return Halt(Step::kPrepare, nullptr);
-  if (!Check(record::Check::kWmiService, [&] { return env_.CheckWmiService(install_, no_ui_); }) ||
-      !Check(record::Check::kVirtualGuest, [&] { return env_.CheckVirtualGuest(install_, no_ui_); }) ||
-      !Check(record::Check::kTpm, [&] { return env_.CheckTpmState(install_, no_ui_); })) {
+  if (!Check(record::Check::kWmiService, [&] { return env_.CheckWmiService(install_); }) ||
+      !Check(record::Check::kVirtualGuest, [&] { return env_.CheckVirtualGuest(install_); }) ||
+      !Check(record::Check::kTpm, [&] { return env_.CheckTpmState(install_); })) {
     return Halt(Step::kPrepare, nullptr);
   }
   return true;
@@ -281,10 +280,10 @@ bool Driver::EnterTarget() {
 }
 
 bool Driver::Extract() {
-  if (!Check(record::Check::kDiskSpace, [&] { return env_.CheckDiskSpace(owner_, install_, no_ui_); })) {
+  if (!Check(record::Check::kDiskSpace, [&] { return env_.CheckDiskSpace(owner_, install_); })) {
     return Halt(Step::kDiskSpace, nullptr);
   }
-  if (!no_ui_) env_.CreateProgressWindow(owner_);
+  presenter_.OpenProgress(owner_);
   if (install_) {
     Line(304, LEVEL_INFO, L"Component XML file = [%s]\r\n\r\n",
          context_.definition_file_name ? context_.definition_file_name : L"");
@@ -351,11 +350,11 @@ int32_t Driver::HandOver() {
     const wchar_t* name = package_.GetName();
     BoundedString<kTooltipChars> tooltip;
     tooltip.AssignCut(name && *name ? name : StubName());
-    env_.AddTrayIcon(owner_, tooltip.get());
+    presenter_.AddTrayIcon(owner_, tooltip.get());
   }
-  if (!no_ui_) env_.FinishProgress(owner_, install_);
+  presenter_.FinishProgress(owner_, install_);
   if (!install_) return kCompletionExtracted;
-  return env_.RunSetupProgram(owner_, no_ui_, target_.get());
+  return env_.RunSetupProgram(owner_, target_.get());
 }
 
 // The one clean-up of every run. Windows cannot remove the current
@@ -397,9 +396,10 @@ int32_t Driver::Close(int32_t completion) {
 }  // namespace
 
 int32_t ExtractAndInstall(const InstallContext& context, OwnerWindow owner,
-                          const wchar_t* target_directory, bool install, bool no_ui) {
+                          const wchar_t* target_directory, bool install) {
   if (!context.log || !context.package || !context.settings || !context.environment) return kCompletionFailed;
-  Driver driver(context, owner, install, no_ui);
+  SilentPresenter nothing_shown;
+  Driver driver(context, context.presenter ? *context.presenter : nothing_shown, owner, install);
   return driver.Run(target_directory);
 }
 

@@ -10,6 +10,7 @@
 #include <stdint.h>
 
 #include "base/bounded_string.h"
+#include "base/presenter.h"
 #include "install/install_settings.h"
 #include "install/step_result.h"
 
@@ -19,9 +20,6 @@ class CPPkg;
 namespace brx {
 
 using DriverPath = BoundedString<260>;
-
-// An opaque owner window (HWND on Windows); null for none.
-using OwnerWindow = void*;
 
 // The string-table messages the driver shows (the stub's resources hold them
 // under the same ids).
@@ -38,14 +36,13 @@ class InstallEnvironment {
   virtual ~InstallEnvironment() = default;
 
   virtual bool IsPreinstallEnvironment() = 0;
-  // A string-table message with caption 1; returns the box's answer.
-  virtual int ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) = 0;
 
-  // Each answers true to go on; false after it has logged and, unless no_ui, told the user.
-  virtual bool CheckWmiService(bool install, bool no_ui) = 0;
-  virtual bool CheckVirtualGuest(bool install, bool no_ui) = 0;
-  virtual bool CheckTpmState(bool install, bool no_ui) = 0;
-  virtual bool CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) = 0;
+  // Each answers true to go on; false after it has logged and told the user
+  // through the run's presenter.
+  virtual bool CheckWmiService(bool install) = 0;
+  virtual bool CheckVirtualGuest(bool install) = 0;
+  virtual bool CheckTpmState(bool install) = 0;
+  virtual bool CheckDiskSpace(OwnerWindow owner, bool install) = 0;
 
   virtual bool GetCurrentDir(DriverPath* out) = 0;
   virtual bool SetCurrentDir(const wchar_t* path) = 0;
@@ -59,22 +56,15 @@ class InstallEnvironment {
   // SYSTEM, Administrators and the process's owner.
   virtual StepResult CreateTempExtractionDirectory(DriverPath* out) = 0;
 
-  virtual void CreateProgressWindow(OwnerWindow owner) = 0;
-  // Extracts the whole archive into directory, moving the progress bar if any.
+  // Extracts the whole archive into directory, moving the presenter's progress bar.
   virtual StepResult ExtractAll(const wchar_t* directory) = 0;
-  // Destroys the progress window and the owner window.
-  virtual void DestroyWindows(OwnerWindow owner) = 0;
-  // Bar to 100, 2 s pause, progress window destroyed; with hide_owner the
-  // owner is minimised and hidden.
-  virtual void FinishProgress(OwnerWindow owner, bool hide_owner) = 0;
 
   virtual StepResult CopyFileOver(const wchar_t* source, const wchar_t* destination) = 0;
   virtual StepResult WriteConfigurationFile(const wchar_t* directory) = 0;
 
-  virtual void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) = 0;
   // The launcher: builds the command line, runs the setup program, records
-  // the component; returns the completion code.
-  virtual int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) = 0;
+  // the component, removes the presenter's tray icon; returns the completion code.
+  virtual int32_t RunSetupProgram(OwnerWindow owner, const wchar_t* directory) = 0;
 
   virtual void Sleep(unsigned milliseconds) = 0;
   // Removes the tree; not ok when anything stayed: subject is the first
@@ -87,6 +77,8 @@ struct InstallContext {
   const CPPkg* package = nullptr;
   const InstallSettings* settings = nullptr;
   InstallEnvironment* environment = nullptr;
+  // What the run shows; null shows nothing, like a silent run.
+  Presenter* presenter = nullptr;
   // The archive entry that holds the definition, and the stub's own file name.
   const wchar_t* definition_file_name = nullptr;
   const wchar_t* stub_file_name = nullptr;
@@ -96,7 +88,7 @@ struct InstallContext {
 // mode's directory, or null to ask the user. Returns the completion code in
 // install mode, 1 or 0 when only extracting.
 int32_t ExtractAndInstall(const InstallContext& context, OwnerWindow owner,
-                          const wchar_t* target_directory, bool install, bool no_ui);
+                          const wchar_t* target_directory, bool install);
 
 }  // namespace brx
 

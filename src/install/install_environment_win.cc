@@ -1,8 +1,5 @@
 #include "install/install_environment_win.h"
 
-#include <commctrl.h>
-#include <shellapi.h>
-
 #include <algorithm>
 #include <string>
 
@@ -21,7 +18,6 @@
 #include "package/ppkg.h"
 #include "log/cmp_log2.h"
 #include "platform/dir.h"
-#include "ui/message_box_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
 
@@ -51,63 +47,46 @@ bool SamePath(const std::wstring& a, const std::wstring& b) {
 
 checks::CheckUi StubCheckUi() {
   checks::CheckUi ui;
-  ui.show_message = [](checks::MessageOwner owner, unsigned text, unsigned caption, unsigned style) {
-    return ShowResourceMessage(owner, text, caption, style);
-  };
   ui.load_text = checks::LoadStubString;
   return ui;
-}
-
-void ShowDiskSpaceMessage(OwnerWindow owner, const wchar_t* text) {
-  std::wstring caption = ui::LoadResourceString(IDS_CAPTION);
-  MessageBoxW(AsWindow(owner), text, caption.c_str(), MB_ICONWARNING | MB_OK);
 }
 
 }  // namespace
 
 Win32InstallEnvironment::Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive,
-                                         const InstallSettings& settings, HICON small_icon,
+                                         const InstallSettings& settings, Presenter& presenter,
                                          const wchar_t* definition_file_name, const InstallDialogs& dialogs)
     : log_(log),
       package_(package),
       archive_(archive),
       settings_(settings),
-      small_icon_(small_icon),
+      presenter_(presenter),
       definition_file_name_(definition_file_name),
       dialogs_(dialogs) {}
 
-Win32InstallEnvironment::~Win32InstallEnvironment() {
-  if (progress_) DestroyWindow(progress_);
-}
-
 bool Win32InstallEnvironment::IsPreinstallEnvironment() { return checks::IsPreinstallEnvironment(); }
 
-int Win32InstallEnvironment::ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) {
-  return ShowResourceMessage(AsWindow(owner), text_id, IDS_CAPTION, style);
+bool Win32InstallEnvironment::CheckWmiService(bool install) {
+  return checks::CheckWmiService(install, presenter_, nullptr, log_, StubCheckUi());
 }
 
-bool Win32InstallEnvironment::CheckWmiService(bool install, bool no_ui) {
-  return checks::CheckWmiService(install, no_ui, nullptr, log_, StubCheckUi());
-}
-
-bool Win32InstallEnvironment::CheckVirtualGuest(bool install, bool no_ui) {
-  return checks::CheckVirtualGuest(install, no_ui, package_.IsVirtualizationAllowed(), nullptr, log_,
+bool Win32InstallEnvironment::CheckVirtualGuest(bool install) {
+  return checks::CheckVirtualGuest(install, presenter_, package_.IsVirtualizationAllowed(), nullptr, log_,
                                    StubCheckUi());
 }
 
-bool Win32InstallEnvironment::CheckTpmState(bool install, bool no_ui) {
-  return checks::CheckTpmState(install, no_ui, settings_.tpm_bypass, package_.GetSwKeyExpectedPath(), nullptr, log_,
+bool Win32InstallEnvironment::CheckTpmState(bool install) {
+  return checks::CheckTpmState(install, presenter_, settings_.tpm_bypass, package_.GetSwKeyExpectedPath(), nullptr, log_,
                                StubCheckUi());
 }
 
-bool Win32InstallEnvironment::CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) {
+bool Win32InstallEnvironment::CheckDiskSpace(OwnerWindow owner, bool install) {
   uint64_t required = 0;
   package_.GetPackageSize(&required);
   uint64_t free_bytes = 0;
   if (!platform::GetFreeDiskSpace(nullptr, &free_bytes)) free_bytes = 0;
   std::wstring message = ui::LoadResourceString(IDS_NO_DISK_SPACE);
-  return brx::CheckDiskSpace(log_, required, free_bytes, owner, install, no_ui, message.c_str(),
-                             ShowDiskSpaceMessage);
+  return brx::CheckDiskSpace(log_, required, free_bytes, owner, install, presenter_, message.c_str());
 }
 
 bool Win32InstallEnvironment::GetCurrentDir(DriverPath* out) {
@@ -187,15 +166,11 @@ void Win32InstallEnvironment::RefuseFolder(int line, const wchar_t* path, platfo
              path, platform::DescribeHoldResult(result), static_cast<unsigned long>(error));
 }
 
-void Win32InstallEnvironment::CreateProgressWindow(OwnerWindow owner) {
-  if (dialogs_.create_progress) progress_ = dialogs_.create_progress(AsWindow(owner));
-}
-
 namespace {
 
 // The progress callback, remembering the entry in hand so a failure can name it.
 struct ExtractionWatch {
-  HWND bar;
+  Presenter* presenter;
   const wchar_t* path;
   void (*before_entry)(const wchar_t* target_path);
 };
@@ -204,14 +179,14 @@ bool WatchExtraction(void* argument, const brxzip::ExtractProgress* progress) {
   ExtractionWatch* watch = static_cast<ExtractionWatch*>(argument);
   watch->path = progress->path;
   if (watch->before_entry) watch->before_entry(progress->path);
-  return brxzip::UpdateExtractionProgress(watch->bar, progress);
+  watch->presenter->SetProgress(brxzip::ExtractionPercent(*progress));
+  return true;
 }
 
 }  // namespace
 
 StepResult Win32InstallEnvironment::ExtractAll(const wchar_t* directory) {
-  ExtractionWatch watch = {progress_ ? GetDlgItem(progress_, IDC_PROGRESS_BAR) : nullptr, nullptr,
-                           dialogs_.before_entry};
+  ExtractionWatch watch = {&presenter_, nullptr, dialogs_.before_entry};
   SetLastError(0);
   brxzip::ExtractReport report;
   // An install extracts into the directory it holds; an extract-only run
@@ -243,25 +218,6 @@ void Win32InstallEnvironment::LogRefusal(const brxzip::ExtractReport& report) {
              report.other_entry.empty() ? L"" : L"]");
 }
 
-void Win32InstallEnvironment::DestroyWindows(OwnerWindow owner) {
-  if (progress_) DestroyWindow(progress_);
-  progress_ = nullptr;
-  if (owner) DestroyWindow(AsWindow(owner));
-}
-
-void Win32InstallEnvironment::FinishProgress(OwnerWindow owner, bool hide_owner) {
-  if (progress_) {
-    SendDlgItemMessageW(progress_, IDC_PROGRESS_BAR, PBM_SETPOS, 100, 0);
-    ::Sleep(2000);
-    DestroyWindow(progress_);
-    progress_ = nullptr;
-  }
-  if (hide_owner && owner) {
-    ShowWindow(AsWindow(owner), SW_MINIMIZE);
-    ShowWindow(AsWindow(owner), SW_HIDE);
-  }
-}
-
 StepResult Win32InstallEnvironment::CopyFileOver(const wchar_t* source, const wchar_t* destination) {
   // Copied as a new file: a copy over an existing one writes in place, and
   // in a folder that existed before the run that file may be a second hard
@@ -278,28 +234,15 @@ StepResult Win32InstallEnvironment::WriteConfigurationFile(const wchar_t* direct
   return StepResult(false, GetLastError());
 }
 
-void Win32InstallEnvironment::AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) {
-  NOTIFYICONDATAW data = {};
-  data.cbSize = sizeof(data);
-  data.hWnd = owner ? AsWindow(owner) : GetDesktopWindow();
-  data.uID = 0;
-  data.uFlags = NIF_ICON | NIF_TIP;
-  data.hIcon = small_icon_;
-  lstrcpynW(data.szTip, tooltip ? tooltip : L"", ARRAYSIZE(data.szTip));
-  Shell_NotifyIconW(NIM_ADD, &data);
-}
-
-int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) {
+int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, const wchar_t* directory) {
   SetupRun run;
   run.owner = AsWindow(owner);
-  run.no_ui = no_ui;
+  run.presenter = &presenter_;
   run.extraction_dir = directory;
   run.definition_file_name = definition_file_name_;
   run.silent = settings_.silent;
   run.dry_run = settings_.dry_run;
   run.reboot = settings_.reboot;
-  HWND tray_owner = run.owner;
-  run.remove_tray_icon = [tray_owner] { RemoveSetupTrayIcon(tray_owner); };
   return brx::RunSetupProgram(log_, package_, run);
 }
 

@@ -1,5 +1,5 @@
 // The install driver's reach into Windows: the real checks, directories,
-// extraction with its progress window, the tray icon and the launcher.
+// extraction and the launcher. What they show goes through the run's presenter.
 #ifndef BRX_INSTALL_INSTALL_ENVIRONMENT_WIN_H_
 #define BRX_INSTALL_INSTALL_ENVIRONMENT_WIN_H_
 
@@ -24,8 +24,6 @@ namespace brx {
 // Dialogs of the user interface, handed in by the stub so this library does
 // not depend on the dialogs (which themselves call the install driver).
 struct InstallDialogs {
-  // The modeless "Extraction Progress" window; null when it cannot be made.
-  HWND (*create_progress)(HWND owner) = nullptr;
   // The folder browser; false when cancelled. buffer holds 260 characters.
   bool (*browse_for_folder)(HWND owner, wchar_t* buffer) = nullptr;
   // Runs before each entry is extracted, with its target path.
@@ -35,29 +33,23 @@ struct InstallDialogs {
 class Win32InstallEnvironment : public InstallEnvironment {
  public:
   Win32InstallEnvironment(CCmpLog2& log, const CPPkg& package, brxzip::ZIP_File& archive, const InstallSettings& settings,
-                      HICON small_icon, const wchar_t* definition_file_name, const InstallDialogs& dialogs);
-  ~Win32InstallEnvironment() override;
+                          Presenter& presenter, const wchar_t* definition_file_name, const InstallDialogs& dialogs);
 
   bool IsPreinstallEnvironment() override;
-  int ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) override;
-  bool CheckWmiService(bool install, bool no_ui) override;
-  bool CheckVirtualGuest(bool install, bool no_ui) override;
-  bool CheckTpmState(bool install, bool no_ui) override;
-  bool CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) override;
+  bool CheckWmiService(bool install) override;
+  bool CheckVirtualGuest(bool install) override;
+  bool CheckTpmState(bool install) override;
+  bool CheckDiskSpace(OwnerWindow owner, bool install) override;
   bool GetCurrentDir(DriverPath* out) override;
   bool SetCurrentDir(const wchar_t* path) override;
   bool DirectoryExists(const wchar_t* path) override;
   bool BrowseForFolder(OwnerWindow owner, DriverPath* out) override;
   StepResult CreateDirectoryPath(const wchar_t* path) override;
   StepResult CreateTempExtractionDirectory(DriverPath* out) override;
-  void CreateProgressWindow(OwnerWindow owner) override;
   StepResult ExtractAll(const wchar_t* directory) override;
-  void DestroyWindows(OwnerWindow owner) override;
-  void FinishProgress(OwnerWindow owner, bool hide_owner) override;
   StepResult CopyFileOver(const wchar_t* source, const wchar_t* destination) override;
   StepResult WriteConfigurationFile(const wchar_t* directory) override;
-  void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) override;
-  int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) override;
+  int32_t RunSetupProgram(OwnerWindow owner, const wchar_t* directory) override;
   void Sleep(unsigned milliseconds) override;
   StepResult DeleteDirectoryTree(const wchar_t* path) override;
 
@@ -69,10 +61,9 @@ class Win32InstallEnvironment : public InstallEnvironment {
   const CPPkg& package_;
   brxzip::ZIP_File& archive_;
   const InstallSettings& settings_;
-  HICON small_icon_;
+  Presenter& presenter_;
   const wchar_t* definition_file_name_;
   InstallDialogs dialogs_;
-  HWND progress_ = nullptr;
   // The extraction directory and the levels above it, held from its
   // creation until its deletion: the last is the directory, the one before
   // it (when there is one) its parent, through which it is deleted.

@@ -1,7 +1,6 @@
 #include "install/reboot_win.h"
 
 #include "platform/scoped_handle_win.h"
-#include "ui/message_box_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
 
@@ -60,8 +59,8 @@ bool SystemEnableShutdownPrivilege() {
 }  // namespace
 
 StepResult RebootSystem(const RebootRequest& request, const RebootHooks& hooks) {
-  if (MediaInRemovableDrives(hooks) && !request.silent && hooks.show_message) {
-    hooks.show_message(nullptr, IDS_REMOVE_DISKS, IDS_DISKS_FOUND, MB_ICONWARNING);
+  if (request.presenter && MediaInRemovableDrives(hooks)) {
+    request.presenter->ShowMessage(nullptr, IDS_REMOVE_DISKS, IDS_DISKS_FOUND, MB_ICONWARNING);
   }
   StepResult result(true);
   if (!hooks.enable_shutdown_privilege || !hooks.enable_shutdown_privilege()) {
@@ -92,7 +91,6 @@ RebootHooks SystemRebootHooksWithoutShutdown() {
   RebootHooks hooks;
   hooks.drive_type = SystemDriveType;
   hooks.root_accessible = SystemRootAccessible;
-  hooks.show_message = ShowResourceMessage;
   hooks.load_text = SystemLoadText;
   hooks.enable_shutdown_privilege = SystemEnableShutdownPrivilege;
   return hooks;

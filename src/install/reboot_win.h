@@ -7,12 +7,13 @@
 
 #include <string>
 
+#include "base/presenter.h"
 #include "install/step_result.h"
 
 namespace brx {
 
 struct RebootRequest {
-  bool silent = false;              // no removable-media warning
+  Presenter* presenter = nullptr;   // shows the removable-media warning; null shows nothing
   const wchar_t* message = nullptr; // the /reboot_message text; empty or null: string 708
   int32_t timeout_seconds = 0;      // negative means none
 };
@@ -24,7 +25,6 @@ struct RebootRequest {
 struct RebootHooks {
   UINT (*drive_type)(const wchar_t* root) = nullptr;
   bool (*root_accessible)(const wchar_t* root) = nullptr;
-  int (*show_message)(HWND owner, UINT text_id, UINT caption_id, UINT style) = nullptr;
   std::wstring (*load_text)(UINT id) = nullptr;
   // Enables SeShutdownPrivilege in the process token; false (with the
   // thread's last error set) stops the reboot.
@@ -33,13 +33,13 @@ struct RebootHooks {
   BOOL (*shutdown)(const wchar_t* message, DWORD timeout, BOOL force_apps_closed, BOOL reboot) = nullptr;
 };
 
-// Warns about media in floppy and CD-ROM drives unless silent, then starts
+// Warns about media in floppy and CD-ROM drives through the presenter, then starts
 // the restart with the message and countdown. Not ok when no restart was
 // started: subject says which call failed, error why.
 StepResult RebootSystem(const RebootRequest& request, const RebootHooks& hooks);
 
 // The pieces of the real set that are safe anywhere (drive queries, strings,
-// message boxes, the privilege); the shutdown itself is left null.
+// the privilege); the shutdown itself is left null.
 RebootHooks SystemRebootHooksWithoutShutdown();
 
 }  // namespace brx

@@ -1,7 +1,5 @@
 #include "install/setup_launcher_win.h"
 
-#include <shellapi.h>
-
 #include <vector>
 
 #include "install/completion_codes.h"
@@ -64,18 +62,20 @@ struct OutputPipe {
   }
 };
 
-// Runs the removal once, at the latest when the launcher returns.
+// Removes the install driver's tray icon once, at the latest when the
+// launcher returns.
 class TrayIconRemoval {
  public:
-  explicit TrayIconRemoval(const std::function<void()>& remove) : remove_(remove) {}
+  TrayIconRemoval(Presenter& presenter, HWND owner) : presenter_(presenter), owner_(owner) {}
   ~TrayIconRemoval() { Now(); }
   void Now() {
-    if (!done_ && remove_) remove_();
+    if (!done_) presenter_.RemoveTrayIcon(owner_);
     done_ = true;
   }
 
  private:
-  const std::function<void()>& remove_;
+  Presenter& presenter_;
+  HWND owner_;
   bool done_ = false;
 };
 
@@ -124,11 +124,11 @@ void ShowOwner(HWND owner) {
   ShowWindow(owner, SW_RESTORE);
 }
 
-bool AskReboot(LauncherPrompts& prompts, HWND owner) {
+bool AskReboot(LauncherPrompts& prompts, Presenter& presenter, HWND owner) {
   std::wstring text =
       RebootQuestionText(prompts.LoadText(IDS_REBOOT_REQUIRED), prompts.LoadText(IDS_REBOOT_QUESTION));
   ShowOwner(owner);
-  int answer = prompts.Show(owner, text, prompts.LoadText(IDS_REBOOT_CAPTION), MB_YESNO);
+  int answer = presenter.ShowText(owner, text.c_str(), IDS_REBOOT_CAPTION, MB_YESNO);
   if (owner) ShowWindow(owner, SW_HIDE);
   return answer == IDYES;
 }
@@ -152,15 +152,16 @@ bool SystemCommandProcessor(std::wstring* path) {
 }
 
 // application: the program to start, or null to take it from the line.
-Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* application, const wchar_t* command_line,
-                    OutputPipe* pipe, const std::vector<std::wstring>& hidden) {
+// unattended: hidden, the output piped.
+Launch StartAndWait(CCmpLog2& log, const SetupRun& run, bool unattended, const wchar_t* application,
+                    const wchar_t* command_line, OutputPipe* pipe, const std::vector<std::wstring>& hidden) {
   Launch result;
   std::vector<wchar_t> mutable_line(command_line, command_line + wcslen(command_line) + 1);
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   DWORD flags = NORMAL_PRIORITY_CLASS;
   BOOL inherit = FALSE;
-  if (run.no_ui) {
+  if (unattended) {
     flags |= CREATE_NO_WINDOW;
     inherit = TRUE;
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
@@ -217,11 +218,14 @@ Launch StartAndWait(CCmpLog2& log, const SetupRun& run, const wchar_t* applicati
 }  // namespace
 
 int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run) {
-  TrayIconRemoval tray_icon(run.remove_tray_icon);
+  SilentPresenter nothing_shown;
+  Presenter& presenter = run.presenter ? *run.presenter : nothing_shown;
+  bool unattended = !presenter.Attended();
+  TrayIconRemoval tray_icon(presenter, run.owner);
   LauncherPrompts& prompts = run.prompts ? *run.prompts : ResourcePrompts();
 
   OutputPipe pipe;
-  if (run.no_ui) {
+  if (unattended) {
     StepResult piped = pipe.Create();
     if (!piped.ok) {
       LogStepFailure(log, 655, L"The setup program's output pipe could not be made", nullptr, piped);
@@ -252,15 +256,15 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
       launch.result.error = GetLastError();
     } else {
       if (!application.empty()) executed = CommandProcessorLine(application.c_str(), plain.get());
-      launch = StartAndWait(log, run, application.empty() ? nullptr : application.c_str(), executed.c_str(), &pipe,
+      launch = StartAndWait(log, run, unattended, application.empty() ? nullptr : application.c_str(), executed.c_str(), &pipe,
                             hidden);
     }
     if (launch.started && launch.result.ok) {
       raw_code = launch.result.code;
       if (record) record->SetSetupExitCode(raw_code);
       LogSetupFinished(log, launch.elapsed_seconds, raw_code);
-      if (ShouldAskReboot(raw_code, run.silent)) {
-        bool yes = AskReboot(prompts, run.owner);
+      if (ShouldAskReboot(raw_code, unattended)) {
+        bool yes = AskReboot(prompts, presenter, run.owner);
         if (run.reboot) *run.reboot = yes;
       }
     } else if (launch.started) {
@@ -273,11 +277,9 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
       raw_code = kCompletionFailed;
       DWORD error = launch.result.error;
       LogSetupNotStarted(log, error, SystemErrorText(error).c_str(), package.GetInstallCommand());
-      if (!run.no_ui) {
-        ShowOwner(run.owner);
-        std::wstring text = FillProgramName(prompts.LoadText(IDS_SETUP_NOT_STARTED), package.GetInstallCommand());
-        prompts.Show(run.owner, text, prompts.LoadText(IDS_CAPTION), MB_ICONERROR);
-      }
+      ShowOwner(run.owner);
+      std::wstring text = FillProgramName(prompts.LoadText(IDS_SETUP_NOT_STARTED), package.GetInstallCommand());
+      presenter.ShowText(run.owner, text.c_str(), IDS_CAPTION, MB_ICONERROR);
     }
   }
   pipe.Close();
@@ -289,16 +291,8 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
   log.Write(LOG_BOTH, LEVEL_INFO, kModule, 939, L"Done.\r\n\r\n");
 
   tray_icon.Now();
-  if (!run.no_ui && run.owner) DestroyWindow(run.owner);
+  presenter.CloseWindows(run.owner);
   return code;
-}
-
-void RemoveSetupTrayIcon(HWND owner) {
-  NOTIFYICONDATAW icon = {};
-  icon.cbSize = sizeof(icon);
-  icon.hWnd = owner ? owner : GetDesktopWindow();
-  icon.uID = 0;
-  Shell_NotifyIconW(NIM_DELETE, &icon);
 }
 
 void LogLastError(CCmpLog2& log, const wchar_t* what) {

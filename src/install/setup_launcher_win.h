@@ -6,31 +6,34 @@
 #include <windows.h>
 #include <stdint.h>
 
-#include <functional>
 #include <string>
+
+#include "base/presenter.h"
 
 class CCmpLog2;
 class CPPkg;
 
 namespace brx {
 
-// The two questions and notices the launcher puts to the user. The stub uses
-// ResourcePrompts(); tests answer with their own.
+// The texts of the question and the notice the launcher puts to the user
+// (through the run's presenter). The stub uses ResourcePrompts(); tests
+// give their own.
 class LauncherPrompts {
  public:
   virtual ~LauncherPrompts() = default;
   // A string-table entry; empty when it does not exist.
   virtual std::wstring LoadText(UINT id) = 0;
-  // A message box; returns the button pressed.
-  virtual int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) = 0;
 };
 
-// The stub's own string table and MessageBoxW.
+// The stub's own string table.
 LauncherPrompts& ResourcePrompts();
 
 struct SetupRun {
   HWND owner = nullptr;  // the main dialog, or none
-  bool no_ui = false;    // run hidden with the output piped; no message boxes
+  // What the user sees: the question, the notice, the tray icon's removal.
+  // A run nobody watches starts the program hidden with its output piped
+  // into the log. Null: such a run.
+  Presenter* presenter = nullptr;
   const wchar_t* extraction_dir = nullptr;
   const wchar_t* definition_file_name = nullptr;  // copied into the inventory
   bool silent = false;
@@ -38,22 +41,15 @@ struct SetupRun {
   bool* reboot = nullptr;  // the /reboot option; the reboot question overwrites it
   // The stub's complete command line (program path first); null: the process's own.
   const wchar_t* command_line = nullptr;
-  // Removes the notification icon the install driver added; called once on
-  // every way out.
-  std::function<void()> remove_tray_icon;
   LauncherPrompts* prompts = nullptr;  // null: ResourcePrompts()
 };
 
 // Builds the command line, runs the setup program in the extraction
 // directory and waits for it while this thread's messages keep flowing,
 // logs and translates its exit code, and records the component for codes 1
-// and 2. Returns the translated completion code; 0 when the command line
+// and 2; removes the presenter's tray icon on every way out. Returns the translated completion code; 0 when the command line
 // cannot be built or the output pipe cannot be made.
 int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run);
-
-// Removes the install driver's notification icon: id 0 on the owner, or on
-// the desktop window when there is no owner.
-void RemoveSetupTrayIcon(HWND owner);
 
 // Logs the calling thread's last error with the system's text for it:
 // "<what> FAILED with error <n>: <text>".

@@ -1,4 +1,4 @@
-// The launcher's questions and notices from the stub's own string table.
+// The texts of the launcher's question and notice from the stub's own string table.
 #include "install/setup_launcher_win.h"
 
 #include "ui/resources_win.h"
@@ -9,9 +9,6 @@ namespace {
 class StringTablePrompts : public LauncherPrompts {
  public:
   std::wstring LoadText(UINT id) override { return ui::LoadResourceString(id); }
-  int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) override {
-    return MessageBoxW(owner, text.c_str(), caption.c_str(), style);
-  }
 };
 
 // At namespace scope, not a function's static: a function's static is

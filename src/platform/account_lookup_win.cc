@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include "platform/scoped_local_memory_win.h"
+#include "platform/scoped_net_buffer_win.h"
 #include "platform/trusted_folder.h"
 
 namespace brx {
@@ -15,24 +16,12 @@ void SidFromText(const wchar_t* text, ScopedLocalMemory<void>* sid) {
   if (!ConvertStringSidToSidW(text, sid->receive())) sid->Close();
 }
 
-// The buffers NetUser* and NetLocalGroup* hand out.
-class NetBuffer {
- public:
-  NetBuffer() = default;
-  ~NetBuffer() {
-    if (data_) NetApiBufferFree(data_);
-  }
-  NetBuffer(const NetBuffer&) = delete;
-  NetBuffer& operator=(const NetBuffer&) = delete;
-  LPBYTE* receive() { return &data_; }
-  template <typename T>
-  const T* as() const {
-    return reinterpret_cast<const T*>(data_);
-  }
-
- private:
-  LPBYTE data_ = nullptr;
-};
+// The buffers NetUser* and NetLocalGroup* hand out, read as their records.
+using NetBuffer = ScopedNetBuffer<BYTE>;
+template <typename T>
+const T* Records(const NetBuffer& buffer) {
+  return reinterpret_cast<const T*>(buffer.get());
+}
 
 struct AccountName {
   wchar_t name[257];
@@ -58,7 +47,7 @@ Membership UserMembership(const AccountName& user, const wchar_t* administrators
     return Membership::kUnknown;
   }
   for (DWORD i = 0; i < read; ++i) {
-    const wchar_t* group = groups.as<LOCALGROUP_USERS_INFO_0>()[i].lgrui0_name;
+    const wchar_t* group = Records<LOCALGROUP_USERS_INFO_0>(groups)[i].lgrui0_name;
     if (group && CompareStringOrdinal(group, -1, administrators, -1, TRUE) == CSTR_EQUAL) {
       return Membership::kAdministrator;
     }
@@ -78,7 +67,7 @@ Membership GroupMembership(PSID group, const wchar_t* administrators) {
     return Membership::kUnknown;
   }
   for (DWORD i = 0; i < read; ++i) {
-    PSID member = members.as<LOCALGROUP_MEMBERS_INFO_0>()[i].lgrmi0_sid;
+    PSID member = Records<LOCALGROUP_MEMBERS_INFO_0>(members)[i].lgrmi0_sid;
     if (member && EqualSid(member, group)) return Membership::kAdministrator;
   }
   return Membership::kOther;

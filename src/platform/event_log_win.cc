@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/scoped_event_source_win.h"
+
 namespace brx {
 namespace platform {
 namespace {
@@ -20,25 +22,11 @@ WORD SystemType(EventType type) {
   return EVENTLOG_INFORMATION_TYPE;
 }
 
-class EventSource {
- public:
-  EventSource() : handle_(RegisterEventSourceW(nullptr, kEventSourceName)) {}
-  ~EventSource() {
-    if (handle_) DeregisterEventSource(handle_);
-  }
-  EventSource(const EventSource&) = delete;
-  EventSource& operator=(const EventSource&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
 }  // namespace
 
 bool ReportApplicationEvent(EventType type, uint32_t id, const std::vector<std::wstring>& strings) {
-  EventSource source;
-  if (!source.get()) return false;
+  ScopedEventSource source(RegisterEventSourceW(nullptr, kEventSourceName));
+  if (!source.valid()) return false;
   std::vector<std::wstring> cut;
   std::vector<const wchar_t*> pointers;
   size_t count = strings.size() < kMaxStrings ? strings.size() : kMaxStrings;

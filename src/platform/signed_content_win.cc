@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/scoped_crypt_win.h"
+#include "platform/scoped_local_memory_win.h"
+
 namespace brx {
 namespace platform {
 
@@ -18,25 +21,9 @@ namespace {
 
 const DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
-// One owner each for the message, its certificate store, the signer's
-// certificate and what CryptDecodeObjectEx allocates.
-struct MessageCloser {
-  void operator()(void* message) const { CryptMsgClose(message); }
-};
-struct StoreCloser {
-  void operator()(void* store) const { CertCloseStore(store, 0); }
-};
-struct CertificateFreer {
-  void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
-};
-struct LocalFreer {
-  void operator()(void* memory) const { LocalFree(memory); }
-};
-using ScopedMessage = std::unique_ptr<void, MessageCloser>;
-using ScopedStore = std::unique_ptr<void, StoreCloser>;
-using ScopedCertificate = std::unique_ptr<const CERT_CONTEXT, CertificateFreer>;
+// What CryptDecodeObjectEx allocates.
 template <typename T>
-using Decoded = std::unique_ptr<T, LocalFreer>;
+using Decoded = ScopedLocalMemory<T>;
 
 // A message parameter in a buffer of its own size.
 std::unique_ptr<unsigned char[]> GetParam(HCRYPTMSG message, DWORD type, DWORD* size) {
@@ -52,7 +39,7 @@ Decoded<T> Decode(LPCSTR structure, const unsigned char* der, DWORD length) {
   void* decoded = nullptr;
   DWORD size = 0;
   if (!CryptDecodeObjectEx(kEncoding, structure, der, length, CRYPT_DECODE_ALLOC_FLAG, nullptr, &decoded, &size)) {
-    return nullptr;
+    return Decoded<T>();
   }
   return Decoded<T>(static_cast<T*>(decoded));
 }
@@ -82,7 +69,7 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
                                     std::vector<std::string>* nested) {
   if (length == 0 || length > 0x7FFFFFFF) return SignedContent::kUnreadable;
   ScopedMessage message(CryptMsgOpenToDecode(kEncoding, 0, 0, 0, nullptr, nullptr));
-  if (!message || !CryptMsgUpdate(message.get(), der, static_cast<DWORD>(length), TRUE)) {
+  if (!message.valid() || !CryptMsgUpdate(message.get(), der, static_cast<DWORD>(length), TRUE)) {
     return SignedContent::kUnreadable;
   }
   DWORD type = 0;
@@ -101,13 +88,14 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
   if (!content) return SignedContent::kUnreadable;
   Decoded<SPC_INDIRECT_DATA_CONTENT> indirect =
       Decode<SPC_INDIRECT_DATA_CONTENT>(SPC_INDIRECT_DATA_CONTENT_STRUCT, content.get(), content_size);
-  if (!indirect || !indirect->Data.pszObjId || strcmp(indirect->Data.pszObjId, kSpcPeImageDataOid) != 0 ||
-      !DigestAlgorithmFromOid(indirect->DigestAlgorithm.pszObjId, &image_digest->algorithm) ||
-      indirect->Digest.cbData != DigestLength(image_digest->algorithm)) {
+  const SPC_INDIRECT_DATA_CONTENT* data = indirect.get();
+  if (!data || !data->Data.pszObjId || strcmp(data->Data.pszObjId, kSpcPeImageDataOid) != 0 ||
+      !DigestAlgorithmFromOid(data->DigestAlgorithm.pszObjId, &image_digest->algorithm) ||
+      data->Digest.cbData != DigestLength(image_digest->algorithm)) {
     return SignedContent::kUnreadable;
   }
-  image_digest->length = indirect->Digest.cbData;
-  memcpy(image_digest->digest, indirect->Digest.pbData, image_digest->length);
+  image_digest->length = data->Digest.cbData;
+  memcpy(image_digest->digest, data->Digest.pbData, image_digest->length);
 
   // Authenticode has exactly one signer.
   DWORD signers = 0;
@@ -129,9 +117,10 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
   if (!digest_attribute || digest_attribute->cValue != 1) return SignedContent::kUnreadable;
   Decoded<CRYPT_DATA_BLOB> message_digest = Decode<CRYPT_DATA_BLOB>(
       X509_OCTET_STRING, digest_attribute->rgValue[0].pbData, digest_attribute->rgValue[0].cbData);
-  if (!message_digest) return SignedContent::kUnreadable;
-  if (!ContentMatchesMessageDigest(content.get(), content_size, signer_algorithm, message_digest->pbData,
-                                   message_digest->cbData)) {
+  const CRYPT_DATA_BLOB* blob = message_digest.get();
+  if (!blob) return SignedContent::kUnreadable;
+  if (!ContentMatchesMessageDigest(content.get(), content_size, signer_algorithm, blob->pbData,
+                                   blob->cbData)) {
     return SignedContent::kSignatureFails;
   }
 
@@ -139,10 +128,10 @@ SignedContent ReadSignedImageDigest(const unsigned char* der, size_t length, Sig
   // signature is intact is asked here, not whom it belongs to.
   std::unique_ptr<unsigned char[]> signer_id = GetParam(message.get(), CMSG_SIGNER_CERT_INFO_PARAM, &size);
   ScopedStore store(CertOpenStore(CERT_STORE_PROV_MSG, kEncoding, 0, 0, message.get()));
-  if (!signer_id || !store) return SignedContent::kUnreadable;
+  if (!signer_id || !store.valid()) return SignedContent::kUnreadable;
   ScopedCertificate certificate(
       CertGetSubjectCertificateFromStore(store.get(), kEncoding, reinterpret_cast<CERT_INFO*>(signer_id.get())));
-  if (!certificate) return SignedContent::kUnreadable;
+  if (!certificate.valid()) return SignedContent::kUnreadable;
   CMSG_CTRL_VERIFY_SIGNATURE_EX_PARA verify = {};
   verify.cbSize = sizeof(verify);
   verify.dwSignerIndex = 0;

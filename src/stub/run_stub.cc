@@ -7,6 +7,8 @@ int ExitCodeForCompletion(int32_t completion, bool dos_style) {
   return completion == kCompletionFailed ? 1 : 0;
 }
 
+bool RunShowsWindows(const StubOptions& options) { return options.help || RunMode(options) != record::Mode::kSilent; }
+
 record::Mode RunMode(const StubOptions& options) {
   if (options.extract) return record::Mode::kExtract;
   if (options.silent) return record::Mode::kSilent;
@@ -26,6 +28,9 @@ int RunStub(StubHost& host, StubOptions& options) {
   // below follow that too: reporting a stub that cannot even open its payload
   // as 0 would tell such a caller it succeeded.
   bool dos_style = options.dosRetCode || host.IsLaunchedByAgent();
+  SilentPresenter nothing_shown;
+  Presenter& presenter = RunShowsWindows(options) ? host.Screen() : nothing_shown;
+  auto show_no_package = [&] { presenter.ShowMessage(nullptr, kMessageNoPackage, kCaptionPackageSetup, kStyleStop); };
   SessionEnd end;
   end.mode = RunMode(options);
   auto record = [&](int32_t completion, bool restarting) {
@@ -40,7 +45,7 @@ int RunStub(StubHost& host, StubOptions& options) {
 
   if (!host.OpenArchive()) {
     int exit_code = record(kCompletionFailed, false);
-    host.ShowNoPackageMessage();
+    show_no_package();
     return exit_code;
   }
 
@@ -52,13 +57,13 @@ int RunStub(StubHost& host, StubOptions& options) {
   if (!host.LoadDefinition()) {
     host.LogNoDefinition();
     int exit_code = record(kCompletionFailed, false);
-    if (!options.silent) host.ShowNoPackageMessage();
+    show_no_package();
     return exit_code;
   }
 
   host.LoadIcons();
   if (options.silent || options.noPrompt) {
-    int32_t completion = host.Install(/*with_ui=*/!options.silent);
+    int32_t completion = host.Install(presenter);
     bool restart = completion == kCompletionRebootNeeded && options.reboot;
     int exit_code = record(completion, restart);
     if (restart) host.Reboot();

@@ -6,10 +6,16 @@
 #include <stdint.h>
 
 #include "base/completion_code.h"
+#include "base/presenter.h"
 #include "log/session_record_fields.h"
 #include "stub/options.h"
 
 namespace brx {
+
+// String 1000, "A package definition file was not found.  The file is not a
+// valid Package.", shown with a stop icon.
+constexpr unsigned kMessageNoPackage = 1000;
+constexpr unsigned kStyleStop = 0x10;
 
 // How a run ended, for its session record.
 struct SessionEnd {
@@ -27,15 +33,16 @@ class StubHost {
   virtual void ShowUsage() = 0;
   // Opens the process-wide archive on the stub's own file.
   virtual bool OpenArchive() = 0;
-  // Message 1000, caption 1, no owner, stop icon.
-  virtual void ShowNoPackageMessage() = 0;
+  // The presenter of a run a person watches: boxes, progress and tray icon
+  // on the screen. RunStub decides which runs get it.
+  virtual Presenter& Screen() = 0;
   // The install driver in extract-only mode, no owner, no user interface.
   virtual int32_t ExtractOnly(const wchar_t* directory) = 0;
   // Loads the definition named after the stub, else the first qualifying one.
   virtual bool LoadDefinition() = 0;
   virtual void LoadIcons() = 0;
-  // The install driver in install mode, no owner; with_ui adds message boxes and progress.
-  virtual int32_t Install(bool with_ui) = 0;
+  // The install driver in install mode, no owner, showing through presenter.
+  virtual int32_t Install(Presenter& presenter) = 0;
   // The main dialog, modal; returns the completion code it set.
   virtual int32_t RunMainDialog() = 0;
   virtual void Reboot() = 0;
@@ -50,6 +57,13 @@ class StubHost {
 
 // The mode the options select, for the record.
 record::Mode RunMode(const StubOptions& options);
+
+// Whether a run of these options may show windows: every run but a silent
+// one. /silent is what deployment agents use, often as SYSTEM in a session
+// nobody sees, where a message box would hold the deployment until the
+// agent gives up; such a run says why it failed only through its exit code,
+// session record and event.
+bool RunShowsWindows(const StubOptions& options);
 
 // Runs the mode the options select and returns the process exit code.
 // options is not const: the reboot prompt of an install may change `reboot`.

@@ -10,6 +10,8 @@
 #include "platform/event_log.h"
 #include "platform/guid.h"
 #include "platform/local_time.h"
+#include "platform/scoped_icon_win.h"
+#include "platform/scoped_module_win.h"
 #include "stub/agent_parent_win.h"
 #include "stub/entry_gate_win.h"
 #include "stub/load_definition.h"
@@ -20,21 +22,23 @@
 #include "stub/ui_language.h"
 #include "ui/browse_folder_win.h"
 #include "ui/main_dialog_win.h"
-#include "ui/message_box_win.h"
-#include "ui/progress_dialog_win.h"
 #include "ui/resource_ids.h"
 #include "ui/resources_win.h"
+#include "ui/screen_presenter_win.h"
 #include "ui/usage_dialog_win.h"
 
 namespace brx {
 namespace {
 
+static_assert(kMessageNoPackage == IDS_NO_PACKAGE && kCaptionPackageSetup == IDS_CAPTION,
+              "the entry's message is the stub's string");
+
 // Process-wide run state.
 struct RunState {
   HINSTANCE module = nullptr;
   int32_t completion = kCompletionInstalled;
-  HICON small_icon = nullptr;
-  HICON large_icon = nullptr;
+  platform::ScopedIcon small_icon;
+  platform::ScopedIcon large_icon;
   wchar_t language[3] = L"en";
   BoundedString<260> stub_path;
   BoundedString<260> definition_name;
@@ -46,6 +50,9 @@ struct RunState {
 };
 
 RunState g_run;
+// What a person watching the run sees; RunStub hands it only to runs that
+// may show windows.
+ScreenPresenter g_screen;
 
 // "/config_file" must name a file: a folder cannot be copied as one, and a
 // file search would also match a wildcard pattern (refused before this).
@@ -66,16 +73,16 @@ class StartupGuard {
  public:
   explicit StartupGuard(HMODULE rich_edit) : rich_edit_(rich_edit) {}
   ~StartupGuard() {
-    if (rich_edit_) FreeLibrary(rich_edit_);
-    if (g_run.large_icon) DestroyIcon(g_run.large_icon);
-    if (g_run.small_icon) DestroyIcon(g_run.small_icon);
-    g_run.large_icon = g_run.small_icon = nullptr;
+    rich_edit_.Close();
+    g_screen.SetTrayIconImage(nullptr);
+    g_run.large_icon.Close();
+    g_run.small_icon.Close();
   }
   StartupGuard(const StartupGuard&) = delete;
   StartupGuard& operator=(const StartupGuard&) = delete;
 
  private:
-  HMODULE rich_edit_;
+  platform::ScopedModule rich_edit_;
 };
 
 // The run's record line and event, once: a dialog that restarts the machine
@@ -106,10 +113,9 @@ void WriteSessionRecord(const SessionEnd& end) {
   platform::ReportApplicationEvent(SessionEventType(r), SessionEventId(r), SessionEventStrings(r));
 }
 
-HWND CreateProgress(HWND owner) { return ProgressDialog(owner); }
 bool BrowseFolder(HWND owner, wchar_t* buffer) { return BrowseForExtractFolder(owner, buffer); }
 
-int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool no_ui) {
+int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, Presenter& presenter) {
   // As with /extract:, a relative /instpath: names a folder where the command
   // was given: the driver uses the name again after making that folder
   // current (and extraction accepts only full paths), so it is made full first.
@@ -127,12 +133,11 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
 
   ProcessObjects& process = Process();
   InstallDialogs dialogs;
-  dialogs.create_progress = CreateProgress;
   dialogs.browse_for_folder = BrowseFolder;
   dialogs.before_entry = BeforeEachEntry;
   InstallSettings settings = InstallSettingsFrom(&g_run.options);
-  Win32InstallEnvironment environment(process.log, process.package, process.archive, settings,
-                                      g_run.small_icon, g_run.definition_name.get(), dialogs);
+  Win32InstallEnvironment environment(process.log, process.package, process.archive, settings, presenter,
+                                      g_run.definition_name.get(), dialogs);
   InstallContext context;
   context.log = &process.log;
   context.package = &process.package;
@@ -140,14 +145,15 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, bool n
   context.environment = &environment;
   context.definition_file_name = g_run.definition_name.get();
   context.stub_file_name = StubFileName();
-  return ExtractAndInstall(context, owner, target, install, no_ui);
+  context.presenter = &presenter;
+  return ExtractAndInstall(context, owner, target, install);
 }
 
 void RebootAfterInstall() {
   RebootHooks hooks = SystemRebootHooksWithoutShutdown();
   hooks.shutdown = ProductShutdown;
   RebootRequest request;
-  request.silent = g_run.options.silent;
+  if (RunShowsWindows(g_run.options)) request.presenter = &g_screen;
   request.message = g_run.options.rebootMessage.get();
   request.timeout_seconds = g_run.options.rebootTimeout;
   StepResult restart = RebootSystem(request, hooks);
@@ -164,8 +170,8 @@ void RebootAfterInstall() {
 // What the setup dialog's Install and Extract buttons run.
 class DialogActions : public InstallActions {
  public:
-  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install, bool no_ui) override {
-    return RunInstallDriver(owner, target_dir, install, no_ui);
+  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install) override {
+    return RunInstallDriver(owner, target_dir, install, g_screen);
   }
   void RebootSystem() override {
     SessionEnd end;
@@ -208,9 +214,7 @@ class Win32StubHost : public StubHost {
     return false;
   }
 
-  void ShowNoPackageMessage() override {
-    ShowResourceMessage(nullptr, IDS_NO_PACKAGE, IDS_CAPTION, MB_ICONHAND);
-  }
+  Presenter& Screen() override { return g_screen; }
 
   int32_t ExtractOnly(const wchar_t* directory) override {
     // "/extract:out" means the folder "out" where the command was given: the
@@ -221,7 +225,9 @@ class Win32StubHost : public StubHost {
     DWORD length = directory && *directory ? GetFullPathNameW(directory, MAX_PATH + 1, full, nullptr) : 0;
     if (length > 0 && length <= MAX_PATH) directory = full;
     if (length > MAX_PATH) directory = L"";
-    return RunInstallDriver(nullptr, directory, /*install=*/false, /*no_ui=*/true);
+    // Command-line extraction has no user interface.
+    SilentPresenter nothing_shown;
+    return RunInstallDriver(nullptr, directory, /*install=*/false, nothing_shown);
   }
 
   // Everything of the package is read through the process-wide archive's one
@@ -234,15 +240,16 @@ class Win32StubHost : public StubHost {
   }
 
   void LoadIcons() override {
-    g_run.small_icon = static_cast<HICON>(LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON,
-                                                     GetSystemMetrics(SM_CXSMICON),
-                                                     GetSystemMetrics(SM_CYSMICON), 0));
-    g_run.large_icon = static_cast<HICON>(
+    *g_run.small_icon.receive() = static_cast<HICON>(LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE),
+                                                                IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                                GetSystemMetrics(SM_CYSMICON), 0));
+    *g_run.large_icon.receive() = static_cast<HICON>(
         LoadImageW(g_run.module, MAKEINTRESOURCEW(IDI_PACKAGE), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    g_screen.SetTrayIconImage(g_run.small_icon.get());
   }
 
-  int32_t Install(bool with_ui) override {
-    return RunInstallDriver(nullptr, nullptr, /*install=*/true, /*no_ui=*/!with_ui);
+  int32_t Install(Presenter& presenter) override {
+    return RunInstallDriver(nullptr, nullptr, /*install=*/true, presenter);
   }
 
   int32_t RunMainDialog() override {
@@ -253,8 +260,8 @@ class Win32StubHost : public StubHost {
     context.completion_code = &g_run.completion;
     context.reboot = &g_run.options.reboot;
     context.actions = &actions;
-    context.small_icon = g_run.small_icon;
-    context.large_icon = g_run.large_icon;
+    context.small_icon = g_run.small_icon.get();
+    context.large_icon = g_run.large_icon.get();
     ShowMainDialog(GetDesktopWindow(), context);
     return g_run.completion;
   }

@@ -69,7 +69,7 @@ bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context) {
       if (!LicenseAccepted(window, context)) return true;
       busy.DisableInput();
       // The driver may destroy `window`; nothing below touches it.
-      int32_t code = context.actions->ExtractAndInstall(window, nullptr, true, false);
+      int32_t code = context.actions->ExtractAndInstall(window, nullptr, true);
       SetCompletion(context, code);
       if (code == kRebootNeeded && context.reboot && *context.reboot) context.actions->RebootSystem();
       return true;
@@ -82,7 +82,7 @@ bool MainDialogCommand(HWND window, UINT id, const MainDialogContext& context) {
       // A failed extraction destroys the dialog, so this code becomes the
       // run's result: it must say failed, not installed. (After a good one
       // the dialog stays open and Close sets 3 anyway.)
-      int32_t code = context.actions->ExtractAndInstall(window, nullptr, false, false);
+      int32_t code = context.actions->ExtractAndInstall(window, nullptr, false);
       SetCompletion(context, code == kInstalled ? kInstalled : kFailed);
       return true;
     }

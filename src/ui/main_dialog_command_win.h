@@ -22,8 +22,7 @@ class InstallActions {
   // ExtractAndInstall: the completion code of an install, 1 or 0 for an
   // extraction. target_dir null lets the driver choose (install) or ask the
   // user (extract). It may destroy `owner`, which ends the setup dialog.
-  virtual int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install,
-                                    bool no_ui) = 0;
+  virtual int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install) = 0;
   virtual void RebootSystem() = 0;
 };
 

@@ -1,4 +1,4 @@
-// The shared recording log, and a message seam that keeps its calls.
+// The shared recording log, and a presenter that keeps the boxes it shows.
 #ifndef BRX_TESTS_CHECKS_CHECK_RECORDER_H_
 #define BRX_TESTS_CHECKS_CHECK_RECORDER_H_
 
@@ -7,6 +7,7 @@
 
 #include "checks/check_ui.h"
 #include "support/recording_log.h"
+#include "support/recording_presenter.h"
 
 namespace brx {
 namespace checks {
@@ -14,31 +15,23 @@ namespace checks {
 using brxtest::LogEntry;
 using brxtest::RecordingLog;
 
-struct ShownMessage {
-  MessageOwner owner;
-  unsigned text_id;
-  unsigned caption_id;
-  unsigned style;
-};
-
 // Message boxes go into shown(); call Reset() before each case.
 class MessageRecorder {
  public:
-  static CheckUi Ui() {
-    CheckUi ui;
-    ui.show_message = &Show;
-    return ui;
+  static CheckUi Ui() { return CheckUi(); }
+  // The presenter of a run with (no_ui false) or without a user interface:
+  // only the first shows anything.
+  static Presenter& NoUi(bool no_ui) {
+    presenter().attended = !no_ui;
+    return presenter();
   }
   static void Reset() { shown().clear(); }
-  static std::vector<ShownMessage>& shown() {
-    static std::vector<ShownMessage> calls;
-    return calls;
-  }
+  static std::vector<brxtest::ShownBox>& shown() { return presenter().shown; }
 
  private:
-  static int Show(MessageOwner owner, unsigned text_id, unsigned caption_id, unsigned style) {
-    shown().push_back({owner, text_id, caption_id, style});
-    return 1;
+  static brxtest::RecordingPresenter& presenter() {
+    static brxtest::RecordingPresenter recorder;
+    return recorder;
   }
 };
 

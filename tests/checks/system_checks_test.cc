@@ -34,7 +34,7 @@ TEST(VirtualGuest, GuestHaltsUnlessAllowed) {
   RecordingLog log;
   MessageRecorder::Reset();
   VirtualGuestDetector guest = Detector(L"VMware, Inc.", L"");
-  EXPECT_FALSE(ReportVirtualGuest(guest, false, false, nullptr, log, ui));
+  EXPECT_FALSE(ReportVirtualGuest(guest, MessageRecorder::NoUi(false), false, nullptr, log, ui));
   ASSERT_EQ(3u, log.entries.size());
   EXPECT_EQ(L"Checking for virtualized environment...\r\n\r\n", log.entries[0].message);
   EXPECT_EQ(L"\r\n\r\nExecution currently not supported in Server Virtualized Guest operating systems.\r\n\r\n",
@@ -47,11 +47,11 @@ TEST(VirtualGuest, GuestHaltsUnlessAllowed) {
   EXPECT_EQ(0x10u, MessageRecorder::shown()[0].style);
 
   MessageRecorder::Reset();
-  EXPECT_FALSE(ReportVirtualGuest(guest, true, false, nullptr, log, ui));
+  EXPECT_FALSE(ReportVirtualGuest(guest, MessageRecorder::NoUi(true), false, nullptr, log, ui));
   EXPECT_TRUE(MessageRecorder::shown().empty());
 
   log.Clear();
-  EXPECT_TRUE(ReportVirtualGuest(guest, true, true, nullptr, log, ui));
+  EXPECT_TRUE(ReportVirtualGuest(guest, MessageRecorder::NoUi(true), true, nullptr, log, ui));
   ASSERT_EQ(2u, log.entries.size());
   EXPECT_EQ(L"Virtualized environment not detected.\r\n\r\n", log.entries[1].message);
 }
@@ -66,14 +66,14 @@ TEST(WmiService, StoppedServiceLogsTheMessageAndShowsItOnce) {
   CheckUi ui = MessageRecorder::Ui();
   RecordingLog log;
   MessageRecorder::Reset();
-  EXPECT_TRUE(ReportWmiServiceState(true, false, nullptr, log, ui));
+  EXPECT_TRUE(ReportWmiServiceState(true, MessageRecorder::NoUi(false), nullptr, log, ui));
   EXPECT_EQ((std::vector<std::wstring>{L"Validating WMI service is available...\r\n\r\n",
                                        L"WMI service is available.\r\n\r\n"}),
             log.Texts());
   EXPECT_TRUE(MessageRecorder::shown().empty());
 
   log.Clear();
-  EXPECT_FALSE(ReportWmiServiceState(false, false, nullptr, log, ui));
+  EXPECT_FALSE(ReportWmiServiceState(false, MessageRecorder::NoUi(false), nullptr, log, ui));
   ASSERT_EQ(3u, log.entries.size());
   EXPECT_EQ(L"\r\n\r\nWindows Management Instrumentation (WMI) is not installed or has been disabled.  Please "
             L"install or enable this service in order to continue installation of this component.\r\n\r\n",
@@ -88,7 +88,7 @@ TEST(WmiService, StoppedServiceLogsTheMessageAndShowsItOnce) {
   MessageRecorder::Reset();
   log.Clear();
   ui.load_text = &LoadGerman;
-  EXPECT_FALSE(ReportWmiServiceState(false, true, nullptr, log, ui));
+  EXPECT_FALSE(ReportWmiServiceState(false, MessageRecorder::NoUi(true), nullptr, log, ui));
   EXPECT_TRUE(MessageRecorder::shown().empty());
   EXPECT_EQ(L"\r\n\r\nWMI\r\n\r\n", log.entries[1].message);
 }

@@ -51,22 +51,22 @@ TEST(WmiServiceWine, RunningPassesStoppedHaltsWithOneMessage) {
   MessageRecorder::Reset();
   RecordingLog log;
   ASSERT_TRUE(WaitForRunning(true));
-  EXPECT_TRUE(CheckWmiService(true, true, nullptr, log, ui));
+  EXPECT_TRUE(CheckWmiService(true, MessageRecorder::NoUi(true), nullptr, log, ui));
   EXPECT_EQ(2u, log.entries.size());
 
   ASSERT_TRUE(RunSc(L"stop"));
   ASSERT_TRUE(WaitForRunning(false));
   log.Clear();
-  EXPECT_FALSE(CheckWmiService(true, true, nullptr, log, ui));
+  EXPECT_FALSE(CheckWmiService(true, MessageRecorder::NoUi(true), nullptr, log, ui));
   EXPECT_EQ(3u, log.entries.size());
   EXPECT_TRUE(MessageRecorder::shown().empty());
-  EXPECT_FALSE(CheckWmiService(true, false, nullptr, log, ui));
+  EXPECT_FALSE(CheckWmiService(true, MessageRecorder::NoUi(false), nullptr, log, ui));
   ASSERT_EQ(1u, MessageRecorder::shown().size());
   EXPECT_EQ(kMessageNoWmi, MessageRecorder::shown()[0].text_id);
 
   ASSERT_TRUE(RunSc(L"start"));
   ASSERT_TRUE(WaitForRunning(true));
-  EXPECT_TRUE(CheckWmiService(true, true, nullptr, log, ui));
+  EXPECT_TRUE(CheckWmiService(true, MessageRecorder::NoUi(true), nullptr, log, ui));
 }
 
 TEST(VirtualGuestWine, ManufacturersComeFromWmi) {
@@ -80,8 +80,9 @@ TEST(VirtualGuestWine, ManufacturersComeFromWmi) {
   CheckUi ui = MessageRecorder::Ui();
   MessageRecorder::Reset();
   RecordingLog log;
-  EXPECT_EQ(!DetectVirtualGuest(detector), CheckVirtualGuest(true, true, false, nullptr, log, ui));
-  EXPECT_TRUE(CheckVirtualGuest(true, true, true, nullptr, log, ui));
+  EXPECT_EQ(!DetectVirtualGuest(detector),
+            CheckVirtualGuest(true, MessageRecorder::NoUi(true), false, nullptr, log, ui));
+  EXPECT_TRUE(CheckVirtualGuest(true, MessageRecorder::NoUi(true), true, nullptr, log, ui));
   EXPECT_TRUE(MessageRecorder::shown().empty());
 }
 
@@ -97,7 +98,7 @@ TEST(TpmStateWine, TableComesFromWmiOrTheFirmwareAndTheCheckRuns) {
 
   RecordingLog log;
   CheckUi ui = MessageRecorder::Ui();
-  bool result = CheckTpmState(true, true, false, L"firmware:system", nullptr, log, ui);
+  bool result = CheckTpmState(true, MessageRecorder::NoUi(true), false, L"firmware:system", nullptr, log, ui);
   ASSERT_GE(log.entries.size(), 3u);
   EXPECT_EQ(L"Checking TPM (Trusted Platform Module) state...\r\n\r\n", log.entries[0].message);
   EXPECT_TRUE(log.HasMessage(table.size() > 0 ? L"SMBIOS table access via WMI query... Success.\r\n\r\n"

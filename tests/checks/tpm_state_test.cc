@@ -23,7 +23,7 @@ class TpmStateTest : public ::testing::Test {
   bool Run(const wchar_t* type, bool no_ui, bool bypass) {
     log_.Clear();
     MessageRecorder::Reset();
-    return ReportTpmState(table_, no_ui, bypass, type, nullptr, log_, MessageRecorder::Ui());
+    return ReportTpmState(table_, MessageRecorder::NoUi(no_ui), bypass, type, nullptr, log_, MessageRecorder::Ui());
   }
 
   SmbiosTableReader table_;
@@ -143,7 +143,7 @@ TEST_F(TpmStateTest, NoRecordContinuesAfterTwoLines) {
   EXPECT_EQ(2u, log_.entries.size());
   SmbiosTableReader empty;
   log_.Clear();
-  EXPECT_TRUE(ReportTpmState(empty, true, false, nullptr, nullptr, log_, MessageRecorder::Ui()));
+  EXPECT_TRUE(ReportTpmState(empty, MessageRecorder::NoUi(true), false, nullptr, nullptr, log_, MessageRecorder::Ui()));
   EXPECT_EQ(2u, log_.entries.size());
 }
 

@@ -72,7 +72,8 @@ TEST(WmiTimeout, StuckProviderEndsEachCheckWithinTheBoundAndLogsTheResult) {
 
     // The guest check passes, as for a failed query, and says why before its
     // "not detected" line.
-    EXPECT_TRUE(CheckVirtualGuest(true, true, false, nullptr, log, MessageRecorder::Ui(), wmi));
+    EXPECT_TRUE(
+        CheckVirtualGuest(true, MessageRecorder::NoUi(true), false, nullptr, log, MessageRecorder::Ui(), wmi));
     EXPECT_EQ((std::vector<std::wstring>{
                   L"1062:0:Checking for virtualized environment...\r\n\r\n",
                   L"1064:1:WMI could not be read (HRESULT 0x00040004).\r\n\r\n",
@@ -83,7 +84,8 @@ TEST(WmiTimeout, StuckProviderEndsEachCheckWithinTheBoundAndLogsTheResult) {
     // (natively) it passes with an access line that says Failed.
     log.Clear();
     bool firmware = platform::GetRawSmbiosFirmwareTable(nullptr, 0) > 0;
-    bool passed = CheckTpmState(true, true, false, L"firmware:system", nullptr, log, MessageRecorder::Ui(), wmi);
+    bool passed = CheckTpmState(true, MessageRecorder::NoUi(true), false, L"firmware:system", nullptr, log,
+                                MessageRecorder::Ui(), wmi);
     if (!firmware) {
       EXPECT_TRUE(passed);
       EXPECT_TRUE(log.Has(L"1166:1:SMBIOS table access via WMI query... Failed.\r\n\r\n"));

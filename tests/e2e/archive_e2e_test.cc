@@ -14,7 +14,8 @@ namespace {
 
 std::wstring Made(const wchar_t* name) { return std::wstring(BRX_ARCHIVE_PACKAGES) + L"\\" + name + L".exe"; }
 
-// Like a file without a package, even under /silent; the setup program never runs.
+// Like a file without a package: no window under /silent, failure for a
+// DOS-style caller; the setup program never runs.
 void ExpectNoPackage(const wchar_t* name) {
   StubRun run;
   std::wstring pkg = run.dir().File(std::wstring(name) + L".exe");
@@ -22,7 +23,7 @@ void ExpectNoPackage(const wchar_t* name) {
   std::wstring record = run.dir().File(L"record.txt");
   ScopedEnv env(L"BRXSAMPLE_RECORD", record);
   RunResult r = run.Start(pkg, {L"/silent", L"/dosretcode"});
-  ExpectOnlyNoPackageMessage(r);
+  ExpectNoDialog(r);
   EXPECT_EQ(r.exit_code, 1u) << r.Describe();
   EXPECT_FALSE(FileExists(record)) << "the setup program ran";
 }

@@ -7,14 +7,13 @@
 
 #include "log/cmp_log2.h"
 #include "support/recording_log.h"
+#include "support/recording_presenter.h"
 
 namespace brx {
 namespace {
 
 using brxtest::RecordingLog;
-
-std::vector<std::wstring> g_shown;
-void RecordShown(OwnerWindow, const wchar_t* text) { g_shown.push_back(text); }
+using brxtest::RecordingPresenter;
 
 const wchar_t kTemplate[] =
     L"Not enough disk space is available to extract the package:\n\n%lu bytes required\n\n%lu bytes "
@@ -22,35 +21,36 @@ const wchar_t kTemplate[] =
 
 TEST(DiskSpaceTest, FreeMustExceedRequiredStrictly) {
   RecordingLog log;
-  g_shown.clear();
-  EXPECT_TRUE(CheckDiskSpace(log, 1000, 1001, nullptr, true, false, kTemplate, RecordShown));
-  EXPECT_TRUE(g_shown.empty());
+  RecordingPresenter screen;
+  EXPECT_TRUE(CheckDiskSpace(log, 1000, 1001, nullptr, true, screen, kTemplate));
+  EXPECT_TRUE(screen.shown.empty());
   ASSERT_EQ(2u, log.entries.size());
   EXPECT_EQ(L"1528:0:Required disk space is available. Success.\r\n\r\n", log.Line(1));
 
   log.Clear();
-  EXPECT_FALSE(CheckDiskSpace(log, 1000, 1000, nullptr, true, false, kTemplate, RecordShown));
-  ASSERT_EQ(1u, g_shown.size());
+  EXPECT_FALSE(CheckDiskSpace(log, 1000, 1000, nullptr, true, screen, kTemplate));
+  ASSERT_EQ(1u, screen.shown.size());
   EXPECT_EQ(L"Not enough disk space is available to extract the package:\n\n1000 bytes required\n\n1000 bytes "
             L"available\n\nPlease make 0 bytes available and try again.",
-            g_shown[0]);
+            screen.shown[0].text);
+  EXPECT_EQ(0x30u, screen.shown[0].style);  // a warning with OK
   ASSERT_EQ(3u, log.entries.size());
-  EXPECT_EQ(L"1511:2:" + g_shown[0], log.Line(1));
+  EXPECT_EQ(L"1511:2:" + screen.shown[0].text, log.Line(1));
   EXPECT_EQ(L"1516:0:Installation Halted...ERROR CODE (0)...\r\n\r\n", log.Line(2));
 }
 
 TEST(DiskSpaceTest, SilentShowsNothingButStillLogsAndNumbersAre32Bit) {
   RecordingLog log;
-  g_shown.clear();
+  RecordingPresenter unattended(false);
   uint64_t required = (uint64_t{5} << 32) + 300;  // low 32 bits: 300
-  EXPECT_FALSE(CheckDiskSpace(log, required, 100, nullptr, true, true, kTemplate, RecordShown));
-  EXPECT_TRUE(g_shown.empty());
+  EXPECT_FALSE(CheckDiskSpace(log, required, 100, nullptr, true, unattended, kTemplate));
+  EXPECT_TRUE(unattended.shown.empty());
   ASSERT_EQ(3u, log.entries.size());
   EXPECT_NE(std::wstring::npos, log.Line(1).find(L"300 bytes required\n\n100 bytes available\n\nPlease make 200 bytes"));
 
   // An extract-only run logs nothing.
   log.Clear();
-  EXPECT_FALSE(CheckDiskSpace(log, 10, 0, nullptr, false, true, kTemplate, RecordShown));
+  EXPECT_FALSE(CheckDiskSpace(log, 10, 0, nullptr, false, unattended, kTemplate));
   EXPECT_TRUE(log.entries.empty());
 }
 

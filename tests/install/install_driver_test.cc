@@ -11,6 +11,7 @@
 #include "package/entry_source.h"
 #include "package/ppkg.h"
 #include "support/recording_log.h"
+#include "support/recording_presenter.h"
 
 namespace brx {
 namespace {
@@ -31,17 +32,13 @@ class FakeEnvironment : public InstallEnvironment {
   std::wstring calls;
 
   bool IsPreinstallEnvironment() override { return preinstall; }
-  int ShowMessage(OwnerWindow, unsigned text_id, unsigned) override {
-    calls += L"msg" + std::to_wstring(text_id) + L";";
-    return 1;
-  }
-  bool CheckWmiService(bool, bool) override { return Note(L"wmi", wmi); }
-  bool CheckVirtualGuest(bool, bool) override { return Note(L"guest", guest); }
-  bool CheckTpmState(bool, bool) override {
+  bool CheckWmiService(bool) override { return Note(L"wmi", wmi); }
+  bool CheckVirtualGuest(bool) override { return Note(L"guest", guest); }
+  bool CheckTpmState(bool) override {
     if (tpm_caution && log) log->Write(LOG_BOTH_TAGGED, LEVEL_WARNING, L"misc", 1285, L"\r\n\r\ncaution\r\n\r\n");
     return Note(L"tpm", tpm);
   }
-  bool CheckDiskSpace(OwnerWindow, bool, bool) override { return Note(L"disk", disk); }
+  bool CheckDiskSpace(OwnerWindow, bool) override { return Note(L"disk", disk); }
   bool GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
   bool SetCurrentDir(const wchar_t* path) override { return Note(L"cd " + std::wstring(path), set_dir_ok); }
   bool DirectoryExists(const wchar_t*) override { return dir_exists; }
@@ -54,21 +51,17 @@ class FakeEnvironment : public InstallEnvironment {
     out->Assign(L"C:\\TEMP\\{GUID}");
     return Note(L"tempdir", temp_dir_ok);
   }
-  void CreateProgressWindow(OwnerWindow) override { calls += L"progress;"; }
   StepResult ExtractAll(const wchar_t* dir) override {
     StepResult result(Note(L"extract " + std::wstring(dir), extract_ok), extract_ok ? 0 : 5);
     result.code = extract_ok ? 0 : -3;
     result.subject.Assign(L"C:\\TEMP\\{GUID}\\setup.exe");
     return result;
   }
-  void DestroyWindows(OwnerWindow) override { calls += L"destroy;"; }
-  void FinishProgress(OwnerWindow, bool) override { calls += L"finish;"; }
   StepResult CopyFileOver(const wchar_t* from, const wchar_t* to) override {
     return Note(L"copy " + std::wstring(from) + L">" + to, copy_ok);
   }
   StepResult WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
-  void AddTrayIcon(OwnerWindow, const wchar_t* tip) override { calls += L"tray " + std::wstring(tip) + L";"; }
-  int32_t RunSetupProgram(OwnerWindow, bool, const wchar_t*) override {
+  int32_t RunSetupProgram(OwnerWindow, const wchar_t*) override {
     calls += L"setup;";
     return setup_result;
   }
@@ -95,15 +88,18 @@ class InstallDriverTest : public ::testing::Test {
     if (package_data) source.Add(L"zt_data.xml", package_data);
     ASSERT_TRUE(package_.LoadPackageFrom(&source, L"pkg.exe", L"pkg.xml", L"en"));
   }
+  // What the run shows goes into env_.calls, in order with the steps.
   int32_t Run(const wchar_t* target, bool install, bool no_ui) {
+    brxtest::RecordingPresenter presenter(!no_ui, &env_.calls);
     InstallContext context;
+    context.presenter = &presenter;
     context.log = &log_;
     context.package = &package_;
     context.settings = &settings_;
     context.environment = &env_;
     context.definition_file_name = L"pkg.xml";
     context.stub_file_name = L"pkg.exe";
-    return ExtractAndInstall(context, nullptr, target, install, no_ui);
+    return ExtractAndInstall(context, nullptr, target, install);
   }
   std::vector<int> LineNumbers() const {
     std::vector<int> numbers;
@@ -121,8 +117,9 @@ TEST_F(InstallDriverTest, SilentInstallRunsTheWholeSequence) {
   Load();
   env_.setup_result = 2;
   EXPECT_EQ(2, Run(nullptr, true, true));
+  // Nothing is shown: no tray icon either.
   EXPECT_EQ(L"wmi;guest;tpm;tempdir;cd C:\\TEMP\\{GUID};disk;extract C:\\TEMP\\{GUID};config;"
-            L"tray Widget;setup;cd C:\\start;sleep;rmtree C:\\TEMP\\{GUID};",
+            L"setup;cd C:\\start;sleep;rmtree C:\\TEMP\\{GUID};",
             env_.calls);
   std::vector<int> numbers = LineNumbers();
   std::vector<int> driver_lines(numbers.begin(), numbers.end());
@@ -207,7 +204,7 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
     context.package = &package_;
     context.settings = &settings_;
     context.environment = &env;
-    ExtractAndInstall(context, nullptr, c.install ? nullptr : L"C:\\out", c.install, true);
+    ExtractAndInstall(context, nullptr, c.install ? nullptr : L"C:\\out", c.install);
     log_.AttachRecord(nullptr);
     for (size_t i = 0; i < record::kCheckCount; ++i) {
       EXPECT_EQ(c.expected[i], session.checks[i]) << env.calls << " check " << record::kCheckNames[i];
@@ -347,7 +344,7 @@ TEST_F(InstallDriverTest, WhatStaysOfTheTargetIsReported) {
 
 TEST_F(InstallDriverTest, TooltipFallsBackToThePackageFileName) {
   Load(nullptr, "");
-  EXPECT_EQ(1, Run(nullptr, true, true));
+  EXPECT_EQ(1, Run(nullptr, true, /*no_ui=*/false));
   EXPECT_NE(std::wstring::npos, env_.calls.find(L"tray pkg.exe;"));
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "support/recording_presenter.h"
 #include "ui/resource_ids.h"
 
 namespace brx {
@@ -21,11 +22,6 @@ Machine g_machine;
 
 UINT FakeDriveType(const wchar_t* root) { return g_machine.types[root[0] - L'A']; }
 bool FakeAccessible(const wchar_t* root) { return g_machine.media[root[0] - L'A']; }
-int FakeShow(HWND, UINT text, UINT caption, UINT style) {
-  g_machine.events += L"box " + std::to_wstring(text) + L"/" + std::to_wstring(caption) + L"/" +
-                      std::to_wstring(style) + L";";
-  return IDOK;
-}
 std::wstring FakeText(UINT id) { return id == IDS_REBOOT_NOTICE ? L"Setup is initiating a reboot of your system." : L""; }
 bool FakePrivilege() {
   g_machine.events += L"privilege;";
@@ -43,7 +39,6 @@ RebootHooks Hooks() {
   RebootHooks hooks;
   hooks.drive_type = FakeDriveType;
   hooks.root_accessible = FakeAccessible;
-  hooks.show_message = FakeShow;
   hooks.load_text = FakeText;
   hooks.enable_shutdown_privilege = FakePrivilege;
   hooks.shutdown = FakeShutdown;
@@ -78,30 +73,37 @@ TEST_F(RebootWinTest, RestartsWithDefaultMessageAndCountdown) {
   EXPECT_EQ(L"privilege;shutdown [Maintenance restart] 0 1 1;", g_machine.events);
 }
 
-TEST_F(RebootWinTest, MediaInFloppyOrCdromWarnsUnlessSilent) {
+TEST_F(RebootWinTest, MediaInFloppyOrCdromWarnsWhenShown) {
   g_machine.types[3] = DRIVE_CDROM;  // D: with a disc
   g_machine.media[3] = true;
+  brxtest::RecordingPresenter screen(true, &g_machine.events);
   RebootRequest request;
+  request.presenter = &screen;
   RebootSystem(request, Hooks());
-  EXPECT_EQ(0u, g_machine.events.find(L"box 713/712/48;privilege;shutdown"));
+  EXPECT_EQ(0u, g_machine.events.find(L"msg713;privilege;shutdown"));
+  ASSERT_EQ(1u, screen.shown.size());
+  EXPECT_EQ(712u, screen.shown[0].caption_id);
+  EXPECT_EQ(static_cast<unsigned>(MB_ICONWARNING), screen.shown[0].style);
 
+  // A silent run has no presenter for it.
   g_machine.events.clear();
-  request.silent = true;
+  request.presenter = nullptr;
   RebootSystem(request, Hooks());
   EXPECT_EQ(0u, g_machine.events.find(L"privilege;shutdown"));
 
   // A floppy drive warns; an empty CD-ROM drive and a USB stick on E: do not.
+  request.presenter = &screen;
   g_machine = Machine();
   g_machine.types[0] = DRIVE_REMOVABLE;
   g_machine.media[0] = true;
-  RebootSystem(RebootRequest(), Hooks());
-  EXPECT_EQ(0u, g_machine.events.find(L"box 713/712/48;"));
+  RebootSystem(request, Hooks());
+  EXPECT_EQ(0u, g_machine.events.find(L"msg713;"));
 
   g_machine = Machine();
   g_machine.types[3] = DRIVE_CDROM;
   g_machine.types[4] = DRIVE_REMOVABLE;
   g_machine.media[4] = true;
-  RebootSystem(RebootRequest(), Hooks());
+  RebootSystem(request, Hooks());
   EXPECT_EQ(0u, g_machine.events.find(L"privilege;shutdown"));
 }
 

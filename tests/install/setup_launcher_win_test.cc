@@ -11,6 +11,7 @@
 #include "package/entry_source.h"
 #include "package/ppkg.h"
 #include "support/recording_log.h"
+#include "support/recording_presenter.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 #include "ui/resource_ids.h"
@@ -19,12 +20,7 @@ namespace brx {
 namespace {
 
 using brxtest::RecordingLog;
-
-struct Shown {
-  HWND owner;
-  std::wstring text, caption;
-  UINT style;
-};
+using brxtest::RecordingPresenter;
 
 class FakePrompts : public LauncherPrompts {
  public:
@@ -34,12 +30,6 @@ class FakePrompts : public LauncherPrompts {
     }
     return L"<" + std::to_wstring(id) + L">";
   }
-  int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT style) override {
-    shown.push_back({owner, text, caption, style});
-    return answer;
-  }
-  int answer = IDNO;
-  std::vector<Shown> shown;
 };
 
 std::wstring BinDirectory() {
@@ -69,11 +59,11 @@ class SetupLauncherTest : public ::testing::Test {
     LoadPackage(&package_, "<map source=\"3010\" dest=\"2\"/><map source=\"5\" dest=\"1\"/>");
     run_.extraction_dir = dir_.c_str();
     run_.definition_file_name = L"p.xml";
-    run_.no_ui = true;
+    run_.presenter = &unattended_;
     run_.silent = true;
     run_.reboot = &reboot_;
     run_.prompts = &prompts_;
-    run_.remove_tray_icon = [this] { ++tray_removals_; };
+    screen_.answer = IDNO;
   }
 
   int32_t Run(const std::wstring& stub_arguments, const CPPkg* package = nullptr) {
@@ -86,8 +76,8 @@ class SetupLauncherTest : public ::testing::Test {
   CPPkg package_;
   RecordingLog log_;
   FakePrompts prompts_;
+  RecordingPresenter screen_{true}, unattended_{false};
   bool reboot_ = false;
-  int tray_removals_ = 0;
   SetupRun run_;
 };
 
@@ -97,9 +87,7 @@ TEST_F(SetupLauncherTest, RawCodesAreLoggedTranslatedAndReturned) {
   } cases[] = {{1, 1, 791}, {3010, 2, 812}};
   for (const Case& c : cases) {
     log_.Clear();
-    tray_removals_ = 0;
     EXPECT_EQ(c.expected, Run(L"/silent /exitcode:" + std::to_wstring(c.raw))) << c.raw;
-    EXPECT_EQ(1, tray_removals_);
     EXPECT_EQ(1u, log_.Count(769)) << c.raw;  // run time
     EXPECT_TRUE(log_.Has(Format(L"775:0:Process returned completion code of (0x%X).\r\n\r\n", c.raw))) << c.raw;
     EXPECT_EQ(1u, log_.Count(c.line)) << c.raw;
@@ -108,7 +96,6 @@ TEST_F(SetupLauncherTest, RawCodesAreLoggedTranslatedAndReturned) {
   }
   EXPECT_TRUE(log_.Has(L"812:0:Completion Code (0xBC2) -> The Quellin Component returned an unknown completion "
                        L"code.\r\n\r\n"));
-  EXPECT_TRUE(prompts_.shown.empty());
 }
 
 TEST_F(SetupLauncherTest, ProgramStartsInTheDirectoryWithTheCommandLineAndEnvironment) {
@@ -125,7 +112,7 @@ TEST_F(SetupLauncherTest, ProgramStartsInTheDirectoryWithTheCommandLineAndEnviro
   EXPECT_NE(std::string::npos, text.find("env:CMPLOG2_VERBOSE_FILENAME=C:\\logs\\v.log\n")) << text;
 
   // With a user interface the program gets a console of its own.
-  run_.no_ui = false;
+  run_.presenter = &screen_;
   DeleteFileW(record.c_str());
   EXPECT_EQ(3, Run(L"/exitcode:3 /record:" + record));
   EXPECT_NE(std::string::npos, brxtest::FileBytes(record).find("directory=" + dir + "\n"));
@@ -133,16 +120,16 @@ TEST_F(SetupLauncherTest, ProgramStartsInTheDirectoryWithTheCommandLineAndEnviro
 
 TEST_F(SetupLauncherTest, RebootQuestionOnlyForRawTwoWithoutSilent) {
   run_.silent = false;
+  run_.presenter = &screen_;
   reboot_ = true;
-  prompts_.answer = IDNO;
   EXPECT_EQ(2, Run(L"/exitcode:2 /reboot"));
-  ASSERT_EQ(1u, prompts_.shown.size());
-  EXPECT_EQ(L"<701>\r\n\r\n<707>", prompts_.shown[0].text);
-  EXPECT_EQ(L"<706>", prompts_.shown[0].caption);
-  EXPECT_EQ(static_cast<UINT>(MB_YESNO), prompts_.shown[0].style);
+  ASSERT_EQ(1u, screen_.shown.size());
+  EXPECT_EQ(L"<701>\r\n\r\n<707>", screen_.shown[0].text);
+  EXPECT_EQ(706u, screen_.shown[0].caption_id);
+  EXPECT_EQ(static_cast<UINT>(MB_YESNO), screen_.shown[0].style);
   EXPECT_FALSE(reboot_);  // No overrides /reboot
 
-  prompts_.answer = IDYES;
+  screen_.answer = IDYES;
   EXPECT_EQ(2, Run(L"/exitcode:2"));
   EXPECT_TRUE(reboot_);
 
@@ -150,19 +137,19 @@ TEST_F(SetupLauncherTest, RebootQuestionOnlyForRawTwoWithoutSilent) {
   // caller reboots only for a final 2.
   CPPkg mapped;
   LoadPackage(&mapped, "<map source=\"2\" dest=\"1\"/>");
-  prompts_.shown.clear();
+  screen_.shown.clear();
   EXPECT_EQ(1, Run(L"/exitcode:2", &mapped));
-  EXPECT_EQ(1u, prompts_.shown.size());
+  EXPECT_EQ(1u, screen_.shown.size());
   // And a final 2 from another raw code does not ask.
-  prompts_.shown.clear();
+  screen_.shown.clear();
   EXPECT_EQ(2, Run(L"/exitcode:3010"));
-  EXPECT_TRUE(prompts_.shown.empty());
+  EXPECT_TRUE(screen_.shown.empty());
 
   // Silent runs never ask and leave /reboot as given.
   run_.silent = true;
+  run_.presenter = &unattended_;
   reboot_ = true;
   EXPECT_EQ(2, Run(L"/exitcode:2"));
-  EXPECT_TRUE(prompts_.shown.empty());
   EXPECT_TRUE(reboot_);
 }
 
@@ -179,18 +166,17 @@ TEST_F(SetupLauncherTest, MissingProgramIsLoggedAndCountsAsFailed) {
   EXPECT_TRUE(log_.Has(L"0:3:Installation Issue...FAILURE CODE (0)\r\n"));
   EXPECT_TRUE(log_.Has(L"909:0:No change (0x0).\r\n\r\n"));
   EXPECT_EQ(0u, log_.Count(769));
-  EXPECT_TRUE(prompts_.shown.empty());
-  EXPECT_EQ(1, tray_removals_);
 
   // With a user interface the message names the program.
-  run_.no_ui = false;
+  run_.presenter = &screen_;
   EXPECT_EQ(0, Run(L""));
-  ASSERT_EQ(1u, prompts_.shown.size());
+  ASSERT_EQ(1u, screen_.shown.size());
   EXPECT_EQ(L"Package Setup was unable to start the installation program - setup.exe.  Installation will not "
             L"continue.",
-            prompts_.shown[0].text);
-  EXPECT_EQ(L"<1>", prompts_.shown[0].caption);
-  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), prompts_.shown[0].style);
+            screen_.shown[0].text);
+  EXPECT_EQ(1u, screen_.shown[0].caption_id);
+  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), screen_.shown[0].style);
+  EXPECT_EQ(1, screen_.tray_removals);
 }
 
 TEST_F(SetupLauncherTest, OutputBeyondThePipeBufferIsDrainedIntoTheVerboseLog) {
@@ -241,8 +227,9 @@ TEST_F(SetupLauncherTest, DryRunStartsNothing) {
 TEST_F(SetupLauncherTest, CommandLineThatCannotBeBuiltStillRemovesTheTrayIcon) {
   CPPkg no_command;
   LoadPackage(&no_command, "", "");
+  run_.presenter = &screen_;
   EXPECT_EQ(0, Run(L"/silent", &no_command));
-  EXPECT_EQ(1, tray_removals_);
+  EXPECT_EQ(1, screen_.tray_removals);
   EXPECT_TRUE(log_.Has(L"673:2:Installation command line failed to build.\r\n\r\n"));
   EXPECT_EQ(0u, log_.Count(931));  // nothing translated, nothing recorded
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/recording_presenter.h"
+
 namespace brx {
 namespace {
 
@@ -26,7 +28,9 @@ class FakeHost : public StubHost {
     calls += L"archive;";
     return archive_opens;
   }
-  void ShowNoPackageMessage() override { calls += L"msg1000;"; }
+  // What reaches the screen goes into calls, in order with the modes.
+  brxtest::RecordingPresenter screen{true, &calls};
+  Presenter& Screen() override { return screen; }
   int32_t ExtractOnly(const wchar_t* dir) override {
     calls += L"extract:" + std::wstring(dir) + L";";
     return extract_result;
@@ -36,8 +40,8 @@ class FakeHost : public StubHost {
     return definition_loads;
   }
   void LoadIcons() override { calls += L"icons;"; }
-  int32_t Install(bool with_ui) override {
-    calls += with_ui ? L"install-ui;" : L"install;";
+  int32_t Install(Presenter& presenter) override {
+    calls += presenter.Attended() ? L"install-ui;" : L"install;";
     if (install_sets_reboot && options) options->reboot = true;
     return install_result;
   }
@@ -72,14 +76,46 @@ TEST(RunStubTest, HelpWinsOverEverythingAndExitsWithOne) {
   EXPECT_EQ(L"usage;", host.calls);
 }
 
-TEST(RunStubTest, UnreadableArchiveShowsMessageInEveryMode) {
-  for (bool silent : {false, true}) {
+// A silent run shows no window at all, also when its package cannot be read
+// (unreadable, changed after signing, refused by the reader): a deployment
+// agent running it as SYSTEM has nobody to answer a box. Every other mode
+// keeps message 1000.
+TEST(RunStubTest, OnlySilentRunsShowNothing) {
+  struct Case {
+    const char* mode;
+    bool silent, no_prompt, extract, archive, definition;
+    const wchar_t* calls;
+  } cases[] = {
+      {"silent, unreadable", true, false, false, false, true, L"archive;"},
+      {"silent, no definition", true, false, false, true, false, L"archive;definition;log-nodef;"},
+      {"silent install", true, false, false, true, true, L"archive;definition;icons;install;"},
+      {"noprompt, unreadable", false, true, false, false, true, L"archive;msg1000;"},
+      {"noprompt, no definition", false, true, false, true, false, L"archive;definition;log-nodef;msg1000;"},
+      {"noprompt install", false, true, false, true, true, L"archive;definition;icons;install-ui;"},
+      {"dialog, unreadable", false, false, false, false, true, L"archive;msg1000;"},
+      {"extract, unreadable", true, false, true, false, true, L"archive;msg1000;"},
+  };
+  for (const Case& c : cases) {
     FakeHost host;
-    host.archive_opens = false;
-    StubOptions o = Options(silent);
-    EXPECT_EQ(0, RunStub(host, o));
-    EXPECT_EQ(L"archive;msg1000;", host.calls);
+    host.archive_opens = c.archive;
+    host.definition_loads = c.definition;
+    StubOptions o = Options(c.silent);
+    o.noPrompt = c.no_prompt;
+    o.extract = c.extract;
+    RunStub(host, o);
+    EXPECT_EQ(c.calls, host.calls) << c.mode;
+    for (const brxtest::ShownBox& box : host.screen.shown) {
+      EXPECT_EQ(1u, box.caption_id) << c.mode;
+      EXPECT_EQ(0x10u, box.style) << c.mode;  // a stop icon
+    }
   }
+}
+
+TEST(RunStubTest, UnreadableArchiveFailsUnderEveryExitCodeRule) {
+  FakeHost host;
+  host.archive_opens = false;
+  StubOptions plain_options = Options(true);
+  EXPECT_EQ(0, RunStub(host, plain_options));
   // A caller reading DOS-style codes must see failure, not success.
   FakeHost dos_host;
   dos_host.archive_opens = false;

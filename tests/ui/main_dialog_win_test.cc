@@ -218,7 +218,6 @@ TEST_F(MainDialogTest, ExtractKeepsTheDialogAndCloseStillGivesThree) {
   EXPECT_EQ(dialog, actions_.last_owner);
   EXPECT_TRUE(actions_.last_target_null);
   EXPECT_FALSE(actions_.last_install);
-  EXPECT_FALSE(actions_.last_no_ui);
   EXPECT_EQ(3, completion_);
 }
 
@@ -273,7 +272,6 @@ TEST_F(MainDialogTest, LicenceDeclinedOnEnterThenAcceptedLeadsToInstallAndReboot
             }});
   EXPECT_EQ(1, actions_.calls);
   EXPECT_TRUE(actions_.last_install);
-  EXPECT_FALSE(actions_.last_no_ui);
   EXPECT_EQ(2, completion_);
   EXPECT_EQ(1, actions_.reboots);
 }

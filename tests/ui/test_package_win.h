@@ -52,12 +52,11 @@ class TestPackage {
 
 class FakeActions : public brx::InstallActions {
  public:
-  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install, bool no_ui) override {
+  int32_t ExtractAndInstall(HWND owner, const wchar_t* target_dir, bool install) override {
     ++calls;
     last_owner = owner;
     last_target_null = target_dir == nullptr;
     last_install = install;
-    last_no_ui = no_ui;
     // The real driver destroys the dialog after a run of the setup program
     // and after a failed extraction.
     if (destroy_owner) DestroyWindow(owner);
@@ -72,7 +71,6 @@ class FakeActions : public brx::InstallActions {
   HWND last_owner = nullptr;
   bool last_target_null = false;
   bool last_install = false;
-  bool last_no_ui = true;
 };
 
 }  // namespace brxtest

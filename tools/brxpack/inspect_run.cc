@@ -46,32 +46,28 @@ class InspectEnvironment : public brx::InstallEnvironment {
   Stage stage() const { return stage_; }
 
   bool IsPreinstallEnvironment() override { return false; }
-  int ShowMessage(brx::OwnerWindow, unsigned, unsigned) override { return 1; }
   // WMI, virtual guest and TPM depend on the server; the report names the
   // package's part in them (virtualization, sw_key kind).
-  bool CheckWmiService(bool, bool) override {
+  bool CheckWmiService(bool) override {
     stage_ = Stage::kChecked;
     return true;
   }
-  bool CheckVirtualGuest(bool, bool) override { return true; }
-  bool CheckTpmState(bool, bool) override { return true; }
+  bool CheckVirtualGuest(bool) override { return true; }
+  bool CheckTpmState(bool) override { return true; }
   // The space the package needs is in the report; the server's free space is not known here.
-  bool CheckDiskSpace(brx::OwnerWindow, bool, bool) override { return true; }
+  bool CheckDiskSpace(brx::OwnerWindow, bool) override { return true; }
   bool GetCurrentDir(brx::DriverPath* out) override { return out->Assign(L"C:\\"); }
   bool SetCurrentDir(const wchar_t*) override { return true; }
   bool DirectoryExists(const wchar_t*) override { return false; }
   bool BrowseForFolder(brx::OwnerWindow, brx::DriverPath*) override { return false; }
   brx::StepResult CreateDirectoryPath(const wchar_t*) override { return true; }
   brx::StepResult CreateTempExtractionDirectory(brx::DriverPath* out) override { return out->Assign(kTemporaryExtractionDir); }
-  void CreateProgressWindow(brx::OwnerWindow) override {}
   brx::StepResult ExtractAll(const wchar_t*) override {
     stage_ = Stage::kExtracting;
     if (!extraction_succeeds_) return false;
     stage_ = Stage::kExtracted;
     return true;
   }
-  void DestroyWindows(brx::OwnerWindow) override {}
-  void FinishProgress(brx::OwnerWindow, bool) override {}
   brx::StepResult CopyFileOver(const wchar_t*, const wchar_t*) override {
     stage_ = Stage::kConfigured;
     return true;
@@ -84,8 +80,7 @@ class InspectEnvironment : public brx::InstallEnvironment {
     stage_ = Stage::kConfigured;
     return true;
   }
-  void AddTrayIcon(brx::OwnerWindow, const wchar_t*) override {}
-  int32_t RunSetupProgram(brx::OwnerWindow, bool, const wchar_t* directory) override {
+  int32_t RunSetupProgram(brx::OwnerWindow, const wchar_t* directory) override {
     stage_ = Stage::kLaunching;
     // The placeholder's "%TEMP%" would count as a variable cmd.exe expands,
     // refusing every batch setup program; the real folder holds no "%".
@@ -144,6 +139,13 @@ std::string RefusalFor(Stage stage, const CPPkg& package) {
   }
 }
 
+// A run a person would watch, drawn nowhere: the driver decides as it would
+// with someone at the screen.
+class UnseenScreen : public brx::SilentPresenter {
+ public:
+  bool Attended() const override { return true; }
+};
+
 // The run modes over the inspected package.
 class InspectHost : public brx::StubHost {
  public:
@@ -159,21 +161,21 @@ class InspectHost : public brx::StubHost {
 
   void ShowUsage() override { run_->mode = "usage"; }
   bool OpenArchive() override { return true; }  // inspection only starts on an open archive
-  void ShowNoPackageMessage() override {}
+  brx::Presenter& Screen() override { return screen_; }
   int32_t ExtractOnly(const wchar_t*) override {
     run_->mode = "extract";
     return extraction_succeeds_ ? brx::kCompletionInstalled : brx::kCompletionFailed;
   }
   bool LoadDefinition() override { return loaded_; }
   void LoadIcons() override {}
-  int32_t Install(bool with_ui) override {
-    run_->mode = with_ui ? "noprompt" : "silent";
-    return Drive(!with_ui);
+  int32_t Install(brx::Presenter& presenter) override {
+    run_->mode = presenter.Attended() ? "noprompt" : "silent";
+    return Drive(presenter);
   }
   // The dialog's Install button runs the same driver, with message boxes.
   int32_t RunMainDialog() override {
     run_->mode = "dialog";
-    return Drive(false);
+    return Drive(screen_);
   }
   void Reboot() override {}
   bool IsLaunchedByAgent() override { return false; }
@@ -183,7 +185,7 @@ class InspectHost : public brx::StubHost {
   void RecordSession(const brx::SessionEnd&) override {}
 
  private:
-  int32_t Drive(bool no_ui) {
+  int32_t Drive(brx::Presenter& presenter) {
     QuietLog log;
     InspectEnvironment environment(package_, archive_, extraction_succeeds_, run_->arguments, run_);
     brx::InstallContext context;
@@ -193,7 +195,8 @@ class InspectHost : public brx::StubHost {
     context.settings = &settings;
     context.environment = &environment;
     context.stub_file_name = stub_file_name_.c_str();
-    int32_t completion = brx::ExtractAndInstall(context, nullptr, nullptr, /*install=*/true, no_ui);
+    context.presenter = &presenter;
+    int32_t completion = brx::ExtractAndInstall(context, nullptr, nullptr, /*install=*/true);
     if (!run_->runs_setup) run_->refusal = RefusalFor(environment.stage(), package_);
     return completion;
   }
@@ -205,6 +208,7 @@ class InspectHost : public brx::StubHost {
   const std::wstring& stub_file_name_;
   brx::StubOptions& options_;
   InspectedRun* run_;
+  UnseenScreen screen_;
 };
 
 // A /config_file the stub finds on the server replaces the package's own
