@@ -1,5 +1,9 @@
 #include "archive/entry_name.h"
 
+#include <wchar.h>
+
+#include <unordered_map>
+
 #include "archive/zip_file.h"
 #include "platform/codepage.h"
 
@@ -9,29 +13,33 @@ namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
+// The rules below look at one component, [begin, end) of a name, in place:
+// a listing checks every name of an archive, so a check allocates nothing
+// and reads each character a fixed number of times.
+
 // A component made only of dots and blanks with at least two dots resolves to
 // the parent on Windows once trailing dots and blanks are trimmed.
-bool IsParentLike(const std::wstring& component) {
+bool IsParentLike(const wchar_t* begin, const wchar_t* end) {
   int dots = 0;
-  for (wchar_t c : component) {
-    if (c == L'.') {
+  for (const wchar_t* p = begin; p != end; ++p) {
+    if (*p == L'.') {
       ++dots;
-    } else if (c != L' ') {
+    } else if (*p != L' ') {
       return false;
     }
   }
   return dots >= 2;
 }
 
-bool EqualsAsciiIgnoringCase(const std::wstring& text, const char* wanted) {
-  size_t i = 0;
-  for (; wanted[i]; ++i) {
-    if (i >= text.size()) return false;
-    wchar_t c = text[i];
+bool EqualsAsciiIgnoringCase(const wchar_t* begin, const wchar_t* end, const char* wanted) {
+  const wchar_t* p = begin;
+  for (; *wanted; ++wanted, ++p) {
+    if (p == end) return false;
+    wchar_t c = *p;
     if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-    if (c != static_cast<wchar_t>(wanted[i])) return false;
+    if (c != static_cast<wchar_t>(*wanted)) return false;
   }
-  return i == text.size();
+  return p == end;
 }
 
 bool IsDeviceDigit(wchar_t c) {
@@ -41,28 +49,54 @@ bool IsDeviceDigit(wchar_t c) {
 
 // Windows decides on the part before the first dot, blanks at its end
 // trimmed, so "nul.log", "NUL .txt" and "com1.tar.gz" all open a device.
-bool IsDeviceName(const std::wstring& component) {
-  std::wstring base = component.substr(0, component.find(L'.'));
-  while (!base.empty() && base.back() == L' ') base.pop_back();
+bool IsDeviceName(const wchar_t* begin, const wchar_t* end) {
+  const wchar_t* base_end = begin;
+  while (base_end != end && *base_end != L'.') ++base_end;
+  while (base_end != begin && base_end[-1] == L' ') --base_end;
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (EqualsAsciiIgnoringCase(base, device)) return true;
+    if (EqualsAsciiIgnoringCase(begin, base_end, device)) return true;
   }
-  if (base.size() != 4 || !IsDeviceDigit(base[3])) return false;
-  std::wstring prefix = base.substr(0, 3);
-  return EqualsAsciiIgnoringCase(prefix, "COM") || EqualsAsciiIgnoringCase(prefix, "LPT");
+  if (base_end - begin != 4 || !IsDeviceDigit(begin[3])) return false;
+  return EqualsAsciiIgnoringCase(begin, begin + 3, "COM") || EqualsAsciiIgnoringCase(begin, begin + 3, "LPT");
 }
 
 bool IsInvalidNameCharacter(wchar_t c) {
   return (c >= 1 && c < 0x20) || c == L'<' || c == L'>' || c == L'"' || c == L'|' || c == L'?' || c == L'*';
 }
 
-EntryRefusal CheckComponent(const std::wstring& component) {
-  if (component.empty() || component == L".") return EntryRefusal::kNone;
-  if (IsParentLike(component)) return EntryRefusal::kUnsafeName;
-  if (IsDeviceName(component)) return EntryRefusal::kDeviceName;
-  wchar_t last = component.back();
+EntryRefusal CheckComponent(const wchar_t* begin, const wchar_t* end) {
+  if (begin == end || (end - begin == 1 && *begin == L'.')) return EntryRefusal::kNone;
+  if (IsParentLike(begin, end)) return EntryRefusal::kUnsafeName;
+  if (IsDeviceName(begin, end)) return EntryRefusal::kDeviceName;
+  wchar_t last = end[-1];
   if (last == L'.' || last == L' ') return EntryRefusal::kAliasedName;
   return EntryRefusal::kNone;
+}
+
+// The comparison key of a name: its components as EntryNameKey keeps them,
+// joined by '/' (without EntryNameKey's closing one: the same names are equal),
+// made from one upper-cased copy compacted in place, so a name costs one
+// allocation, not one per component.
+std::wstring NameKey(const wchar_t* name) {
+  std::wstring key = brx::platform::UpperCaseForNames(name);
+  size_t length = key.size();
+  size_t out = 0;
+  size_t begin = 0;
+  while (begin <= length) {
+    size_t end = begin;
+    while (end < length && !IsSeparator(key[end])) ++end;
+    size_t size = end - begin;
+    if (size != 0 && !(size == 1 && key[begin] == L'.')) {
+      // out stays behind begin: every component after the first kept one
+      // was preceded by at least one separator already consumed.
+      if (out != 0) key[out++] = L'/';
+      if (out != begin) wmemmove(&key[out], &key[begin], size);
+      out += size;
+    }
+    begin = end + 1;
+  }
+  key.resize(out);
+  return key;
 }
 
 }  // namespace
@@ -95,7 +129,10 @@ std::wstring EntryNameKey(const std::vector<std::wstring>& components, size_t co
 
 namespace {
 
-bool IsFolderName(const std::wstring& name) { return !name.empty() && IsSeparator(name.back()); }
+bool IsFolderName(const wchar_t* name) {
+  size_t length = wcslen(name);
+  return length != 0 && IsSeparator(name[length - 1]);
+}
 
 }  // namespace
 
@@ -120,18 +157,21 @@ EntryRefusal CheckEntryName(const char* name) {
 }
 
 EntryRefusal CheckEntryName(const wchar_t* name) {
-  if (!name) return EntryRefusal::kUnsafeName;
-  std::wstring wide(name);
-  if (wide.empty() || IsSeparator(wide[0])) return EntryRefusal::kUnsafeName;
+  if (!name || !*name || IsSeparator(name[0])) return EntryRefusal::kUnsafeName;
   // A colon names a drive ("C:x"), an NTFS stream ("a:s") or a device ("CON:").
-  if (wide.find(L':') != std::wstring::npos) return EntryRefusal::kUnsafeName;
-  // Every component is judged; the worst reason found first wins.
-  for (const std::wstring& component : EntryNameComponents(wide)) {
-    EntryRefusal reason = CheckComponent(component);
+  if (wcschr(name, L':')) return EntryRefusal::kUnsafeName;
+  // Every component is judged, in order; the first reason found wins.
+  const wchar_t* begin = name;
+  for (;;) {
+    const wchar_t* end = begin;
+    while (*end && !IsSeparator(*end)) ++end;
+    EntryRefusal reason = CheckComponent(begin, end);
     if (reason != EntryRefusal::kNone) return reason;
+    if (!*end) break;
+    begin = end + 1;
   }
-  for (wchar_t c : wide) {
-    if (IsInvalidNameCharacter(c)) return EntryRefusal::kInvalidCharacter;
+  for (const wchar_t* c = name; *c; ++c) {
+    if (IsInvalidNameCharacter(*c)) return EntryRefusal::kInvalidCharacter;
   }
   return EntryRefusal::kNone;
 }
@@ -155,27 +195,38 @@ EntryRefusal EntryNameSet::Add(const char* name, std::wstring* earlier) {
 
 EntryRefusal EntryNameSet::Add(const wchar_t* name, std::wstring* earlier) {
   if (!name) return EntryRefusal::kNone;
-  std::vector<std::wstring> components = EntryNameComponents(name);
-  auto inserted = names_.emplace(EntryNameKey(components, components.size()), name);
+  auto inserted = names_.emplace(NameKey(name), name);
   if (inserted.second) return EntryRefusal::kNone;
   // The same folder named twice creates it once; nothing is replaced.
-  if (IsFolderName(inserted.first->second) && IsFolderName(name)) return EntryRefusal::kNone;
+  if (IsFolderName(inserted.first->second.c_str()) && IsFolderName(name)) return EntryRefusal::kNone;
   if (earlier) *earlier = inserted.first->second;
   return EntryRefusal::kDuplicateName;
 }
 
 std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   std::vector<RefusedEntry> refused;
-  EntryNameSet names;
+  // EntryNameSet's rule for a whole archive at once: each name's key, hashed,
+  // with the position of the first entry that had it (the archive keeps the
+  // names, so none is copied).
+  std::unordered_map<std::wstring, uint64_t> first_of_key;
+  first_of_key.reserve(static_cast<size_t>(archive.GetEntryCount()));
   for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
     const ZIP_FileEntry* entry = archive.GetEntryAt(i);
-    EntryRefusal reason = CheckEntry(*entry);
-    std::wstring earlier;
-    EntryRefusal duplicate = names.Add(entry->GetTargetName(), &earlier);
-    if (reason == EntryRefusal::kNone) reason = duplicate;
-    if (reason == EntryRefusal::kNone) continue;
     const wchar_t* name = entry->GetTargetName();
-    refused.push_back({i, name ? name : L"", reason, reason == EntryRefusal::kDuplicateName ? earlier : L""});
+    EntryRefusal reason = CheckEntry(*entry);
+    const wchar_t* earlier = nullptr;
+    if (name) {
+      auto inserted = first_of_key.emplace(NameKey(name), i);
+      const wchar_t* first = archive.GetEntryAt(inserted.first->second)->GetTargetName();
+      // The same folder named twice creates it once; nothing is replaced.
+      if (!inserted.second && !(IsFolderName(first) && IsFolderName(name))) {
+        earlier = first;
+        if (reason == EntryRefusal::kNone) reason = EntryRefusal::kDuplicateName;
+      }
+    }
+    if (reason == EntryRefusal::kNone) continue;
+    refused.push_back({i, name ? name : L"", reason,
+                       reason == EntryRefusal::kDuplicateName ? std::wstring(earlier) : std::wstring()});
   }
   return refused;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,9 @@ using brx::platform::HeldEntry;
 using brx::platform::HoldResult;
 
 const size_t kMaxTargetPath = 260;
-const uint32_t kCopyChunk = 16384;
+// One write per this much of an entry: few calls, and never the whole entry
+// in memory.
+const uint32_t kCopyChunk = 256 * 1024;
 
 std::wstring TargetPath(const wchar_t* destination, const wchar_t* name) {
   std::wstring path;
@@ -252,14 +255,15 @@ ZIP_Result ZIP_FileEntry::WriteToFile(brx::platform::File* file) {
   ZIP_ReadContext context;
   ZIP_Result result = BeginRead(&context);
   if (result != ZIP_OK) return result;
-  unsigned char buffer[kCopyChunk];
+  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kCopyChunk]);
+  if (!buffer) return ZIP_ERR_NO_MEMORY;
   ZIP_Result read = ZIP_OK;
   bool written = true;
   for (;;) {
     uint32_t delivered = 0;
-    read = ReadChunk(buffer, sizeof(buffer), &context, &delivered);
+    read = ReadChunk(buffer.get(), kCopyChunk, &context, &delivered);
     if (read != ZIP_OK || delivered == 0) break;
-    if (!file->Write(buffer, delivered)) {
+    if (!file->Write(buffer.get(), delivered)) {
       written = false;
       break;
     }

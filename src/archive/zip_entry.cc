@@ -9,7 +9,10 @@
 namespace brxzip {
 
 namespace {
-const uint32_t kInputSize = 16384;
+// Large enough that reading and inflating cost little per call (zlib's own
+// speed is reached from some 128 KiB on), small enough that no entry is ever
+// held whole: a read holds this and the caller's output buffer, nothing more.
+const uint32_t kInputSize = 256 * 1024;
 const uint32_t kMethodStored = 0;
 const uint32_t kMethodDeflated = 8;
 }  // namespace
@@ -70,8 +73,8 @@ ZIP_Result ZIP_FileEntry::ReadChunk(void* destination, uint64_t length, ZIP_Read
     if (c.input_available_ == 0 && c.compressed_remaining_ != 0) {
       uint32_t chunk = static_cast<uint32_t>(std::min<uint64_t>(c.compressed_remaining_, kInputSize));
       uint32_t got = 0;
-      // An absolute seek before every chunk: other entries may have moved the
-      // shared handle since the last one.
+      // At the entry's own position: other entries may have moved the shared
+      // handle since the last chunk (the file seeks only when they did).
       if (!c.file_->ReadAt(c.position_, c.input_.get(), chunk, &got) || got != chunk) {
         result = ZIP_ERR_FAILED;
         break;

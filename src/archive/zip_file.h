@@ -22,7 +22,8 @@
 // check and lookup works on that decoded name, the one written to disk.
 //
 // All entries share the archive's one file handle. Every data chunk is read
-// after an absolute seek, so reads of different entries may be interleaved.
+// at its absolute position (the handle seeks when another read moved it), so
+// reads of different entries may be interleaved.
 // Entries are owned by their archive and are valid until CloseArchive.
 #ifndef BRX_ARCHIVE_ZIP_FILE_H_
 #define BRX_ARCHIVE_ZIP_FILE_H_

@@ -21,6 +21,10 @@ constexpr DWORD kWaitSliceMs = 100;
 // A program that never stops printing must not keep the thread from its
 // messages: at most this much output is read between two message pumps.
 constexpr size_t kDrainPerSlice = 1024 * 1024;
+// The pipe's buffer size asked of the system.
+constexpr DWORD kPipeBuffer = 1024 * 1024;
+// The first wait after output stopped arriving; it doubles up to a slice.
+constexpr DWORD kFirstIdleWaitMs = 1;
 // After the program ended, whatever is still in the pipe is read; a child it
 // left behind could go on writing, so this read is bounded too.
 constexpr size_t kDrainAfterExit = 64 * 1024 * 1024;
@@ -45,7 +49,8 @@ struct OutputPipe {
   StepResult Create() {
     ScopedHandle write;
     HANDLE self = GetCurrentProcess();
-    if (!CreatePipe(read.receive(), write.receive(), nullptr, 0)) return CallFailed(L"CreatePipe");
+    // Room for a burst of output while the wait below is at its longest.
+    if (!CreatePipe(read.receive(), write.receive(), nullptr, kPipeBuffer)) return CallFailed(L"CreatePipe");
     if (!DuplicateHandle(self, write.get(), self, out_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS) ||
         !DuplicateHandle(self, out_write.get(), self, err_write.receive(), 0, TRUE, DUPLICATE_SAME_ACCESS)) {
       return CallFailed(L"DuplicateHandle");
@@ -89,7 +94,7 @@ std::wstring SystemErrorText(DWORD error) {
 // Reads what is waiting in the pipe without ever blocking; true when
 // anything was read.
 bool DrainPipe(HANDLE pipe, SetupOutputLog* output, size_t budget) {
-  char buffer[16384];
+  char buffer[65536];
   bool any = false;
   while (budget > 0) {
     DWORD available = 0;
@@ -192,12 +197,18 @@ Launch StartAndWait(CCmpLog2& log, const SetupRun& run, bool unattended, const w
   bool quit = false;
   WPARAM quit_code = 0;
   DWORD waited = WAIT_FAILED;
+  DWORD idle_wait = kFirstIdleWaitMs;
   for (;;) {
     bool drained = pipe->read.valid() && DrainPipe(pipe->read.get(), &output, kDrainPerSlice);
-    // While the program is printing, read again at once rather than leaving
-    // it stalled on a full pipe for a whole slice.
-    waited = WaitForSingleObject(process.get(), drained ? 0 : kWaitSliceMs);
+    // While the program is printing, read again at once; when the pipe is
+    // only momentarily empty, look again after a millisecond, then after
+    // twice as long each time up to a slice. A chatty program is never left
+    // stalled on a full pipe for a whole slice, and a quiet one costs a
+    // wake-up per slice, as before. Messages are pumped on every round.
+    if (drained) idle_wait = kFirstIdleWaitMs;
+    waited = WaitForSingleObject(process.get(), drained ? 0 : idle_wait);
     if (waited != WAIT_TIMEOUT) break;
+    if (!drained) idle_wait = idle_wait * 2 < kWaitSliceMs ? idle_wait * 2 : kWaitSliceMs;
     PumpMessages(&quit, &quit_code);
   }
   // A failed wait would read "still active" (259) as the program's code; an

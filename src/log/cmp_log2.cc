@@ -9,9 +9,10 @@
 #include "platform/environment.h"
 #include "platform/trusted_folder.h"
 
+const wchar_t kProductLogDirectory[] = L"%systemdrive%\\brxsystem\\log\\";
+
 namespace {
 
-const wchar_t kLogDirectory[] = L"%systemdrive%\\brxsystem\\log\\";
 const wchar_t kMainLogName[] = L"brxsetup.log";
 const wchar_t kDefaultVerboseName[] = L"brxsetup.verbose.log";
 
@@ -45,7 +46,7 @@ void WriteEntry(brx::platform::AppendFile& file, const std::wstring& head, const
 
 }  // namespace
 
-CCmpLog2::CCmpLog2() { Init(kLogDirectory); }
+CCmpLog2::CCmpLog2() { Init(kProductLogDirectory); }
 
 CCmpLog2::CCmpLog2(const wchar_t* directory_template) { Init(directory_template); }
 

@@ -43,6 +43,10 @@ constexpr unsigned kLogOpenFailed = 103;
 // child processes (and to this process when it was started with it).
 #define CMPLOG2_VERBOSE_FILENAME L"CMPLOG2_VERBOSE_FILENAME"
 
+// The product's log folder, "%systemdrive%\brxsystem\log\" (the shipped
+// stub's, whatever the environment says).
+extern const wchar_t kProductLogDirectory[];
+
 namespace brx {
 struct SessionRecord;
 }

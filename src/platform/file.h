@@ -40,7 +40,8 @@ class File {
   // Reads up to `length` bytes at the current position; *read is short only at
   // the end of the file. False on an I/O error.
   bool Read(void* buffer, uint32_t length, uint32_t* read);
-  // Seek + Read.
+  // Seek + Read; the seek only when the file is not known to be there already
+  // (a sequential reader costs one call per read, not two).
   bool ReadAt(uint64_t position, void* buffer, uint32_t length, uint32_t* read);
   // Writes all `length` bytes or fails (a full disk is a failure).
   bool Write(const void* buffer, uint32_t length);
@@ -72,12 +73,23 @@ class File {
   // Files it creates relative to a held folder are handed over open.
   friend class HeldDirectory;
 
+  // Where this object last left the file; every move goes through it, so
+  // ReadAt can skip a seek to where the file already is.
+  void MovedTo(uint64_t position) {
+    position_ = position;
+    position_known_ = true;
+  }
+  void Moved(uint64_t count) { position_ += count; }
+  void PositionUnknown() { position_known_ = false; }
+
 #ifdef _WIN32
   void* handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(-1));
 #else
   int fd_ = -1;
 #endif
   uint32_t last_error_ = 0;
+  uint64_t position_ = 0;
+  bool position_known_ = false;
 };
 
 // Applies an archive entry's external attributes to a file. On Windows all 32

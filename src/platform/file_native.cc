@@ -71,6 +71,7 @@ bool File::IsOpen() const { return fd_ >= 0; }
 void File::Close() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
+  PositionUnknown();
 }
 
 bool File::GetSize(uint64_t* size) {
@@ -88,8 +89,10 @@ bool File::Seek(uint64_t position) {
   off_t at = lseek(fd_, static_cast<off_t>(position), SEEK_SET);
   if (at < 0) {
     last_error_ = static_cast<uint32_t>(errno);
+    PositionUnknown();
     return false;
   }
+  MovedTo(static_cast<uint64_t>(at));
   return static_cast<uint64_t>(at) == position;
 }
 
@@ -102,18 +105,20 @@ bool File::Read(void* buffer, uint32_t length, uint32_t* read_count) {
       if (errno == EINTR) continue;
       last_error_ = static_cast<uint32_t>(errno);
       *read_count = total;
+      PositionUnknown();
       return false;
     }
     if (n == 0) break;
     total += static_cast<uint32_t>(n);
   }
   *read_count = total;
+  Moved(total);
   return true;
 }
 
 bool File::ReadAt(uint64_t position, void* buffer, uint32_t length, uint32_t* read_count) {
   *read_count = 0;
-  if (!Seek(position)) return false;
+  if (!(position_known_ && position_ == position) && !Seek(position)) return false;
   return Read(buffer, length, read_count);
 }
 
@@ -125,12 +130,14 @@ bool File::Write(const void* buffer, uint32_t length) {
     if (n < 0) {
       if (errno == EINTR) continue;
       last_error_ = static_cast<uint32_t>(errno);
+      PositionUnknown();
       return false;
     }
     if (n == 0) {
       last_error_ = ENOSPC;
       return false;
     }
+    Moved(static_cast<uint64_t>(n));
     done += static_cast<uint32_t>(n);
   }
   return true;

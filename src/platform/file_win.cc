@@ -63,6 +63,7 @@ bool File::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 void File::Close() {
   if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;
+  PositionUnknown();
 }
 
 bool File::GetSize(uint64_t* size) {
@@ -80,8 +81,10 @@ bool File::Seek(uint64_t position) {
   to.QuadPart = static_cast<LONGLONG>(position);
   if (to.QuadPart < 0 || !SetFilePointerEx(handle_, to, &at, FILE_BEGIN)) {
     last_error_ = GetLastError();
+    PositionUnknown();
     return false;
   }
+  MovedTo(static_cast<uint64_t>(at.QuadPart));
   return at.QuadPart == to.QuadPart;
 }
 
@@ -90,15 +93,17 @@ bool File::Read(void* buffer, uint32_t length, uint32_t* read_count) {
   if (!ReadFile(handle_, buffer, length, &n, nullptr)) {
     last_error_ = GetLastError();
     *read_count = n;
+    PositionUnknown();
     return false;
   }
   *read_count = n;
+  Moved(n);
   return true;
 }
 
 bool File::ReadAt(uint64_t position, void* buffer, uint32_t length, uint32_t* read_count) {
   *read_count = 0;
-  if (!Seek(position)) return false;
+  if (!(position_known_ && position_ == position) && !Seek(position)) return false;
   return Read(buffer, length, read_count);
 }
 
@@ -108,8 +113,10 @@ bool File::Write(const void* buffer, uint32_t length) {
     DWORD n = 0;
     if (!WriteFile(handle_, in, length, &n, nullptr)) {
       last_error_ = GetLastError();
+      PositionUnknown();
       return false;
     }
+    Moved(n);
     if (n == 0) {
       last_error_ = ERROR_DISK_FULL;
       return false;

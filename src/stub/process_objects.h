@@ -11,6 +11,8 @@
 namespace brx {
 
 struct ProcessObjects {
+  ProcessObjects();  // the log in StubLogFolder() (stub/log_folder_win.h)
+
   CCmpLog2 log;
   brxzip::ZIP_File archive;
   CPPkg package;

@@ -82,6 +82,13 @@ TEST_F(EntryRefusalTest, NamesWindowsAliasesAreRefusedAndNearMissesPass) {
       {"FLASH~1.BIN", EntryRefusal::kNone},
       {"UTIL~2\\TOOL.EXE", EntryRefusal::kNone},
       {"a/./b", EntryRefusal::kNone},
+      // Every component is judged, and the first one refused gives the reason.
+      {"con/a.", EntryRefusal::kDeviceName},
+      {"a./con", EntryRefusal::kAliasedName},
+      {"sub\\. .\\x", EntryRefusal::kUnsafeName},
+      {"x/y/...", EntryRefusal::kUnsafeName},
+      {"x/com1 .", EntryRefusal::kDeviceName},
+      {"x//y\\", EntryRefusal::kNone},
   };
   std::vector<TestEntry> entries;
   std::vector<std::string> refused;
@@ -113,6 +120,10 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
       {"bin/setup.exe", "bin/setup.exe2", false},
       {"a/b", "a.b", false},
       {"drivers/", "DRIVERS\\", false},  // one folder named twice
+      {"./a", "A", true},
+      {"a//b//", "A/./B", true},
+      {"x/y/", "X\\Y", true},  // a folder and a file of one name
+      {"ab/c", "a/bc", false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.first) + " | " + row.second);

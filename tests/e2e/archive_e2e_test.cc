@@ -17,7 +17,7 @@ std::wstring Made(const wchar_t* name) { return std::wstring(BRX_ARCHIVE_PACKAGE
 // Like a file without a package: no window under /silent, failure for a
 // DOS-style caller; the setup program never runs.
 void ExpectNoPackage(const wchar_t* name) {
-  StubRun run;
+  StubRun run(kShippedStub);
   std::wstring pkg = run.dir().File(std::wstring(name) + L".exe");
   ASSERT_TRUE(CopyFileW(Made(name).c_str(), pkg.c_str(), FALSE));
   std::wstring record = run.dir().File(L"record.txt");
@@ -56,7 +56,7 @@ TEST(E2eArchive, Utf8AndUnicodePathNamesAreWrittenAsUnzipShowsThem) {
   for (const Row& row : {Row{L"utf8-names", "flagged"}, Row{L"unicode-path", "field"}}) {
     const wchar_t* name = row.name;
     SCOPED_TRACE(name);
-    StubRun run;
+    StubRun run(kShippedStub);
     std::wstring pkg = run.dir().File(std::wstring(name) + L".exe");
     ASSERT_TRUE(CopyFileW(Made(name).c_str(), pkg.c_str(), FALSE));
     std::wstring out = run.dir().File(L"out");

@@ -65,6 +65,8 @@ std::string FolderRefusals(const std::wstring& record) {
 // only the copy (the registry record is still written).
 TEST(E2eInstallLogSerial, PlantedSystemFoldersAreNeverWrittenThrough) {
   StubRun run(kRecordingStub);
+  // These runs are about the machine's own C:\brxsystem: they log there.
+  ScopedEnv machine_log(L"BRX_LOG_FOLDER", L"");
   // Five installs, two of them whole, on a loaded machine.
   run.set_time_limit_ms(20000);
   // A component the inventory records, so the definition copy is attempted.
@@ -151,6 +153,8 @@ TEST(E2eInstallLogSerial, PlantedSystemFoldersAreNeverWrittenThrough) {
 // decided in the native tests of the decision.
 TEST(E2eInstallLogSerial, SystemFoldersOfAnotherAdministratorAreUsed) {
   StubRun run(kRecordingStub);
+  // These runs are about the machine's own C:\brxsystem: they log there.
+  ScopedEnv machine_log(L"BRX_LOG_FOLDER", L"");
   run.set_time_limit_ms(30000);
   std::wstring pkg = run.Package({{"e2epkg.xml", kInventoryDefinition}, {"setup.exe", setupruns::SampleSetupBytes()}},
                                  L"e2epkg.exe");

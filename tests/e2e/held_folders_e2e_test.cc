@@ -126,7 +126,7 @@ TEST(E2eInstallLog, LinkPlantedDuringTheExtractionIsNotFollowed) {
 // cannot be renamed away at any time during the run (and so replaced by a
 // link for the clean-up to follow); it is gone afterwards, and a folder next
 // to it keeps its files.
-TEST(E2eInstallLog, ExtractionDirectoryCannotBeSwappedBeforeItsCleanUp) {
+TEST(E2eInstallLogSerial, ExtractionDirectoryCannotBeSwappedBeforeItsCleanUp) {
   StubRun run;
   std::wstring pkg = BuildInstallPackage(run, L"e2epkg.exe", 1, {{"sub/x.dll", "ours"}});
   ASSERT_FALSE(pkg.empty());

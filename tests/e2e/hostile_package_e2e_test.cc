@@ -14,7 +14,7 @@ namespace {
 // not reach: the stub sees a file without a package and never starts the
 // setup program hidden in the table.
 TEST(E2eHostile, GrownCertificateTableIsNoPackage) {
-  StubRun run;
+  StubRun run(kShippedStub);
   std::wstring pkg = run.dir().File(L"package.exe");
   ASSERT_TRUE(CopyFileW(BRX_TAMPERED_PACKAGE, pkg.c_str(), FALSE));
   std::wstring record = run.dir().File(L"record.txt");

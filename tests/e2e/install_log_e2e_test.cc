@@ -329,7 +329,7 @@ TEST(E2eInstallLog, CorruptEntryStopsTheInstallAndLeavesNoDirectory) {
 // The log cannot be opened outside the preinstallation environment: a silent
 // install stops at once with 0 and writes nothing; with user interface it
 // warns with message 709 and installs unlogged.
-TEST(E2eInstallLogSerial, UnopenableLogStopsSilentRunsAndWarnsOthers) {
+TEST(E2eInstallLog, UnopenableLogStopsSilentRunsAndWarnsOthers) {
   StubRun run;
   std::wstring pkg = BuildInstallPackage(run, L"e2epkg.exe", 1, {});
   ASSERT_FALSE(pkg.empty());
@@ -367,7 +367,7 @@ TEST(E2eInstallLogSerial, UnopenableLogStopsSilentRunsAndWarnsOthers) {
 // A process that keeps it delays an install by a few seconds once, never for
 // good: the session is written whole, and the verbose log says the lock was
 // given up on.
-TEST(E2eInstallLogSerial, HeldLogLockDelaysAnInstallOnlyBriefly) {
+TEST(E2eInstallLog, HeldLogLockDelaysAnInstallOnlyBriefly) {
   StubRun run;
   run.set_time_limit_ms(60000);
   std::wstring pkg = BuildInstallPackage(run, L"e2epkg.exe", 1, {});

@@ -50,11 +50,19 @@ std::wstring BuildInstallPackage(StubRun& run, const std::wstring& name, int set
 // longer matches. The entry must have been stored, not deflated.
 bool CorruptStoredEntry(const std::wstring& package, const std::string& entry);
 
-// The component log every run on the machine shares.
-std::wstring MainLogPath();
+// The log folder of this test's runs, with its closing backslash. The test
+// build of the stub (kRecordingStub, StubRun's default) logs into a folder
+// of the test's own below C:\brxe2e, named in BRX_LOG_FOLDER, which the
+// first call sets in the test's environment for every stub it starts: tests
+// that read their logs run side by side. The shipped stub always logs into
+// the machine's folder (MachineLogDirectory).
 std::wstring LogDirectory();
+std::wstring MainLogPath();
 // The session records beside it.
 std::wstring RecordPath();
+// C:\brxsystem\log\, shared by every shipped stub's run on the machine.
+std::wstring MachineLogDirectory();
+std::wstring MachineLogPath();
 
 // Remembers the log's size; Appended() is what runs added since.
 class LogTail {

@@ -127,11 +127,40 @@ bool CorruptStoredEntry(const std::wstring& package, const std::string& entry) {
   return false;
 }
 
-std::wstring LogDirectory() {
+namespace {
+
+std::wstring SystemDriveOf() {
   wchar_t drive[MAX_PATH] = L"C:";
-  GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
-  return std::wstring(drive) + L"\\brxsystem\\log\\";
+  DWORD n = GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? std::wstring(drive, n) : std::wstring(L"C:");
 }
+
+// A test's folder below C:\brxe2e, named after the test and the process (one
+// ctest test is one process), so no two tests running at once share it.
+std::wstring TestLogFolder() {
+  std::wstring name = L"run";
+  if (const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info()) {
+    std::string ascii = std::string(test->test_suite_name()) + "." + test->name();  // C++ names
+    name.assign(ascii.begin(), ascii.end());
+  }
+  return SystemDriveOf() + L"\\brxe2e\\" + name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"\\";
+}
+
+}  // namespace
+
+std::wstring LogDirectory() {
+  static const std::wstring folder = [] {
+    std::wstring f = TestLogFolder();
+    // Inherited by every stub this test starts; only the test build reads it.
+    SetEnvironmentVariableW(L"BRX_LOG_FOLDER", f.c_str());
+    return f;
+  }();
+  return folder;
+}
+
+std::wstring MachineLogDirectory() { return SystemDriveOf() + L"\\brxsystem\\log\\"; }
+
+std::wstring MachineLogPath() { return MachineLogDirectory() + L"brxsetup.log"; }
 
 std::wstring MainLogPath() { return LogDirectory() + L"brxsetup.log"; }
 
@@ -253,8 +282,10 @@ namespace {
 
 // The main log, created with its folders when missing, for reading.
 HANDLE OpenMainLog(DWORD share) {
-  CreateDirectoryW((LogDirectory().substr(0, LogDirectory().size() - 5)).c_str(), nullptr);
-  CreateDirectoryW(LogDirectory().c_str(), nullptr);
+  const std::wstring folder = LogDirectory();
+  for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1)) {
+    CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
+  }
   return CreateFileW(MainLogPath().c_str(), GENERIC_READ, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

@@ -188,7 +188,7 @@ TEST(E2eLauncher, RestartQuestionAndRestart) {
 // The shipped stub has no restart switch: the variable the recording build
 // reads changes nothing (Wine's restart call itself does nothing).
 TEST(E2eLauncher, ShippedStubWritesNoRestartRecord) {
-  StubRun run;
+  StubRun run(kShippedStub);
   RestartRecord restart(run.dir());
   std::wstring pkg = LaunchPackage(run);
   RunResult r = run.Start(pkg, {L"/silent", L"/reboot", L"/exitcode:2"});

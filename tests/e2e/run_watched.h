@@ -37,10 +37,11 @@ class ScratchDir {
   std::wstring path_;
 };
 
-// A copy of brxstub.exe named `name` in `dir` with `appended` written after its
-// image (an archive, or nothing for a stub without one). Empty on failure.
-std::wstring MakePackage(const ScratchDir& dir, const std::wstring& name,
-                         const std::string& appended);
+// A copy of `stub` (a program of the tree) named `name` in `dir` with
+// `appended` written after its image (an archive, or nothing for a stub
+// without one). Empty on failure.
+std::wstring MakePackage(const ScratchDir& dir, const std::wstring& name, const std::string& appended,
+                         const std::wstring& stub = L"brxstub.exe");
 
 // A copy of a program of the tree under another name (e.g. kelagent.exe in
 // other letter case). Empty on failure.

@@ -82,9 +82,9 @@ std::wstring CopyProgram(const ScratchDir& dir, const std::wstring& program,
   return target;
 }
 
-std::wstring MakePackage(const ScratchDir& dir, const std::wstring& name,
-                         const std::string& appended) {
-  std::wstring target = CopyProgram(dir, L"brxstub.exe", name);
+std::wstring MakePackage(const ScratchDir& dir, const std::wstring& name, const std::string& appended,
+                         const std::wstring& stub) {
+  std::wstring target = CopyProgram(dir, stub, name);
   if (target.empty() || appended.empty()) return target;
   Handle file(CreateFileW(target.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));

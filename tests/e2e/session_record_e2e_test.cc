@@ -158,7 +158,7 @@ TEST(E2eInstallLog, ARecordAfterACutLineIsWhole) {
 // it has nothing to look at. The shipped stub is run unchanged.
 TEST(E2eEventTrace, FailedInstallReportsItsEvent) {
   if (!getenv("BRX_EVENT_TRACE")) GTEST_SKIP() << "run by event_trace.sh";
-  StubRun run;
+  StubRun run(kShippedStub);
   std::wstring package = BuildInstallPackage(run, L"e2erecevt.exe", 0, {});
   ASSERT_FALSE(package.empty());
   EXPECT_EQ(run.Start(package, {L"/silent"}, Parent::kTest).exit_code, 0u);

@@ -33,7 +33,7 @@ TEST(E2eSigned, PackageChangedAfterSigningIsRefusedAndTheSignedOneInstalls) {
       {BRX_CHANGED_SIGNED_PACKAGE, {}, 0, false, true},
       {BRX_SIGNED_INSTALL_PACKAGE, {L"/silent"}, 1, true, false},
   };
-  StubRun run;
+  StubRun run(kShippedStub);
   int n = 0;
   for (const Case& c : cases) {
     std::wstring folder = run.dir().File(L"run" + std::to_wstring(++n));

@@ -39,7 +39,11 @@ struct InstallCase {
 };
 
 void RunCases(const InstallCase* cases, size_t count) {
-  StubRun run;
+  StubRun run(kShippedStub);
+  // The shipped stub logs into the machine's folder, whatever the test sets;
+  // other tests' shipped runs may append there too, so only this test's
+  // package names are looked for.
+  LogTail machine_log(MachineLogPath());
   for (size_t i = 0; i < count; ++i) {
     const InstallCase& c = cases[i];
     std::wstring pkg = InstallPackage(run, c.setup_code);
@@ -57,6 +61,11 @@ void RunCases(const InstallCase* cases, size_t count) {
     EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
     EXPECT_NE(GetFileAttributesW(record.c_str()), INVALID_FILE_ATTRIBUTES)
         << "the setup program did not run\n" << r.Describe();
+  }
+  std::string appended = machine_log.Appended();
+  for (size_t i = 0; i < count; ++i) {
+    std::string source = "Source:          e2epkg" + std::to_string(cases[i].setup_code) + ".exe\r\n";
+    EXPECT_NE(appended.find(source), std::string::npos) << source << "not in " << Narrow(MachineLogPath());
   }
 }
 

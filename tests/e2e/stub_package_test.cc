@@ -15,7 +15,7 @@ std::wstring Join(const std::vector<std::wstring>& args) {
 // An archive without a definition: the message is skipped under /silent, and
 // the DOS-style column turns the failure into 1.
 TEST(E2eStartup, PackageWithoutDefinitionFailsQuietlyUnderSilent) {
-  StubRun run;
+  StubRun run(kShippedStub);
   std::wstring pkg = run.Package({{"readme.txt", "no definition here"},
                                   {"other.xml", "<other version=\"2.0.1.0\"/>"}});
   struct DefinitionCase {

@@ -29,19 +29,20 @@ struct PackageFile {
 };
 
 // The stub as shipped, and its recording test build, which appends a restart
-// to the file named by BRX_SHUTDOWN_RECORD instead of restarting (tests that
-// can reach a restart use it).
+// to the file named by BRX_SHUTDOWN_RECORD instead of restarting and logs
+// into the test's own folder (install_runs.h, LogDirectory). Tests run the
+// test build unless they are about the shipped stub itself.
 extern const wchar_t kShippedStub[];
 extern const wchar_t kRecordingStub[];
 
 class StubRun {
  public:
-  explicit StubRun(const wchar_t* stub = kShippedStub) : stub_(stub) {}
+  explicit StubRun(const wchar_t* stub = kRecordingStub);
 
   // The stub named `name` with an archive of `files` appended.
   std::wstring Package(const std::vector<PackageFile>& files,
                        const std::wstring& name = L"package.exe");
-  // brxstub.exe named `name` with raw bytes appended (none: a bare stub).
+  // This run's stub named `name` with raw bytes appended (none: a bare stub).
   std::wstring PackageWithTail(const std::string& tail = std::string(),
                                const std::wstring& name = L"package.exe");
 

@@ -4,6 +4,7 @@
 
 #include "brxpack/package_writer.h"
 #include "dialog_template.h"
+#include "install_runs.h"
 
 namespace brxe2e {
 
@@ -12,6 +13,11 @@ const wchar_t kRecordingStub[] = L"brxstub_recording.exe";
 const wchar_t kPackageCaption[] = L"Package Setup";
 const wchar_t kNoPackageText[] =
     L"A package definition file was not found.  The file is not a valid Package.";
+
+StubRun::StubRun(const wchar_t* stub) : stub_(stub) {
+  // The test's own log folder, named in the environment before any run.
+  if (stub_ != kShippedStub) LogDirectory();
+}
 
 std::wstring StubRun::Package(const std::vector<PackageFile>& files, const std::wstring& name) {
   std::wstring path = dir_.File(name);
@@ -27,7 +33,7 @@ std::wstring StubRun::Package(const std::vector<PackageFile>& files, const std::
 }
 
 std::wstring StubRun::PackageWithTail(const std::string& tail, const std::wstring& name) {
-  std::wstring path = MakePackage(dir_, name, tail);
+  std::wstring path = MakePackage(dir_, name, tail, stub_);
   EXPECT_FALSE(path.empty()) << "cannot make a package in the scratch folder";
   return path;
 }

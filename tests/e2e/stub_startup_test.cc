@@ -38,7 +38,7 @@ std::string Name(const Case& c) {
 // Help comes before everything else, even /silent, and is not remapped for
 // DOS-style callers.
 TEST(E2eStartup, HelpShowsUsageDialogAndExitsWithOne) {
-  StubRun run;
+  StubRun run(kShippedStub);
   std::wstring pkg = run.PackageWithTail();
   const Case cases[] = {
       {{L"/?"}, Parent::kTest, 1},
@@ -59,7 +59,7 @@ TEST(E2eStartup, HelpShowsUsageDialogAndExitsWithOne) {
 // message; /silent shows nothing: a bare stub, and one whose tail only looks
 // like an archive's end.
 TEST(E2eStartup, StubWithoutArchiveShowsMessage1000AndExitsWithZero) {
-  StubRun run;
+  StubRun run(kShippedStub);
   std::string fake_end("PK\x05\x06", 4);
   fake_end += std::string(18, '\xFF');  // entry count and offsets far out of the file
   const std::wstring packages[] = {run.PackageWithTail(),
@@ -85,7 +85,7 @@ TEST(E2eStartup, StubWithoutArchiveShowsMessage1000AndExitsWithZero) {
 // /dosretcode and a parent named kelagent.exe (any letter case) both mean 1 is
 // failure: a stub that cannot open its payload must not report success (0).
 TEST(E2eStartup, DosStyleCallersSeeMissingArchiveAsFailure) {
-  StubRun run;
+  StubRun run(kShippedStub);
   std::wstring pkg = run.PackageWithTail();
   struct AgentCase {
     std::vector<std::wstring> args;

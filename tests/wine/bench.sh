@@ -4,6 +4,9 @@
 #                              Xvfb display, fresh prefix, persistent wineserver, winmgmt
 #                              running, and (given the program) the virtual desktop held open
 #   bench.sh stop STATE_DIR    stops everything start started
+#   bench.sh prepare STATE_DIR a fresh prefix, made once, nothing left running: with
+#                              BRX_BENCH_PREFIX=STATE_DIR/prefix, start copies it instead
+#                              of making its own (several benches, one wineboot)
 set -u
 cmd=$1 state=$2 deskhold=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -43,8 +46,30 @@ start_xvfb() {
   return 1
 }
 
+# A new prefix: wineboot, and the registry set for a virtual desktop; on
+# return the prefix's server has ended, so everything is on disk.
+make_prefix() {
+  rm -rf "$WINEPREFIX"
+  wine=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver
+  { $wine wineboot -i && $server -w; } 3>&- || fail "wineboot failed"
+  # A virtual desktop: dialogs close at once instead of waiting on a window manager.
+  { $wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
+    $wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f &&
+    $server -w; } 3>&- || fail "registry set-up failed"
+}
+
 case "$cmd" in
   stop) stop; exit 0 ;;
+  prepare)
+    stop
+    exec 3>&1 >"$state/bench.log" 2>&1 </dev/null
+    fail() { cat "$state/bench.log" >&3; echo "bench: $*" >&3; stop; exit 1; }
+    start_xvfb 3>&- || fail "no display"
+    source "$here/wine-env.sh" "$state"
+    make_prefix
+    stop
+    echo "bench: prefix $WINEPREFIX prepared" >&3
+    ;;
   start)
     stop
     # Everything the bench starts outlives this script; none of it may hold
@@ -53,13 +78,14 @@ case "$cmd" in
     fail() { cat "$state/bench.log" >&3; echo "bench: $*" >&3; stop; exit 1; }
     start_xvfb 3>&- || fail "no display"
     source "$here/wine-env.sh" "$state"
-    rm -rf "$WINEPREFIX"
     wine=/usr/lib/wine/wine64 server=/usr/lib/wine/wineserver
-    { $wine wineboot -i && $server -w; } 3>&- || fail "wineboot failed"
-    # A virtual desktop: dialogs close at once instead of waiting on a window manager.
-    { $wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f &&
-      $wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f &&
-      $server -w; } 3>&- || fail "registry set-up failed"
+    if [ -n "${BRX_BENCH_PREFIX:-}" ]; then
+      # A copy of a prepared prefix: its paths inside are relative (dosdevices).
+      rm -rf "$WINEPREFIX"
+      cp -a "$BRX_BENCH_PREFIX" "$WINEPREFIX" || fail "cannot copy the prefix $BRX_BENCH_PREFIX"
+    else
+      make_prefix
+    fi
     # A persistent server: each later process starts in ~0.06 s instead of ~3 s.
     $server -p 3>&-
     # winmgmt is stopped in a new prefix; the service checks look at the service itself.
@@ -90,5 +116,5 @@ case "$cmd" in
     fi
     echo "bench: prefix $WINEPREFIX on $DISPLAY ready" >&3
     ;;
-  *) echo "usage: bench.sh start|stop STATE_DIR" >&2; exit 2 ;;
+  *) echo "usage: bench.sh start|stop|prepare STATE_DIR" >&2; exit 2 ;;
 esac

@@ -9,6 +9,24 @@
 
 namespace brxpack {
 
+namespace {
+
+// `value` in decimal, right-aligned in `width` with `pad` (as printf's %9lu
+// and %02u): a listing formats five numbers per entry, printf costs more
+// than all the rest of a line.
+void AppendNumber(std::string* out, uint64_t value, size_t width, char pad) {
+  char digits[20];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  if (width > n) out->append(width - n, pad);
+  while (n > 0) out->push_back(digits[--n]);
+}
+
+}  // namespace
+
 std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& archive_name) {
   std::string out = "Archive:  " + brx::TerminalTextUtf8(archive_name) + "\n";
   out += "  Length      Date    Time    Name\n";
@@ -19,10 +37,19 @@ std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& arch
   for (uint64_t i = 0; i < count; ++i) {
     const brxzip::ZIP_FileEntry* e = archive.GetEntryAt(i);
     uint32_t d = e->GetDosDate(), t = e->GetDosTime();
-    snprintf(line, sizeof(line), "%9llu  %02u-%02u-%04u %02u:%02u   ",
-             static_cast<unsigned long long>(e->GetUncompressedSize()), (d >> 5) & 0x0F, d & 0x1F,
-             ((d >> 9) & 0x7F) + 1980, (t >> 11) & 0x1F, (t >> 5) & 0x3F);
-    out += line;
+    // "%9lu  %02u-%02u-%04u %02u:%02u   "
+    AppendNumber(&out, e->GetUncompressedSize(), 9, ' ');
+    out += "  ";
+    AppendNumber(&out, (d >> 5) & 0x0F, 2, '0');
+    out += '-';
+    AppendNumber(&out, d & 0x1F, 2, '0');
+    out += '-';
+    AppendNumber(&out, ((d >> 9) & 0x7F) + 1980, 4, '0');
+    out += ' ';
+    AppendNumber(&out, (t >> 11) & 0x1F, 2, '0');
+    out += ':';
+    AppendNumber(&out, (t >> 5) & 0x3F, 2, '0');
+    out += "   ";
     out += brx::TerminalText(e->GetTargetName() ? e->GetTargetName() : L"");
     out += '\n';
     total += e->GetUncompressedSize();

@@ -22,6 +22,9 @@ cd "$work"
 
 stop_all() { for h in "${hosts[@]}"; do "$bench" stop "$work/$h" >/dev/null 2>&1 || true; done; }
 trap stop_all EXIT
+# One wineboot: every host starts from a copy of the same prepared prefix.
+"$bench" prepare "$work/template" >template.bench 2>&1 || { cat template.bench; exit 1; }
+export BRX_BENCH_PREFIX=$work/template/prefix
 pids=()
 for h in "${hosts[@]}"; do "$bench" start "$work/$h" "$deskhold" >"$h.bench" 2>&1 & pids+=($!); done
 for i in "${!pids[@]}"; do wait "${pids[$i]}" || { cat "${hosts[$i]}.bench"; exit 1; }; done
