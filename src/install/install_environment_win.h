@@ -40,12 +40,12 @@ class Win32InstallEnvironment : public InstallEnvironment {
 
   bool IsPreinstallEnvironment() override;
   int ShowMessage(OwnerWindow owner, unsigned text_id, unsigned style) override;
-  bool CheckWmiService(bool install, bool no_ui) override;
-  bool CheckVirtualGuest(bool install, bool no_ui) override;
-  bool CheckTpmState(bool install, bool no_ui) override;
-  bool CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) override;
-  bool GetCurrentDir(DriverPath* out) override;
-  bool SetCurrentDir(const wchar_t* path) override;
+  StepResult CheckWmiService(bool install, bool no_ui) override;
+  StepResult CheckVirtualGuest(bool install, bool no_ui) override;
+  StepResult CheckTpmState(bool install, bool no_ui) override;
+  StepResult CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) override;
+  StepResult GetCurrentDir(DriverPath* out) override;
+  StepResult SetCurrentDir(const wchar_t* path) override;
   bool DirectoryExists(const wchar_t* path) override;
   bool BrowseForFolder(OwnerWindow owner, DriverPath* out) override;
   StepResult CreateDirectoryPath(const wchar_t* path) override;
@@ -57,13 +57,14 @@ class Win32InstallEnvironment : public InstallEnvironment {
   StepResult CopyFileOver(const wchar_t* source, const wchar_t* destination) override;
   StepResult WriteConfigurationFile(const wchar_t* directory) override;
   void AddTrayIcon(OwnerWindow owner, const wchar_t* tooltip) override;
-  int32_t RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) override;
+  StepResult RunSetupProgram(OwnerWindow owner, bool no_ui, const wchar_t* directory) override;
   void Sleep(unsigned milliseconds) override;
   StepResult DeleteDirectoryTree(const wchar_t* path) override;
 
  private:
   void RefuseFolder(int line, const wchar_t* path, platform::HoldResult result, uint32_t error);
   void LogRefusal(const brxzip::ExtractReport& report);
+  void RemoveOwnReadOnlyFile(const wchar_t* destination);
 
   CCmpLog2& log_;
   const CPPkg& package_;

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "install/step_result.h"
+
 class CCmpLog2;
 class CPPkg;
 
@@ -42,6 +44,11 @@ struct SetupRun {
   // every way out.
   std::function<void()> remove_tray_icon;
   LauncherPrompts* prompts = nullptr;  // null: ResourcePrompts()
+  // When given, set to the first of the launcher's steps that failed (the
+  // output pipe, the command line, the start, the wait, the exit-code read,
+  // the setup program's own failure, the inventory), with its Windows error;
+  // left ok otherwise.
+  StepResult* failure = nullptr;
 };
 
 // Builds the command line, runs the setup program in the extraction

@@ -28,11 +28,11 @@ int RunStub(StubHost& host, StubOptions& options) {
   bool dos_style = options.dosRetCode || host.IsLaunchedByAgent();
   SessionEnd end;
   end.mode = RunMode(options);
-  auto record = [&](int32_t completion, bool restarting) {
+  auto record = [&](int32_t completion, bool restarted) {
     end.completion = completion;
     end.exit_code = ExitCodeForCompletion(completion, dos_style);
     end.reboot = completion != kCompletionRebootNeeded ? record::Reboot::kNotNeeded
-                 : restarting                          ? record::Reboot::kInitiated
+                 : restarted                           ? record::Reboot::kInitiated
                                                        : record::Reboot::kPending;
     host.RecordSession(end);
     return end.exit_code;
@@ -60,9 +60,8 @@ int RunStub(StubHost& host, StubOptions& options) {
   if (options.silent || options.noPrompt) {
     int32_t completion = host.Install(/*with_ui=*/!options.silent);
     bool restart = completion == kCompletionRebootNeeded && options.reboot;
-    int exit_code = record(completion, restart);
-    if (restart) host.Reboot();
-    return exit_code;
+    if (restart) end.restart = host.Reboot();
+    return record(completion, restart && end.restart.ok);
   }
   // The dialog restarts by itself after an install that needs it; the host
   // records that run before it restarts, and this record is then its second

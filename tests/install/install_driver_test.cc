@@ -26,6 +26,11 @@ class FakeEnvironment : public InstallEnvironment {
   bool browse_ok = true, dir_exists = false;
   int32_t setup_result = 1;
   bool tpm_caution = false;  // the TPM check logs a warning and lets the run go on
+  bool tpm_bypassed = false;  // the TPM check lets a caution through without a word
+  // The step that fails with `failure` (its error, kind and reason), by the
+  // name the calls list gives it.
+  std::string failing;
+  StepResult failure = StepResult(true);
   CCmpLog2* log = nullptr;
   StepResult removal = StepResult(true);
   std::wstring calls;
@@ -35,28 +40,35 @@ class FakeEnvironment : public InstallEnvironment {
     calls += L"msg" + std::to_wstring(text_id) + L";";
     return 1;
   }
-  bool CheckWmiService(bool, bool) override { return Note(L"wmi", wmi); }
-  bool CheckVirtualGuest(bool, bool) override { return Note(L"guest", guest); }
-  bool CheckTpmState(bool, bool) override {
+  StepResult CheckWmiService(bool, bool) override { return Fail(L"wmi", wmi, Failing("wmi")); }
+  StepResult CheckVirtualGuest(bool, bool) override { return Fail(L"guest", guest, Failing("guest")); }
+  StepResult CheckTpmState(bool, bool) override {
     if (tpm_caution && log) log->Write(LOG_BOTH_TAGGED, LEVEL_WARNING, L"misc", 1285, L"\r\n\r\ncaution\r\n\r\n");
-    return Note(L"tpm", tpm);
+    StepResult checked = Fail(L"tpm", tpm, Failing("tpm"));
+    checked.caution = tpm_bypassed;
+    return checked;
   }
-  bool CheckDiskSpace(OwnerWindow, bool, bool) override { return Note(L"disk", disk); }
-  bool GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
-  bool SetCurrentDir(const wchar_t* path) override { return Note(L"cd " + std::wstring(path), set_dir_ok); }
+  StepResult CheckDiskSpace(OwnerWindow, bool, bool) override { return Fail(L"disk", disk, Failing("disk")); }
+  StepResult GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
+  StepResult SetCurrentDir(const wchar_t* path) override {
+    return Fail(L"cd " + std::wstring(path), set_dir_ok, Failing("cd"));
+  }
   bool DirectoryExists(const wchar_t*) override { return dir_exists; }
   bool BrowseForFolder(OwnerWindow, DriverPath* out) override {
     out->Assign(L"C:\\picked");
     return Note(L"browse", browse_ok);
   }
-  StepResult CreateDirectoryPath(const wchar_t* path) override { return Note(L"mkdirs " + std::wstring(path), create_dir_ok); }
+  StepResult CreateDirectoryPath(const wchar_t* path) override {
+    return Fail(L"mkdirs " + std::wstring(path), create_dir_ok, Failing("mkdirs"));
+  }
   StepResult CreateTempExtractionDirectory(DriverPath* out) override {
     out->Assign(L"C:\\TEMP\\{GUID}");
-    return Note(L"tempdir", temp_dir_ok);
+    return Fail(L"tempdir", temp_dir_ok, Failing("tempdir"));
   }
   void CreateProgressWindow(OwnerWindow) override { calls += L"progress;"; }
   StepResult ExtractAll(const wchar_t* dir) override {
-    StepResult result(Note(L"extract " + std::wstring(dir), extract_ok), extract_ok ? 0 : 5);
+    StepResult result = Fail(L"extract " + std::wstring(dir), extract_ok, Failing("extract"));
+    if (!extract_ok && failing != "extract") result.error = 5;
     result.code = extract_ok ? 0 : -3;
     result.subject.Assign(L"C:\\TEMP\\{GUID}\\setup.exe");
     return result;
@@ -64,13 +76,15 @@ class FakeEnvironment : public InstallEnvironment {
   void DestroyWindows(OwnerWindow) override { calls += L"destroy;"; }
   void FinishProgress(OwnerWindow, bool) override { calls += L"finish;"; }
   StepResult CopyFileOver(const wchar_t* from, const wchar_t* to) override {
-    return Note(L"copy " + std::wstring(from) + L">" + to, copy_ok);
+    return Fail(L"copy " + std::wstring(from) + L">" + to, copy_ok, Failing("copy"));
   }
-  StepResult WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
+  StepResult WriteConfigurationFile(const wchar_t*) override { return Fail(L"config", config_ok, Failing("config")); }
   void AddTrayIcon(OwnerWindow, const wchar_t* tip) override { calls += L"tray " + std::wstring(tip) + L";"; }
-  int32_t RunSetupProgram(OwnerWindow, bool, const wchar_t*) override {
+  StepResult RunSetupProgram(OwnerWindow, bool, const wchar_t*) override {
     calls += L"setup;";
-    return setup_result;
+    StepResult ran = failing == "setup" ? failure : StepResult(true);
+    ran.code = setup_result;
+    return ran;
   }
   void Sleep(unsigned) override { calls += L"sleep;"; }
   StepResult DeleteDirectoryTree(const wchar_t* path) override {
@@ -82,6 +96,13 @@ class FakeEnvironment : public InstallEnvironment {
   bool Note(const std::wstring& what, bool result) {
     calls += what + (result ? L";" : L"!;");
     return result;
+  }
+  bool Failing(const char* step) const { return failing == step; }
+  // The step's answer: `failure` when it is the failing one, else ok.
+  StepResult Fail(const std::wstring& what, bool ok, bool failing_step) {
+    bool answer = Note(what, ok && !failing_step);
+    if (failing_step) return failure;
+    return StepResult(answer);
   }
 };
 

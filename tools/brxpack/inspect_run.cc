@@ -49,16 +49,16 @@ class InspectEnvironment : public brx::InstallEnvironment {
   int ShowMessage(brx::OwnerWindow, unsigned, unsigned) override { return 1; }
   // WMI, virtual guest and TPM depend on the server; the report names the
   // package's part in them (virtualization, sw_key kind).
-  bool CheckWmiService(bool, bool) override {
+  brx::StepResult CheckWmiService(bool, bool) override {
     stage_ = Stage::kChecked;
     return true;
   }
-  bool CheckVirtualGuest(bool, bool) override { return true; }
-  bool CheckTpmState(bool, bool) override { return true; }
+  brx::StepResult CheckVirtualGuest(bool, bool) override { return true; }
+  brx::StepResult CheckTpmState(bool, bool) override { return true; }
   // The space the package needs is in the report; the server's free space is not known here.
-  bool CheckDiskSpace(brx::OwnerWindow, bool, bool) override { return true; }
-  bool GetCurrentDir(brx::DriverPath* out) override { return out->Assign(L"C:\\"); }
-  bool SetCurrentDir(const wchar_t*) override { return true; }
+  brx::StepResult CheckDiskSpace(brx::OwnerWindow, bool, bool) override { return true; }
+  brx::StepResult GetCurrentDir(brx::DriverPath* out) override { return out->Assign(L"C:\\"); }
+  brx::StepResult SetCurrentDir(const wchar_t*) override { return true; }
   bool DirectoryExists(const wchar_t*) override { return false; }
   bool BrowseForFolder(brx::OwnerWindow, brx::DriverPath*) override { return false; }
   brx::StepResult CreateDirectoryPath(const wchar_t*) override { return true; }
@@ -85,18 +85,20 @@ class InspectEnvironment : public brx::InstallEnvironment {
     return true;
   }
   void AddTrayIcon(brx::OwnerWindow, const wchar_t*) override {}
-  int32_t RunSetupProgram(brx::OwnerWindow, bool, const wchar_t* directory) override {
+  brx::StepResult RunSetupProgram(brx::OwnerWindow, bool, const wchar_t* directory) override {
     stage_ = Stage::kLaunching;
     brx::SetupCommandLine plain, masked;
     if (!brx::BuildSetupCommandLine(directory, package_, arguments_, false, &plain) ||
         !brx::BuildSetupCommandLine(directory, package_, arguments_, true, &masked)) {
-      return brx::kCompletionFailed;
+      return brx::StepResult(false);
     }
     run_->runs_setup = true;
     run_->extraction_dir = directory;
     run_->plain = plain.get();
     run_->masked = masked.get();
-    return brx::kCompletionInstalled;
+    brx::StepResult ran(true);
+    ran.code = brx::kCompletionInstalled;
+    return ran;
   }
   void Sleep(unsigned) override {}
   brx::StepResult DeleteDirectoryTree(const wchar_t*) override { return true; }
@@ -163,7 +165,7 @@ class InspectHost : public brx::StubHost {
     run_->mode = "dialog";
     return Drive(false);
   }
-  void Reboot() override {}
+  brx::StepResult Reboot() override { return true; }
   bool IsLaunchedByAgent() override { return false; }
   void LogNoDefinition() override { run_->mode = "no-package"; }
   // The stub writes its session record here; what the tool reports is the
