@@ -205,9 +205,12 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
   struct Case {
     bool install, wmi, guest, tpm, tpm_caution, disk;
     Outcome expected[record::kCheckCount];
+    bool tpm_bypassed = false;
   } cases[] = {
       {true, true, true, true, false, true, {P, P, P, P}},
       {true, true, true, true, true, true, {P, P, W, P}},
+      // A caution /tpmbypass let through without a word is still a warning.
+      {true, true, true, true, false, true, {P, P, W, P}, true},
       {true, true, false, true, false, true, {P, F, S, S}},
       {true, true, true, true, false, false, {P, P, P, F}},
       {false, true, true, true, false, true, {S, S, S, P}},
@@ -219,6 +222,7 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
     env.guest = c.guest;
     env.tpm = c.tpm;
     env.tpm_caution = c.tpm_caution;
+    env.tpm_bypassed = c.tpm_bypassed;
     env.disk = c.disk;
     env.log = &log_;
     SessionRecord session;
@@ -234,6 +238,68 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
       EXPECT_EQ(c.expected[i], session.checks[i]) << env.calls << " check " << record::kCheckNames[i];
     }
   }
+}
+
+// Each step's failure reaches the session record as the run's error: its
+// step, Windows error and kind, and reason, the first one only.
+TEST_F(InstallDriverTest, EachFailedStepIsTheRecordsError) {
+  using record::ErrorKind;
+  struct Case {
+    const char* failing;  // the seam that fails
+    uint32_t error;
+    ErrorKind kind;
+    const wchar_t* reason;
+    int32_t completion;  // what the setup program's step answers
+    const char* step;    // the record's error.step
+    int32_t result;
+  } cases[] = {
+      {"wmi", 5, ErrorKind::kWin32, L"access_denied", 1, "checks", 0},
+      {"wmi", 1060, ErrorKind::kWin32, L"no_such_service", 1, "checks", 0},
+      {"tpm", 0, ErrorKind::kWin32, L"tpm_caution", 1, "checks", 0},
+      {"tempdir", 5, ErrorKind::kWin32, L"is a junction, symbolic link or other reparse point", 1,
+       "extraction_directory", 0},
+      {"cd", 3, ErrorKind::kWin32, L"", 1, "enter_target", 0},
+      {"disk", 21, ErrorKind::kWin32, L"free_space_unknown", 1, "disk_space", 0},
+      {"extract", 0x80070070u, ErrorKind::kHresult, L"", 1, "extract", 0},
+      {"config", 32, ErrorKind::kWin32, L"", 1, "configuration_file", 0},
+      // The launcher names its own step; the code it answers stands.
+      {"setup", 2, ErrorKind::kWin32, L"", 0, "launch", 0},
+      {"setup", 5, ErrorKind::kWin32, L"definition_copy_failed", 1, "inventory", 1},
+  };
+  Load();
+  for (const Case& c : cases) {
+    FakeEnvironment env;
+    env.failing = c.failing;
+    env.failure = StepFailed(nullptr, c.error, c.reason);
+    env.failure.kind = c.kind;
+    if (std::string(c.step) == "inventory") env.failure.step = record::kStepInventory;
+    env.setup_result = c.completion;
+    SessionRecord session;
+    log_.AttachRecord(&session);
+    InstallContext context;
+    context.log = &log_;
+    context.package = &package_;
+    context.settings = &settings_;
+    context.environment = &env;
+    EXPECT_EQ(c.result, ExtractAndInstall(context, nullptr, nullptr, true, true)) << c.failing;
+    log_.AttachRecord(nullptr);
+    ASSERT_TRUE(session.has_error) << c.failing;
+    EXPECT_EQ(c.step, session.error.step) << c.failing;
+    EXPECT_EQ(c.error, session.error.code) << c.failing;
+    EXPECT_EQ(c.kind, session.error.kind) << c.failing;
+    EXPECT_EQ(c.reason, session.error.reason) << c.failing;
+  }
+
+  // A run that only stopped (no install command) says so in its own words.
+  MemoryEntrySource source;
+  source.Add(L"pkg.xml", "<brx_package><filename>pkg.exe</filename></brx_package>");
+  ASSERT_TRUE(package_.LoadPackageFrom(&source, L"pkg.exe", L"pkg.xml", L"en"));
+  SessionRecord session;
+  log_.AttachRecord(&session);
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  log_.AttachRecord(nullptr);
+  EXPECT_EQ("prepare", session.error.step);
+  EXPECT_EQ(L"no_install_command", session.error.reason);
 }
 
 TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {

@@ -226,5 +226,23 @@ TEST(SessionRecordTest, EventStringsAreTheFieldsInOrder) {
   EXPECT_EQ((std::vector<std::wstring>{L"launch failed (win32 error 2)", L"launch", L"2", L"win32", L""}), tail);
 }
 
+// An insertion string longer than Windows takes is cut to the limit and
+// says so; a surrogate pair is never split.
+TEST(SessionRecordTest, LongEventStringsAreCutAndMarked) {
+  using platform::EventInsertionString;
+  using platform::kMaxEventStringChars;
+  const std::wstring mark = platform::kEventStringCutMark;
+  std::wstring fits(kMaxEventStringChars, L'a');
+  EXPECT_EQ(fits, EventInsertionString(fits));
+  std::wstring cut = EventInsertionString(fits + L"b");
+  EXPECT_EQ(kMaxEventStringChars, cut.size());
+  EXPECT_EQ(mark, cut.substr(cut.size() - mark.size()));
+  std::wstring pair(kMaxEventStringChars + 10, L'a');
+  pair[kMaxEventStringChars - mark.size() - 1] = static_cast<wchar_t>(0xD83D);
+  pair[kMaxEventStringChars - mark.size()] = static_cast<wchar_t>(0xDE00);
+  cut = EventInsertionString(pair);
+  EXPECT_EQ(std::wstring(kMaxEventStringChars - mark.size() - 1, L'a') + mark, cut);
+}
+
 }  // namespace
 }  // namespace brx
