@@ -3,7 +3,10 @@
 #ifndef BRX_CHECKS_CHECK_LOG_H_
 #define BRX_CHECKS_CHECK_LOG_H_
 
+#include <stdint.h>
+
 #include "log/cmp_log2.h"
+#include "log/session_record_fields.h"
 
 namespace brx {
 namespace checks {
@@ -13,6 +16,15 @@ constexpr const wchar_t* kLogModule = L"misc";
 // A WMI query that failed, with its HRESULT (a check then decides as the
 // fact were unknown).
 constexpr const wchar_t* kWmiFailedLine = L"WMI could not be read (HRESULT 0x%08X).\r\n\r\n";
+
+// Why a check stopped the run (or that it let a caution pass), for the
+// session record: the Windows error behind it and a reason word.
+struct CheckCause {
+  uint32_t code = 0;
+  record::ErrorKind kind = record::ErrorKind::kWin32;
+  const wchar_t* reason = nullptr;
+  bool caution = false;  // passed, after a caution the options let through
+};
 
 template <typename... Args>
 void LogLine(CCmpLog2& log, LogLevel level, int line, const wchar_t* fmt, const Args&... args) {

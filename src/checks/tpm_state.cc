@@ -101,18 +101,18 @@ TpmReading ReadLegacyLayout(const SmbiosStructure& s, CCmpLog2& log) {
 }  // namespace
 
 bool CheckTpmState(bool install, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
-                   CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi) {
+                   CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi, CheckCause* cause) {
   LogLine(log, LEVEL_INFO, 1150, L"Checking TPM (Trusted Platform Module) state...\r\n\r\n");
   SmbiosTableReader table;
   WmiResult result = ReadSmbiosTable(table, wmi);
   if (result != kWmiOk) {
     log.Write(LOG_VERBOSE_TAGGED, LEVEL_WARNING, kLogModule, 1156, kWmiFailedLine, static_cast<unsigned>(result));
   }
-  return ReportTpmState(table, presenter, tpm_bypass, component_type, owner, log, ui);
+  return ReportTpmState(table, presenter, tpm_bypass, component_type, owner, log, ui, cause);
 }
 
 bool ReportTpmState(const SmbiosTableReader& table, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type,
-                    MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
+                    MessageOwner owner, CCmpLog2& log, const CheckUi& ui, CheckCause* cause) {
   if (!component_type) component_type = L"";
   LogLine(log, LEVEL_INFO, 1158, L"Retrieving SMBIOS table via WMI query of MSSmBios_RawSMBiosTables...\r\n\r\n");
   SmbiosStructure s = table.FindStructure(kSmbiosTpmStateType);
@@ -147,7 +147,12 @@ bool ReportTpmState(const SmbiosTableReader& table, Presenter& presenter, bool t
     ShowMessage(presenter, owner, kMessageTpmCaution, kStyleWarning);
     return true;
   }
-  if (tpm_bypass) return true;
+  if (tpm_bypass) {
+    // Let through, not passed: the record says the caution was there.
+    if (cause) cause->caution = true;
+    return true;
+  }
+  if (cause) cause->reason = L"tpm_caution";
   MessageText text;
   LoadMessageText(ui, kMessageTpmCaution, text);
   LogMessageText(log, LEVEL_ERROR, nullptr, 0, text.get());

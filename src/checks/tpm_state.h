@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+#include "checks/check_log.h"
 #include "checks/check_ui.h"
 #include "checks/smbios_table.h"
 #include "checks/wmi_source.h"
@@ -36,12 +37,14 @@ WmiResult ReadSmbiosTable(SmbiosTableReader& table, const WmiAccess& wmi = WmiAc
 // false to halt. `component_type` may be null (taken as empty). `install` is
 // unused. A table that cannot be read holds no TPM (the check passes); the
 // log says so, with WMI's HRESULT in the verbose log.
+// cause, when given, is marked caution when /tpmbypass let a caution through.
 bool CheckTpmState(bool install, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type, MessageOwner owner,
-                   CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi = WmiAccess());
+                   CCmpLog2& log, const CheckUi& ui, const WmiAccess& wmi = WmiAccess(),
+                   CheckCause* cause = nullptr);
 
 // CheckTpmState from the point where the table has been read.
 bool ReportTpmState(const SmbiosTableReader& table, Presenter& presenter, bool tpm_bypass, const wchar_t* component_type,
-                    MessageOwner owner, CCmpLog2& log, const CheckUi& ui);
+                    MessageOwner owner, CCmpLog2& log, const CheckUi& ui, CheckCause* cause = nullptr);
 
 }  // namespace checks
 }  // namespace brx

@@ -9,8 +9,22 @@ namespace checks {
 
 bool IsWmiServiceRunning() { return platform::IsServiceRunning(L"winmgmt"); }
 
-bool CheckWmiService(bool install, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {
-  return ReportWmiServiceState(IsWmiServiceRunning(), presenter, owner, log, ui);
+bool CheckWmiService(bool install, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui,
+                     CheckCause* cause) {
+  uint32_t error = 0;
+  platform::ServiceQuery state = platform::QueryServiceRunning(L"winmgmt", &error);
+  if (cause) {
+    cause->code = error;
+    cause->kind = record::ErrorKind::kWin32;
+    switch (state) {
+      case platform::ServiceQuery::kRunning: cause->reason = nullptr; break;
+      case platform::ServiceQuery::kNotRunning: cause->reason = L"service_not_running"; break;
+      case platform::ServiceQuery::kAccessDenied: cause->reason = L"access_denied"; break;
+      case platform::ServiceQuery::kNoSuchService: cause->reason = L"no_such_service"; break;
+      case platform::ServiceQuery::kQueryFailed: cause->reason = L"query_failed"; break;
+    }
+  }
+  return ReportWmiServiceState(state == platform::ServiceQuery::kRunning, presenter, owner, log, ui);
 }
 
 bool ReportWmiServiceState(bool running, Presenter& presenter, MessageOwner owner, CCmpLog2& log, const CheckUi& ui) {

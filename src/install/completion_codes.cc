@@ -1,5 +1,6 @@
 #include "install/completion_codes.h"
 
+#include "base/format.h"
 #include "log/cmp_log2.h"
 #include "package/ppkg.h"
 
@@ -34,6 +35,17 @@ CodeLine CompletionCodeLine(int32_t raw_code) {
 }
 
 }  // namespace
+
+std::wstring CompletionCodeText(int32_t raw_code) {
+  std::wstring text = Format(CompletionCodeLine(raw_code).text, raw_code);
+  std::wstring line;
+  for (wchar_t c : text) {
+    if (c != L'\r') line += c == L'\n' ? L' ' : c;
+  }
+  text.swap(line);
+  size_t end = text.find_last_not_of(L' ');
+  return end == std::wstring::npos ? std::wstring() : text.substr(0, end + 1);
+}
 
 void LogDryRun(CCmpLog2& log) {
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 711, L"Dry Run of Installer Component\r\n");

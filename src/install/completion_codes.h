@@ -27,6 +27,10 @@ void LogDryRun(CCmpLog2& log);
 // the raw code, and what the raw code means.
 void LogSetupFinished(CCmpLog2& log, uint64_t elapsed_seconds, int32_t raw_code);
 
+// The completion-code line LogSetupFinished writes for raw_code, as one line
+// without its line ends (the session record's first_error of a failed program).
+std::wstring CompletionCodeText(int32_t raw_code);
+
 // Translates the raw code through the package's return-code map and logs
 // whether it changed. Returns the translated code.
 int32_t TranslateReturnCode(CCmpLog2& log, const CPPkg& package, int32_t raw_code);

@@ -34,4 +34,17 @@ bool CheckDiskSpace(CCmpLog2& log, uint64_t required, uint64_t free_bytes, Owner
   return false;
 }
 
+StepResult DiskSpaceUnknown(CCmpLog2& log, bool logging, StepResult why) {
+  why.ok = false;
+  if (logging) {
+    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 1467,
+              L"Verifying required disk space for Quellin Component Installation is available...\r\n\r\n");
+    log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 1470,
+              L"The required or the free disk space could not be determined (%s, Windows error %lu).\r\n\r\n",
+              why.reason, static_cast<unsigned long>(why.error));
+    log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, L"extract", 1516, L"Installation Halted...ERROR CODE (0)...\r\n\r\n");
+  }
+  return why;
+}
+
 }  // namespace brx

@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "install/install_driver.h"
+#include "install/step_result.h"
 
 class CCmpLog2;
 
@@ -17,6 +18,11 @@ namespace brx {
 // logging adds the check's log lines (installs log; extract-only runs do not).
 bool CheckDiskSpace(CCmpLog2& log, uint64_t required, uint64_t free_bytes, OwnerWindow owner, bool logging,
                     Presenter& presenter, const wchar_t* message_template);
+
+// The check when the space needed or free is not known: logged as a stop of
+// its own (never as a full disk, which would send the administrator to
+// clean a disk that has room), and `why` returned not ok with its reason.
+StepResult DiskSpaceUnknown(CCmpLog2& log, bool logging, StepResult why);
 
 }  // namespace brx
 

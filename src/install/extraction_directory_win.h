@@ -6,15 +6,17 @@
 
 #include <string>
 
+#include "install/step_result.h"
 #include "platform/held_directory.h"
 
 namespace brx {
 
 // Creates "<temp>\{GUID}" (registry form, upper case) and writes its path to
-// buffer. False when capacity is below 260 characters or the directory
-// cannot be created. With `temp_folder` and `directory`, both stay held: the
-// directory is created relative to the held temporary folder.
-bool CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity, platform::HeldDirectory* temp_folder = nullptr,
+// buffer. Not ok when capacity is below 260 characters or the directory
+// cannot be created, with the failed call's Windows error and, when a folder
+// was refused, the reason. With `temp_folder` and `directory`, both stay
+// held: the directory is created relative to the held temporary folder.
+StepResult CreateTempExtractionDirectory(wchar_t* buffer, size_t capacity, platform::HeldDirectory* temp_folder = nullptr,
                                    platform::HeldDirectory* directory = nullptr);
 
 // The access list of the extraction directory as SDDL: SYSTEM,

@@ -15,6 +15,7 @@ const unsigned kStopIcon = 0x10;
 const unsigned kWarningIcon = 0x30;
 const size_t kTooltipChars = 127;
 const uint32_t kErrorNameTooLong = 206;  // ERROR_FILENAME_EXCED_RANGE
+const uint32_t kErrorPathNotFound = 3;   // ERROR_PATH_NOT_FOUND
 
 // A finished extraction counts as done, like an install.
 constexpr int32_t kCompletionExtracted = kCompletionInstalled;
@@ -26,8 +27,9 @@ const wchar_t kExtractFailedText[] =
 const wchar_t kHaltedFailure[] = L"Installation Halted...FAILURE CODE (0)...\r\n\r\n";
 const wchar_t kHaltedError[] = L"Installation Halted...ERROR CODE (0)...\r\n\r\n";
 
-// The steps of a run, in order. A halt names the one that stopped it.
-enum class Step { kNone, kPrepare, kCreateTarget, kEnterTarget, kDiskSpace, kExtract, kConfigure };
+// The steps of a run, in order, as the session record names them. A halt
+// names the one that stopped it.
+using Step = const char*;
 
 // How a step that stops the run says so in the log: its reason (a format
 // with at most one %s), then the halt line. What lay behind the stop goes to
@@ -110,17 +112,20 @@ class Driver {
   bool ChooseTarget(const wchar_t* target_directory);
   // Runs one check and notes its outcome in the session record: failed,
   // warning when it logged a caution and let the run go on, else passed.
+  // A check that stops the run halts it with its own Windows error and reason.
   template <typename CheckCall>
-  bool Check(record::Check which, CheckCall call) {
+  bool Check(record::Check which, Step step, CheckCall call) {
     SessionRecord* r = log_.record();
     size_t warnings_before = r ? r->warnings : 0;
-    bool passed = call();
+    StepResult checked = call();
     if (r) {
-      r->SetCheck(which, !passed                          ? record::Outcome::kFailed
-                         : r->warnings > warnings_before ? record::Outcome::kWarning
-                                                         : record::Outcome::kPassed);
+      r->SetCheck(which, !checked.ok                                          ? record::Outcome::kFailed
+                         : checked.caution || r->warnings > warnings_before ? record::Outcome::kWarning
+                                                                             : record::Outcome::kPassed);
     }
-    return passed;
+    if (checked.ok) return true;
+    Cause cause = {L"Checking", nullptr, checked};
+    return Halt(step, nullptr, nullptr, &cause);
   }
   bool CreateTarget();
   bool EnterTarget();
@@ -131,12 +136,20 @@ class Driver {
   void CleanUp(bool handed_over);
   int32_t Close(int32_t completion);
 
-  // Stops the run at step: the reason (with value for its %s, if any), the
-  // cause in the verbose log, the halt line. Null lines: the step has logged
-  // its own (the checks do). Always false, for `return Halt(...)`.
+  // Stops the run at step: the failure into the session record, the reason
+  // (with value for its %s, if any), the cause in the verbose log, the halt
+  // line. Null lines: the step has logged its own (the checks do). Always
+  // false, for `return Halt(...)`.
   bool Halt(Step step, const HaltLines* lines, const wchar_t* value = nullptr, const Cause* cause = nullptr);
   // Extraction and configuration stops also tell the user and take the
   // windows down, in both modes.
+  // A stop that is a refusal of the run's own (no Windows error behind it).
+  bool Refuse(Step step, const wchar_t* reason) {
+    StepResult refused(false);
+    refused.reason = reason;
+    Cause cause = {L"Refused", nullptr, refused};
+    return Halt(step, nullptr, nullptr, &cause);
+  }
   bool HaltAfterExtractionStarted(Step step, const HaltLines& lines, const wchar_t* value, const Cause& cause);
   void RemoveTarget();
 
@@ -154,7 +167,6 @@ class Driver {
   bool target_created_ = false;  // install mode: the run made (or took) the target and removes it
   bool target_existed_before_ = false;
   bool entered_ = false;  // the target is the current directory
-  Step halted_at_ = Step::kNone;
 };
 
 int32_t Driver::Run(const wchar_t* target_directory) {
@@ -163,7 +175,13 @@ int32_t Driver::Run(const wchar_t* target_directory) {
     if (!OpenLog()) return kCompletionFailed;
     if (!Prepare()) return Close(kCompletionFailed);
   }
-  env_.GetCurrentDir(&saved_);
+  // Without the directory to go back to, the target stays current and
+  // cannot be removed; the run goes on and the verbose log says why.
+  StepResult saved = env_.GetCurrentDir(&saved_);
+  if (!saved.ok) {
+    saved_.Clear();
+    LogStepFailure(log_, 177, L"Reading the current directory", L"", saved);
+  }
   bool ready = ChooseTarget(target_directory) && EnterTarget() && Extract() && PlaceConfiguration();
   int32_t completion = ready ? HandOver() : kCompletionFailed;
   CleanUp(ready);
@@ -171,7 +189,7 @@ int32_t Driver::Run(const wchar_t* target_directory) {
 }
 
 bool Driver::Halt(Step step, const HaltLines* lines, const wchar_t* value, const Cause* cause) {
-  halted_at_ = step;
+  NoteStepFailure(log_, step, cause ? cause->result : StepResult(false));
   if (!install_ || !lines) return false;
   if (value) {
     log_.Write(lines->target, lines->level, kModule, lines->line, lines->reason, value);
@@ -200,7 +218,9 @@ bool Driver::OpenLog() {
   }
   if (log_.Open() != 0 && !env_.IsPreinstallEnvironment()) {
     // Nothing reaches the log now; the session record still says why.
-    if (SessionRecord* r = log_.record()) r->NoteError(L"The component log could not be opened.");
+    StepResult unopened(false);
+    unopened.reason = L"log_unopenable";
+    NoteStepFailure(log_, record::kStepLog, unopened, L"The component log could not be opened.");
     // Nobody could be told either: the run ends rather than install unlogged.
     if (!presenter_.Attended()) return false;
     presenter_.ShowMessage(nullptr, kMessageLogNotOpened, kCaptionPackageSetup, kWarningIcon);
@@ -217,15 +237,13 @@ bool Driver::Prepare() {
                verbose_name_.get());
   }
   const wchar_t* disable_install = package_.GetSetting(L"DISABLE_INSTALL_BUTTON");
-  if (disable_install && wcscmp(disable_install, L"1") == 0) return Halt(Step::kPrepare, nullptr);
+  if (disable_install && wcscmp(disable_install, L"1") == 0) return Refuse(record::kStepPrepare, L"install_disabled");
   const wchar_t* command = package_.GetInstallCommand();
-  if (!command || !*command) return Halt(Step::kPrepare, nullptr);
-  if (!Check(record::Check::kWmiService, [&] { return env_.CheckWmiService(install_); }) ||
-      !Check(record::Check::kVirtualGuest, [&] { return env_.CheckVirtualGuest(install_); }) ||
-      !Check(record::Check::kTpm, [&] { return env_.CheckTpmState(install_); })) {
-    return Halt(Step::kPrepare, nullptr);
-  }
-  return true;
+  if (!command || !*command) return Refuse(record::kStepPrepare, L"no_install_command");
+  return Check(record::Check::kWmiService, record::kStepChecks, [&] { return env_.CheckWmiService(install_); }) &&
+         Check(record::Check::kVirtualGuest, record::kStepChecks,
+               [&] { return env_.CheckVirtualGuest(install_); }) &&
+         Check(record::Check::kTpm, record::kStepChecks, [&] { return env_.CheckTpmState(install_); });
 }
 
 // Extract-only mode takes the caller's directory or asks the user; install
@@ -240,7 +258,7 @@ bool Driver::ChooseTarget(const wchar_t* target_directory) {
     target_.AssignCut(target_directory);
     return true;
   }
-  return env_.BrowseForFolder(owner_, &target_) || Halt(Step::kCreateTarget, nullptr);
+  return env_.BrowseForFolder(owner_, &target_) || Refuse(record::kStepExtractionDirectory, L"no_folder_chosen");
 }
 
 bool Driver::CreateTarget() {
@@ -250,7 +268,8 @@ bool Driver::CreateTarget() {
     // fill; refused instead. The line of a folder that cannot be created
     // comes first, for the scripts that look for it.
     Line(kInstPathNotCreated.line, kInstPathNotCreated.level, kInstPathNotCreated.reason, StubName());
-    return Halt(Step::kCreateTarget, &kInstPathTooLong);
+    NoteStepFailure(log_, record::kStepExtractionDirectory, StepFailed(nullptr, kErrorNameTooLong, L"path_too_long"));
+    return Halt(record::kStepExtractionDirectory, &kInstPathTooLong);
   }
   if (settings_.inst_path) {
     target_.AssignCut(settings_.inst_path_dir.get());
@@ -258,13 +277,13 @@ bool Driver::CreateTarget() {
     StepResult created = env_.CreateDirectoryPath(target_.get());
     if (!created.ok) {
       Cause cause = {L"Creating the directory", target_.get(), created};
-      return Halt(Step::kCreateTarget, &kInstPathNotCreated, StubName(), &cause);
+      return Halt(record::kStepExtractionDirectory, &kInstPathNotCreated, StubName(), &cause);
     }
   } else {
     StepResult created = env_.CreateTempExtractionDirectory(&target_);
     if (!created.ok) {
       Cause cause = {L"Creating the directory", target_.get(), created};
-      return Halt(Step::kCreateTarget, &kTempDirNotCreated, target_.get(), &cause);
+      return Halt(record::kStepExtractionDirectory, &kTempDirNotCreated, target_.get(), &cause);
     }
   }
   target_created_ = true;
@@ -273,15 +292,20 @@ bool Driver::CreateTarget() {
 }
 
 bool Driver::EnterTarget() {
-  if (target_.empty() || !env_.SetCurrentDir(target_.get())) return Halt(Step::kEnterTarget, &kTargetNotEntered);
+  StepResult entered = target_.empty() ? StepResult(false, kErrorPathNotFound) : env_.SetCurrentDir(target_.get());
+  if (!entered.ok) {
+    Cause cause = {L"Changing the current directory to", target_.get(), entered};
+    return Halt(record::kStepEnterTarget, &kTargetNotEntered, nullptr, &cause);
+  }
   entered_ = true;
   if (install_) log_.Write(LOG_BOTH, LEVEL_INFO, kModule, 269, L"Success.\r\n\r\n");
   return true;
 }
 
 bool Driver::Extract() {
-  if (!Check(record::Check::kDiskSpace, [&] { return env_.CheckDiskSpace(owner_, install_); })) {
-    return Halt(Step::kDiskSpace, nullptr);
+  if (!Check(record::Check::kDiskSpace, record::kStepDiskSpace,
+             [&] { return env_.CheckDiskSpace(owner_, install_); })) {
+    return false;
   }
   presenter_.OpenProgress(owner_);
   if (install_) {
@@ -292,7 +316,7 @@ bool Driver::Extract() {
   StepResult extracted = env_.ExtractAll(target_.get());
   if (!extracted.ok) {
     Cause cause = {L"Extraction stopped at", extracted.subject.get(), extracted};
-    return HaltAfterExtractionStarted(Step::kExtract, kNotExtracted, kExtractFailedText, cause);
+    return HaltAfterExtractionStarted(record::kStepExtract, kNotExtracted, kExtractFailedText, cause);
   }
   if (install_) Line(359, LEVEL_INFO, L"Extracting component contents complete. Success.\r\n\r\n");
   return true;
@@ -306,7 +330,7 @@ bool Driver::PlaceConfiguration() {
   StepResult written = env_.WriteConfigurationFile(target_.get());
   if (!written.ok) {
     Cause cause = {L"Writing the configuration file to", target_.get(), written};
-    return HaltAfterExtractionStarted(Step::kConfigure, kNotConfigured, nullptr, cause);
+    return HaltAfterExtractionStarted(record::kStepConfigurationFile, kNotConfigured, nullptr, cause);
   }
   if (install_) Line(463, LEVEL_INFO, L"Extracting configuration file complete. Success.\r\n\r\n");
   return true;
@@ -337,7 +361,7 @@ bool Driver::CopyConfigurationFile() {
   // The administrator named this configuration: running the setup program
   // without it (or with the package's own) would install something else
   // and still report success.
-  if (!copy.ok) return HaltAfterExtractionStarted(Step::kConfigure, kNotConfigured, nullptr, cause);
+  if (!copy.ok) return HaltAfterExtractionStarted(record::kStepConfigurationFile, kNotConfigured, nullptr, cause);
   return true;
 }
 
@@ -354,7 +378,11 @@ int32_t Driver::HandOver() {
   }
   presenter_.FinishProgress(owner_, install_);
   if (!install_) return kCompletionExtracted;
-  return env_.RunSetupProgram(owner_, target_.get());
+  StepResult ran = env_.RunSetupProgram(owner_, target_.get());
+  // A step of the launcher that failed is the run's error even when the
+  // completion code stands (the component installed, its inventory failed).
+  if (!ran.ok) NoteStepFailure(log_, record::kStepLaunch, ran);
+  return ran.code;
 }
 
 // The one clean-up of every run. Windows cannot remove the current
@@ -363,7 +391,8 @@ int32_t Driver::HandOver() {
 void Driver::CleanUp(bool handed_over) {
   if (entered_) {
     if (install_ && handed_over) Line(521, LEVEL_INFO, L"Restoring current directory [%s]... ", saved_.get());
-    if (!saved_.empty()) env_.SetCurrentDir(saved_.get());
+    StepResult restored = saved_.empty() ? StepResult(false, kErrorPathNotFound) : env_.SetCurrentDir(saved_.get());
+    if (!restored.ok) LogStepFailure(log_, 522, L"Restoring the current directory", saved_.get(), restored);
   }
   if (!install_ || !target_created_) return;
   if (handed_over) {

@@ -37,15 +37,16 @@ class InstallEnvironment {
 
   virtual bool IsPreinstallEnvironment() = 0;
 
-  // Each answers true to go on; false after it has logged and told the user
-  // through the run's presenter.
-  virtual bool CheckWmiService(bool install) = 0;
-  virtual bool CheckVirtualGuest(bool install) = 0;
-  virtual bool CheckTpmState(bool install) = 0;
-  virtual bool CheckDiskSpace(OwnerWindow owner, bool install) = 0;
+  // Each answers ok to go on (with caution set when it let a caution pass);
+  // not ok after it has logged and told the user through the run's presenter, with the
+  // Windows error and reason behind the stop.
+  virtual StepResult CheckWmiService(bool install) = 0;
+  virtual StepResult CheckVirtualGuest(bool install) = 0;
+  virtual StepResult CheckTpmState(bool install) = 0;
+  virtual StepResult CheckDiskSpace(OwnerWindow owner, bool install) = 0;
 
-  virtual bool GetCurrentDir(DriverPath* out) = 0;
-  virtual bool SetCurrentDir(const wchar_t* path) = 0;
+  virtual StepResult GetCurrentDir(DriverPath* out) = 0;
+  virtual StepResult SetCurrentDir(const wchar_t* path) = 0;
   virtual bool DirectoryExists(const wchar_t* path) = 0;
   // The folder browser; false when the user cancels or picks no usable folder.
   virtual bool BrowseForFolder(OwnerWindow owner, DriverPath* out) = 0;
@@ -63,8 +64,9 @@ class InstallEnvironment {
   virtual StepResult WriteConfigurationFile(const wchar_t* directory) = 0;
 
   // The launcher: builds the command line, runs the setup program, records
-  // the component, removes the presenter's tray icon; returns the completion code.
-  virtual int32_t RunSetupProgram(OwnerWindow owner, const wchar_t* directory) = 0;
+  // the component, removes the presenter's tray icon. code: the completion code; not ok when one of its steps
+  // failed (named in step), also when the code stands (the inventory).
+  virtual StepResult RunSetupProgram(OwnerWindow owner, const wchar_t* directory) = 0;
 
   virtual void Sleep(unsigned milliseconds) = 0;
   // Removes the tree; not ok when anything stayed: subject is the first

@@ -66,37 +66,77 @@ Win32InstallEnvironment::Win32InstallEnvironment(CCmpLog2& log, const CPPkg& pac
 
 bool Win32InstallEnvironment::IsPreinstallEnvironment() { return checks::IsPreinstallEnvironment(); }
 
-bool Win32InstallEnvironment::CheckWmiService(bool install) {
-  return checks::CheckWmiService(install, presenter_, nullptr, log_, StubCheckUi());
+namespace {
+
+// A check's answer as a step's result.
+StepResult CheckResult(bool passed, const checks::CheckCause& cause, const wchar_t* refusal) {
+  StepResult result(passed, passed ? 0 : cause.code);
+  result.kind = cause.kind;
+  result.caution = cause.caution;
+  if (!passed) result.reason = cause.reason ? cause.reason : refusal;
+  return result;
 }
 
-bool Win32InstallEnvironment::CheckVirtualGuest(bool install) {
-  return checks::CheckVirtualGuest(install, presenter_, package_.IsVirtualizationAllowed(), nullptr, log_,
-                                   StubCheckUi());
+}  // namespace
+
+StepResult Win32InstallEnvironment::CheckWmiService(bool install) {
+  checks::CheckCause cause;
+  bool passed = checks::CheckWmiService(install, presenter_, nullptr, log_, StubCheckUi(), &cause);
+  return CheckResult(passed, cause, L"service_not_running");
 }
 
-bool Win32InstallEnvironment::CheckTpmState(bool install) {
-  return checks::CheckTpmState(install, presenter_, settings_.tpm_bypass, package_.GetSwKeyExpectedPath(), nullptr, log_,
-                               StubCheckUi());
+StepResult Win32InstallEnvironment::CheckVirtualGuest(bool install) {
+  bool passed = checks::CheckVirtualGuest(install, presenter_, package_.IsVirtualizationAllowed(), nullptr, log_,
+                                          StubCheckUi());
+  return CheckResult(passed, checks::CheckCause(), L"virtual_guest");
 }
 
-bool Win32InstallEnvironment::CheckDiskSpace(OwnerWindow owner, bool install) {
+StepResult Win32InstallEnvironment::CheckTpmState(bool install) {
+  checks::CheckCause cause;
+  bool passed = checks::CheckTpmState(install, presenter_, settings_.tpm_bypass, package_.GetSwKeyExpectedPath(), nullptr,
+                                      log_, StubCheckUi(), checks::WmiAccess(), &cause);
+  return CheckResult(passed, cause, L"tpm_caution");
+}
+
+StepResult Win32InstallEnvironment::CheckDiskSpace(OwnerWindow owner, bool install) {
+  // Fail closed: a size or free space taken as 0 would either let the
+  // extraction fill the disk or tell the user a disk with room is full.
+  // The archive the run extracts from, also when only extracting (no
+  // definition is loaded then).
   uint64_t required = 0;
-  package_.GetPackageSize(&required);
+  bool known = true;
+  for (uint64_t i = 0; known && i < archive_.GetEntryCount(); ++i) {
+    const brxzip::ZIP_FileEntry* entry = archive_.GetEntryAt(i);
+    uint64_t size = entry ? entry->GetUncompressedSize() : 0;
+    known = entry && required + size >= required;
+    required += size;
+  }
+  if (!known) {
+    return DiskSpaceUnknown(log_, install, StepFailed(nullptr, 0, L"package_size_unknown"));
+  }
   uint64_t free_bytes = 0;
-  if (!platform::GetFreeDiskSpace(nullptr, &free_bytes)) free_bytes = 0;
+  if (!platform::GetFreeDiskSpace(nullptr, &free_bytes)) {
+    return DiskSpaceUnknown(log_, install, StepFailed(nullptr, GetLastError(), L"free_space_unknown"));
+  }
   std::wstring message = ui::LoadResourceString(IDS_NO_DISK_SPACE);
-  return brx::CheckDiskSpace(log_, required, free_bytes, owner, install, presenter_, message.c_str());
+  if (brx::CheckDiskSpace(log_, required, free_bytes, owner, install, presenter_, message.c_str())) {
+    return StepResult(true);
+  }
+  return StepFailed(nullptr, 0, L"disk_full");
 }
 
-bool Win32InstallEnvironment::GetCurrentDir(DriverPath* out) {
+StepResult Win32InstallEnvironment::GetCurrentDir(DriverPath* out) {
   wchar_t buffer[MAX_PATH + 1];
   DWORD length = GetCurrentDirectoryW(MAX_PATH + 1, buffer);
-  if (length == 0 || length > MAX_PATH) return false;
-  return out->Assign(buffer, length);
+  if (length == 0) return StepResult(false, GetLastError());
+  if (length > MAX_PATH || !out->Assign(buffer, length)) return StepResult(false, ERROR_FILENAME_EXCED_RANGE);
+  return StepResult(true);
 }
 
-bool Win32InstallEnvironment::SetCurrentDir(const wchar_t* path) { return SetCurrentDirectoryW(path) != FALSE; }
+StepResult Win32InstallEnvironment::SetCurrentDir(const wchar_t* path) {
+  if (SetCurrentDirectoryW(path)) return StepResult(true);
+  return StepResult(false, GetLastError());
+}
 
 bool Win32InstallEnvironment::DirectoryExists(const wchar_t* path) {
   DWORD attributes = GetFileAttributesW(path);
@@ -127,7 +167,10 @@ StepResult Win32InstallEnvironment::CreateDirectoryPath(const wchar_t* path) {
   platform::HoldResult r = target.Create(full.c_str(), ProcessPrivateDirectorySddl().c_str(), &created);
   if (r != platform::HoldResult::kOk) {
     RefuseFolder(168, full.c_str(), r, target.last_error());
-    return StepResult(false, target.last_error());
+    StepResult refused(false, target.last_error());
+    const char* reason = platform::DescribeHoldResult(r);
+    refused.reason.assign(reason, reason + strlen(reason));
+    return refused;
   }
   if (created) {
     // The folder this run made is removed again through its parent, which
@@ -147,13 +190,17 @@ StepResult Win32InstallEnvironment::CreateTempExtractionDirectory(DriverPath* ou
   held_.clear();
   held_.resize(2);
   wchar_t buffer[MAX_PATH + 1] = L"";
-  SetLastError(0);
-  bool created = brx::CreateTempExtractionDirectory(buffer, MAX_PATH + 1, &held_[0], &held_[1]);
-  DWORD error = created ? 0 : GetLastError();
+  StepResult created = brx::CreateTempExtractionDirectory(buffer, MAX_PATH + 1, &held_[0], &held_[1]);
   out->AssignCut(buffer);
-  if (!created) {
+  if (!created.ok) {
     held_.clear();
-    return StepResult(false, error);
+    // The same line an /instpath: folder that is refused gets: the reason and
+    // the error, before the driver's own line about the directory.
+    if (!created.reason.empty()) {
+      log_.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, L"extract", 199, L"Refused folder [%s]: it %s (Windows error %lu).\r\n\r\n",
+                 out->get(), created.reason, static_cast<unsigned long>(created.error));
+    }
+    return created;
   }
   target_fresh_ = true;
   created_.push_back(held_[1].identity());
@@ -223,9 +270,32 @@ StepResult Win32InstallEnvironment::CopyFileOver(const wchar_t* source, const wc
   // in a folder that existed before the run that file may be a second hard
   // link to a file elsewhere. Deleting the name removes only the name (and
   // never the file to be copied).
-  if (!SamePath(AbsolutePath(source), AbsolutePath(destination))) DeleteFileW(destination);
+  if (!SamePath(AbsolutePath(source), AbsolutePath(destination))) {
+    RemoveOwnReadOnlyFile(destination);
+    DeleteFileW(destination);
+  }
   if (CopyFileW(source, destination, TRUE)) return StepResult(true);
   return StepResult(false, GetLastError());
+}
+
+// A package may store its configuration entry read-only; the extracted copy
+// then refuses the deletion that makes room for the administrator's
+// /config_file. The attribute is cleared, and the file deleted, only for a
+// file this run created, through the held directory and a handle checked to
+// be that file: a read-only file someone else put there (an existing
+// /instpath: folder) stays, and the copy fails as before.
+void Win32InstallEnvironment::RemoveOwnReadOnlyFile(const wchar_t* destination) {
+  if (held_.empty()) return;
+  std::wstring full = AbsolutePath(destination);
+  size_t slash = full.find_last_of(L"\\/");
+  if (slash == std::wstring::npos || !SamePath(held_.back().path(), full.substr(0, slash))) return;
+  std::wstring name = full.substr(slash + 1);
+  platform::FileIdentity identity;
+  platform::HeldEntry entry;
+  if (held_.back().Inspect(name.c_str(), &identity, &entry) != platform::HoldResult::kOk) return;
+  if (entry.directory || !entry.read_only) return;
+  if (std::find(created_.begin(), created_.end(), identity) == created_.end()) return;
+  held_.back().DeleteChild(name.c_str(), &identity);
 }
 
 StepResult Win32InstallEnvironment::WriteConfigurationFile(const wchar_t* directory) {
@@ -234,7 +304,7 @@ StepResult Win32InstallEnvironment::WriteConfigurationFile(const wchar_t* direct
   return StepResult(false, GetLastError());
 }
 
-int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, const wchar_t* directory) {
+StepResult Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, const wchar_t* directory) {
   SetupRun run;
   run.owner = AsWindow(owner);
   run.presenter = &presenter_;
@@ -243,7 +313,11 @@ int32_t Win32InstallEnvironment::RunSetupProgram(OwnerWindow owner, const wchar_
   run.silent = settings_.silent;
   run.dry_run = settings_.dry_run;
   run.reboot = settings_.reboot;
-  return brx::RunSetupProgram(log_, package_, run);
+  StepResult failure(true);
+  run.failure = &failure;
+  int32_t completion = brx::RunSetupProgram(log_, package_, run);
+  failure.code = completion;
+  return failure;
 }
 
 void Win32InstallEnvironment::Sleep(unsigned milliseconds) { ::Sleep(milliseconds); }

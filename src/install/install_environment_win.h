@@ -36,12 +36,12 @@ class Win32InstallEnvironment : public InstallEnvironment {
                           Presenter& presenter, const wchar_t* definition_file_name, const InstallDialogs& dialogs);
 
   bool IsPreinstallEnvironment() override;
-  bool CheckWmiService(bool install) override;
-  bool CheckVirtualGuest(bool install) override;
-  bool CheckTpmState(bool install) override;
-  bool CheckDiskSpace(OwnerWindow owner, bool install) override;
-  bool GetCurrentDir(DriverPath* out) override;
-  bool SetCurrentDir(const wchar_t* path) override;
+  StepResult CheckWmiService(bool install) override;
+  StepResult CheckVirtualGuest(bool install) override;
+  StepResult CheckTpmState(bool install) override;
+  StepResult CheckDiskSpace(OwnerWindow owner, bool install) override;
+  StepResult GetCurrentDir(DriverPath* out) override;
+  StepResult SetCurrentDir(const wchar_t* path) override;
   bool DirectoryExists(const wchar_t* path) override;
   bool BrowseForFolder(OwnerWindow owner, DriverPath* out) override;
   StepResult CreateDirectoryPath(const wchar_t* path) override;
@@ -49,13 +49,14 @@ class Win32InstallEnvironment : public InstallEnvironment {
   StepResult ExtractAll(const wchar_t* directory) override;
   StepResult CopyFileOver(const wchar_t* source, const wchar_t* destination) override;
   StepResult WriteConfigurationFile(const wchar_t* directory) override;
-  int32_t RunSetupProgram(OwnerWindow owner, const wchar_t* directory) override;
+  StepResult RunSetupProgram(OwnerWindow owner, const wchar_t* directory) override;
   void Sleep(unsigned milliseconds) override;
   StepResult DeleteDirectoryTree(const wchar_t* path) override;
 
  private:
   void RefuseFolder(int line, const wchar_t* path, platform::HoldResult result, uint32_t error);
   void LogRefusal(const brxzip::ExtractReport& report);
+  void RemoveOwnReadOnlyFile(const wchar_t* destination);
 
   CCmpLog2& log_;
   const CPPkg& package_;

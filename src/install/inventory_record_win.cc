@@ -160,9 +160,9 @@ void LogCopyFailed(CCmpLog2& log, const std::wstring& copy_dir) {
 
 }  // namespace
 
-bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
-                         int32_t completion_code, SetRegistryText writes) {
-  if (!IsInstalledCode(completion_code)) return true;
+StepResult UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
+                               int32_t completion_code, SetRegistryText writes) {
+  if (!IsInstalledCode(completion_code)) return StepResult(true);
 
   const wchar_t* sw_key_name = package.GetSwKeyName();
   const wchar_t* file_name = package.GetFileName();
@@ -173,7 +173,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
     // component's key; without the other two no record could ever be found
     // again.
     LogRecordNotWritten(log, key_path);
-    return false;
+    return StepFailed(nullptr, 0, L"definition_incomplete");
   }
 
   wchar_t drive[MAX_PATH];
@@ -194,7 +194,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   // deploy it again (nor can a planted folder suppress the record).
   platform::HeldDirectory held;
   platform::FolderCheck folder;
-  bool copied = false;
+  StepResult copied(false);
   if (have_drive) {
     folder = platform::HoldTrustedFolder(copy_dir.c_str(), platform::kSystemFolderSddl, platform::FolderUse::kShared,
                                          &held);
@@ -204,11 +204,14 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
     if (have_drive) {
       log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1881, L"    - The folder %s is not used: %s.\r\n",
                 folder.level, platform::RefusalText(folder.verdict));
+      copied = StepFailed(nullptr, 0, L"copy_folder_refused");
+    } else {
+      copied = StepFailed(nullptr, ERROR_ENVVAR_NOT_FOUND, L"no_system_drive");
     }
   } else {
     StepResult copy = *copy_name ? CopyIntoFolder(definition_file_name, held, copy_name)
                                  : StepResult(false, ERROR_INVALID_NAME);
-    copied = copy.ok;
+    copied = copy;
     if (copy.ok) {
       log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 1897, L"copy component definition XML...Success.\r\n");
     } else {
@@ -228,7 +231,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
               key_path);
     LogStepFailure(log, 1944, L"Creating the registry key", nullptr, RegistryFailure(status, key_path));
     log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 1949, L"Create Registry Key HKLM FAILURE CODE (0)\r\n");
-    return false;
+    return RegistryFailure(status, key_path);
   }
 
   std::wstring record = FindRecord(component_key.get(), file_name, expected_path);
@@ -240,7 +243,7 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
   if (status != ERROR_SUCCESS) {
     LogRecordNotWritten(log, record_path);
     LogStepFailure(log, 2074, L"Creating the registry key", nullptr, RegistryFailure(status, record_path));
-    return false;
+    return RegistryFailure(status, record_path);
   }
   const std::pair<const wchar_t*, std::wstring> values[] = {{L"ComponentXmlPath", kCopyDirectory},
                                                             {L"InstallTime", install_time},
@@ -252,11 +255,13 @@ bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* def
     if (status != ERROR_SUCCESS) {
       LogRecordNotWritten(log, record_path);
       LogStepFailure(log, 2075, L"Setting the registry value", value.first, RegistryFailure(status, record_path));
-      return false;
+      return RegistryFailure(status, record_path);
     }
   }
 
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 2117, L"Component registry updates complete...success\r\n");
+  // The record is written; a copy that failed is still the step's failure.
+  if (!copied.ok && copied.reason.empty()) copied.reason = L"definition_copy_failed";
   return copied;
 }
 

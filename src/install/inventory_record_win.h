@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "install/step_result.h"
+
 class CCmpLog2;
 class CPPkg;
 
@@ -30,10 +32,11 @@ using SetRegistryText = LSTATUS (*)(HKEY key, const wchar_t* name, const std::ws
 // free number. Records nothing, and logs the failure, when the definition
 // lacks its software key name, file name or expected path, SystemDrive is
 // unset or the copy folder cannot be trusted: a record without them would
-// land on the wrong key or path. False after a logged failure. writes: the
-// value writer, null for the registry's own (tests make it fail).
-bool UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
-                         int32_t completion_code, SetRegistryText writes = nullptr);
+// land on the wrong key or path. Not ok after a logged failure, with its
+// Windows error and reason. writes: the value writer, null for the
+// registry's own (tests make it fail).
+StepResult UpdateComponentData(CCmpLog2& log, const CPPkg& package, const wchar_t* definition_file_name,
+                               int32_t completion_code, SetRegistryText writes = nullptr);
 
 }  // namespace brx
 

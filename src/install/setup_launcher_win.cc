@@ -215,10 +215,14 @@ Launch StartAndWait(CCmpLog2& log, const SetupRun& run, bool unattended, const w
   // unread code would count as 0. Either is reported instead of taken for
   // the program's answer.
   StepResult ended = waited == WAIT_OBJECT_0 ? StepResult(true) : CallFailed(L"WaitForSingleObject");
+  if (!ended.ok) ended.step = record::kStepWait;
   if (pipe->read.valid()) DrainPipe(pipe->read.get(), &output, kDrainAfterExit);
   output.Finish();
   DWORD exit_code = 0;
-  if (ended.ok && !GetExitCodeProcess(process.get(), &exit_code)) ended = CallFailed(L"GetExitCodeProcess");
+  if (ended.ok && !GetExitCodeProcess(process.get(), &exit_code)) {
+    ended = CallFailed(L"GetExitCodeProcess");
+    ended.step = record::kStepExitCode;
+  }
   ended.code = ended.ok ? static_cast<int32_t>(exit_code) : kCompletionFailed;
   result.result = ended;
   result.elapsed_seconds = GetTickCount64() / 1000 - start;
@@ -234,12 +238,20 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
   bool unattended = !presenter.Attended();
   TrayIconRemoval tray_icon(presenter, run.owner);
   LauncherPrompts& prompts = run.prompts ? *run.prompts : ResourcePrompts();
+  // The first step that fails is the one the caller hears of.
+  auto fail = [&](const char* step, StepResult result) {
+    if (!run.failure || !run.failure->ok) return;
+    if (!result.step) result.step = step;
+    result.ok = false;
+    *run.failure = result;
+  };
 
   OutputPipe pipe;
   if (unattended) {
     StepResult piped = pipe.Create();
     if (!piped.ok) {
       LogStepFailure(log, 655, L"The setup program's output pipe could not be made", nullptr, piped);
+      fail(record::kStepLaunch, piped);
       log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 656, L"Installation Halted...ERROR CODE (0)\r\n\r\n");
       return kCompletionFailed;
     }
@@ -249,6 +261,7 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
   std::vector<std::wstring> hidden;
   const wchar_t* stub_line = run.command_line ? run.command_line : GetCommandLineW();
   if (!BuildSetupCommandLines(log, package, stub_line, run.extraction_dir, &plain, &masked, &hidden)) {
+    fail(record::kStepCommandLine, StepFailed(nullptr, 0, L"argument_refused"));
     return kCompletionFailed;
   }
   SessionRecord* record = log.record();
@@ -283,11 +296,13 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
       // as failed rather than as what an unread code would say.
       raw_code = kCompletionFailed;
       LogStepFailure(log, 776, L"The setup program's exit code could not be read", nullptr, launch.result);
+      fail(record::kStepExitCode, launch.result);
       log.Write(LOG_BOTH_TAGGED, LEVEL_ERROR, kModule, 777, L"Installation Issue...FAILURE CODE (0)\r\n");
     } else {
       raw_code = kCompletionFailed;
       DWORD error = launch.result.error;
       LogSetupNotStarted(log, error, SystemErrorText(error).c_str(), package.GetInstallCommand());
+      fail(record::kStepLaunch, StepResult(false, error));
       ShowOwner(run.owner);
       std::wstring text = FillProgramName(prompts.LoadText(IDS_SETUP_NOT_STARTED), package.GetInstallCommand());
       presenter.ShowText(run.owner, text.c_str(), IDS_CAPTION, MB_ICONERROR);
@@ -296,9 +311,19 @@ int32_t RunSetupProgram(CCmpLog2& log, const CPPkg& package, const SetupRun& run
   pipe.Close();
 
   int32_t code = TranslateReturnCode(log, package, raw_code);
+  if (!IsInstalledCode(code) && code != kCompletionNotAttempted) {
+    // The program ran and answered failure (or a code outside the contract):
+    // no Windows error, its own completion line says what it answered.
+    StepResult answered = StepFailed(nullptr, 0);
+    answered.text = CompletionCodeText(raw_code);
+    fail(record::kStepSetupProgram, answered);
+  }
 
   log.Write(LOG_BOTH_TAGGED, LEVEL_INFO, kModule, 931, L"Updating component data... ");
-  UpdateComponentData(log, package, run.definition_file_name, code);
+  StepResult recorded = UpdateComponentData(log, package, run.definition_file_name, code);
+  // The text log ends the step with "Done." whatever happened, as it always
+  // has; the record says the inventory was not written, and why.
+  if (!recorded.ok) fail(record::kStepInventory, recorded);
   log.Write(LOG_BOTH, LEVEL_INFO, kModule, 939, L"Done.\r\n\r\n");
 
   tray_icon.Now();

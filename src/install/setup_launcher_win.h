@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/presenter.h"
+#include "install/step_result.h"
 
 class CCmpLog2;
 class CPPkg;
@@ -42,6 +43,11 @@ struct SetupRun {
   // The stub's complete command line (program path first); null: the process's own.
   const wchar_t* command_line = nullptr;
   LauncherPrompts* prompts = nullptr;  // null: ResourcePrompts()
+  // When given, set to the first of the launcher's steps that failed (the
+  // output pipe, the command line, the start, the wait, the exit-code read,
+  // the setup program's own failure, the inventory), with its Windows error;
+  // left ok otherwise.
+  StepResult* failure = nullptr;
 };
 
 // Builds the command line, runs the setup program in the extraction

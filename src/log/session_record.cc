@@ -38,11 +38,6 @@ std::wstring FirstLine(const std::wstring& message) {
   return std::wstring();
 }
 
-bool Failed(const SessionRecord& r) {
-  if (r.mode == Mode::kExtract) return r.completion_code != kCompletionInstalled;
-  return r.completion_code != kCompletionInstalled && r.completion_code != kCompletionRebootNeeded &&
-         r.completion_code != kCompletionNotAttempted;
-}
 
 const char* OutcomeName(Outcome outcome) { return kOutcomeNames[static_cast<size_t>(outcome)]; }
 
@@ -61,18 +56,20 @@ std::wstring ChecksText(const SessionRecord& r) {
 
 void SessionRecord::NoteEntry(unsigned target, int level, const std::wstring& message) {
   // Verbose-only entries are the details behind a main-log line (a Windows
-  // error, a WMI fallback): they neither fail nor caution the run.
+  // error, a WMI fallback): they do not caution the run.
   if (target != LOG_MAIN && target != LOG_BOTH_TAGGED && target != LOG_BOTH) return;
-  if (level == LEVEL_WARNING) ++warnings;
-  std::wstring line = FirstLine(message);
-  if (line.empty()) return;
-  if ((level == LEVEL_ERROR || level == LEVEL_CRITICAL) && first_error_entry.empty()) first_error_entry = line;
-  if (first_halt_line.empty() && line.find(L"Installation Halted") != std::wstring::npos) first_halt_line = line;
-  if (line.compare(0, 19, L"Completion Code (0x") == 0) completion_line = line;
+  if (level == LEVEL_WARNING && !FirstLine(message).empty()) ++warnings;
 }
 
-void SessionRecord::NoteError(const std::wstring& text) {
-  if (first_error_entry.empty()) first_error_entry = FirstLine(text);
+void SessionRecord::NoteFailure(const char* step, uint32_t code, ErrorKind kind, const std::wstring& reason,
+                                const std::wstring& text) {
+  if (has_error || !step) return;
+  has_error = true;
+  error.step = step;
+  error.code = code;
+  error.kind = kind;
+  error.reason = reason;
+  error.text = FirstLine(text);
 }
 
 void SessionRecord::SetCommandLine(const wchar_t* masked) {
@@ -85,11 +82,22 @@ const char* SessionRecord::Result() const {
   return CompletionCodeName(completion_code);
 }
 
+bool SessionRecord::Failed() const {
+  if (mode == Mode::kExtract) return completion_code != kCompletionInstalled;
+  return completion_code != kCompletionInstalled && completion_code != kCompletionRebootNeeded &&
+         completion_code != kCompletionNotAttempted;
+}
+
 std::wstring SessionRecord::FirstError() const {
-  if (!Failed(*this)) return std::wstring();
-  if (!first_error_entry.empty()) return first_error_entry;
-  if (!first_halt_line.empty()) return first_halt_line;
-  return completion_line;
+  if (!Failed() || !has_error) return std::wstring();
+  if (!error.text.empty()) return error.text;
+  std::wstring text = Widen(error.step.c_str()) + L" failed";
+  if (!error.reason.empty()) text += L": " + error.reason;
+  if (error.code != 0) {
+    text += Format(L" (%hs error %lu)", kErrorKindNames[static_cast<size_t>(error.kind)],
+                   static_cast<unsigned long>(error.code));
+  }
+  return text;
 }
 
 std::string SessionRecordLine(const SessionRecord& r) {
@@ -124,6 +132,20 @@ std::string SessionRecordLine(const SessionRecord& r) {
   j.Word(kResult, r.Result());
   std::wstring error = r.FirstError();
   j.TextOrNull(kFirstError, error.c_str(), kErrorChars);
+  if (r.has_error) {
+    j.BeginObject(kError);
+    j.Word(kErrorStep, r.error.step.c_str());
+    j.Integer(kErrorCode, r.error.code);
+    if (r.error.code != 0) {
+      j.Word(kErrorWindowsError, kErrorKindNames[static_cast<size_t>(r.error.kind)]);
+    } else {
+      j.Null(kErrorWindowsError);
+    }
+    j.TextOrNull(kErrorReason, r.error.reason.c_str(), kErrorChars);
+    j.EndObject();
+  } else {
+    j.Null(kError);
+  }
   std::string line;
   // The texts are cut to sizes that always fit; should that ever be wrong,
   // a record of the facts that cannot be cut is written instead of none.
@@ -175,7 +197,11 @@ std::vector<std::wstring> SessionEventStrings(const SessionRecord& r) {
           number(r.exit_code),
           Widen(kRebootNames[static_cast<size_t>(r.reboot)]),
           Widen(r.Result()),
-          r.FirstError()};
+          r.FirstError(),
+          r.has_error ? Widen(r.error.step.c_str()) : std::wstring(),
+          r.has_error ? Format(L"%lu", static_cast<unsigned long>(r.error.code)) : std::wstring(),
+          r.has_error && r.error.code != 0 ? Widen(kErrorKindNames[static_cast<size_t>(r.error.kind)]) : std::wstring(),
+          r.has_error ? r.error.reason : std::wstring()};
 }
 
 }  // namespace brx

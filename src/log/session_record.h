@@ -42,19 +42,26 @@ struct SessionRecord {
   int exit_code = 0;
   record::Reboot reboot = record::Reboot::kNotNeeded;
 
-  // What the run logged, for first_error: the first error or critical entry,
-  // else the first line that halted the installation, else the setup
-  // program's completion-code line. Only entries that reach the main log count.
-  std::wstring first_error_entry;
-  std::wstring first_halt_line;
-  std::wstring completion_line;
+  // The first step that failed (the record's "error"), and a text for
+  // first_error when the step has one of its own (message 1000, the setup
+  // program's completion line).
+  struct Error {
+    std::string step;  // a step word of session_record_fields.h
+    uint32_t code = 0;
+    record::ErrorKind kind = record::ErrorKind::kWin32;
+    std::wstring reason;  // empty: none
+    std::wstring text;    // empty: first_error is made from the others
+  };
+  bool has_error = false;
+  Error error;
   size_t warnings = 0;  // warning entries so far
 
   // Called by the component log for every entry it is given.
   void NoteEntry(unsigned target, int level, const std::wstring& message);
-  // An error the run met outside the log (the archive unreadable): kept when
-  // nothing was logged before it.
-  void NoteError(const std::wstring& text);
+  // A failed step: kept when no step failed before it, so the record names
+  // what went wrong first, not what followed from it.
+  void NoteFailure(const char* step, uint32_t code, record::ErrorKind kind, const std::wstring& reason,
+                   const std::wstring& text = std::wstring());
   void SetCheck(record::Check check, record::Outcome outcome) { checks[static_cast<size_t>(check)] = outcome; }
   void SetCommandLine(const wchar_t* masked);
   void SetSetupExitCode(int32_t code) {
@@ -64,8 +71,12 @@ struct SessionRecord {
 
   // The result word ("installed", "extracted", ...).
   const char* Result() const;
-  // first_error's value: empty unless the run failed.
+  // first_error's value: empty unless the run failed. Made from the error
+  // (its own text, else "<step> failed: <reason> (<kind> error <code>)"),
+  // never from what the log happens to say.
   std::wstring FirstError() const;
+  // Whether the run failed (its result word says so).
+  bool Failed() const;
 };
 
 // The record as one line of JSON ending in "\n", at most kMaxRecordBytes.

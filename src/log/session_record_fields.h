@@ -25,7 +25,14 @@
 //   exit_code        integer, the process's exit code
 //   reboot           text, one of the reboot words
 //   result           text, one of the result words
-//   first_error      text or null, the first error the run logged when it failed
+//   first_error      text or null, what stopped the run when it failed (the
+//                    error's own text, or its step, reason and Windows error)
+//   error            object or null (no step failed): the first step that
+//                    failed, {"step": word, "code": integer, "windows_error":
+//                    kind word or null (code 0), "reason": text or null}.
+//                    A step may fail without failing the run (the inventory,
+//                    the restart): error then names it beside a result of
+//                    installed.
 #ifndef BRX_LOG_SESSION_RECORD_FIELDS_H_
 #define BRX_LOG_SESSION_RECORD_FIELDS_H_
 
@@ -35,7 +42,7 @@
 namespace brx {
 namespace record {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // The file beside the component log.
 constexpr wchar_t kRecordFileName[] = L"brxsetup.jsonl";
@@ -60,6 +67,44 @@ constexpr char kExitCode[] = "exit_code";
 constexpr char kReboot[] = "reboot";
 constexpr char kResult[] = "result";
 constexpr char kFirstError[] = "first_error";
+constexpr char kError[] = "error";
+// The members of "error", in order.
+constexpr char kErrorStep[] = "step";
+constexpr char kErrorCode[] = "code";
+constexpr char kErrorWindowsError[] = "windows_error";
+constexpr char kErrorReason[] = "reason";
+
+// Which kind of Windows error "code" is: a Win32 error (GetLastError, LSTATUS),
+// an HRESULT (COM, WMI) or an NTSTATUS (BCrypt, the native API).
+enum class ErrorKind { kWin32, kHresult, kNtstatus };
+constexpr const char* kErrorKindNames[] = {"win32", "hresult", "ntstatus"};
+
+// Step words of "error.step". Before the driver: the package could not be
+// read. The driver's steps in the order they run, then the launcher's, the
+// inventory, the restart, and a process that ended on its own.
+constexpr char kStepPackage[] = "package";
+constexpr char kStepLog[] = "log";
+constexpr char kStepPrepare[] = "prepare";
+constexpr char kStepChecks[] = "checks";
+constexpr char kStepExtractionDirectory[] = "extraction_directory";
+constexpr char kStepEnterTarget[] = "enter_target";
+constexpr char kStepDiskSpace[] = "disk_space";
+constexpr char kStepExtract[] = "extract";
+constexpr char kStepConfigurationFile[] = "configuration_file";
+constexpr char kStepCommandLine[] = "command_line";
+constexpr char kStepLaunch[] = "launch";
+constexpr char kStepWait[] = "wait";
+constexpr char kStepExitCode[] = "exit_code";
+constexpr char kStepSetupProgram[] = "setup_program";
+constexpr char kStepInventory[] = "inventory";
+constexpr char kStepRestart[] = "restart";
+constexpr char kStepCrash[] = "crash";
+
+// Reasons of the package step: why the stub found no package to run.
+constexpr char kReasonNoPackage[] = "no_package";
+constexpr char kReasonArchiveUnreadable[] = "archive_unreadable";  // followed by ": <the archive's reason>"
+constexpr char kReasonSignatureInvalid[] = "signature_invalid";
+constexpr char kReasonPathUnreadable[] = "executable_path_unreadable";
 
 // The checks an install runs before it extracts, as keys of "checks", in the
 // order they run.

@@ -87,7 +87,9 @@ class CPPkg {
   const wchar_t* GetInstallCommandParams() const;
   // Sum of the uncompressed sizes of the archive's entries; 0 when the
   // archive cannot be opened.
-  void GetPackageSize(uint64_t* outSize) const;
+  // The uncompressed size of every entry; false (and 0) when it cannot be
+  // known: the archive cannot be read, an entry cannot, or the sum overflows.
+  bool GetPackageSize(uint64_t* outSize) const;
 
   // Package data.
   const wchar_t* GetSetting(const wchar_t* name) const;

@@ -102,21 +102,26 @@ bool CPPkg::FindDefinitionEntry(const brxzip::ZIP_File& archive, PackagePath* ou
   return false;
 }
 
-void CPPkg::GetPackageSize(uint64_t* outSize) const {
-  if (!outSize) return;
+bool CPPkg::GetPackageSize(uint64_t* outSize) const {
+  if (!outSize) return false;
   *outSize = 0;
   brxzip::ZIP_File own;
   const brxzip::ZIP_File* archive = archive_;
   if (!archive) {
-    if (archive_path_.empty() || own.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK) return;
+    if (archive_path_.empty() || own.OpenArchive(archive_path_.get(), kReadOnly) != brxzip::ZIP_OK) return false;
     archive = &own;
   }
   uint64_t total = 0;
   for (uint64_t i = 0; i < archive->GetEntryCount(); ++i) {
     brxzip::ZIP_FileEntry* entry = archive->GetEntryAt(i);
-    if (entry) total += entry->GetUncompressedSize();
+    // A size counted short would let the extraction fill the disk.
+    if (!entry) return false;
+    uint64_t size = entry->GetUncompressedSize();
+    if (total + size < total) return false;
+    total += size;
   }
   *outSize = total;
+  return true;
 }
 
 bool CPPkg::GetLicenseText(void* buffer, size_t* inOutSize) const {

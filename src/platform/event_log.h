@@ -9,6 +9,7 @@
 #ifndef BRX_PLATFORM_EVENT_LOG_H_
 #define BRX_PLATFORM_EVENT_LOG_H_
 
+#include <stddef.h>
 #include <stdint.h>
 
 #include <string>
@@ -22,7 +23,18 @@ constexpr wchar_t kEventSourceName[] = L"brxstub";
 
 enum class EventType { kInformation, kWarning, kError };
 
-// Reports one event with these insertion strings (%1, %2, ...). False when
+// The longest insertion string Windows takes, in UTF-16 code units.
+constexpr size_t kMaxEventStringChars = 31839;
+// What ends a string that was cut to fit.
+constexpr wchar_t kEventStringCutMark[] = L"...[cut]";
+
+// `text` as an insertion string: unchanged when it fits, else cut so that it
+// ends in kEventStringCutMark within kMaxEventStringChars (never between the
+// two halves of a surrogate pair), so a reader sees it is not whole.
+std::wstring EventInsertionString(const std::wstring& text);
+
+// Reports one event with these insertion strings (%1, %2, ...), each through
+// EventInsertionString. False when
 // the system refused it; callers go on either way, an event is a second
 // trace and never a reason to stop.
 bool ReportApplicationEvent(EventType type, uint32_t id, const std::vector<std::wstring>& strings);

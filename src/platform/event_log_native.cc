@@ -14,7 +14,9 @@ std::vector<ReportedEvent>& Reported() {
 }  // namespace
 
 bool ReportApplicationEvent(EventType type, uint32_t id, const std::vector<std::wstring>& strings) {
-  Reported().push_back(ReportedEvent{type, id, strings});
+  std::vector<std::wstring> cut;
+  for (const std::wstring& s : strings) cut.push_back(EventInsertionString(s));
+  Reported().push_back(ReportedEvent{type, id, cut});
   return true;
 }
 

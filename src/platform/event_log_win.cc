@@ -9,9 +9,9 @@ namespace platform {
 namespace {
 
 // ReportEventW takes at most this many strings of at most 31,839 characters
-// each; longer ones are cut here rather than have the whole event refused.
+// each; longer ones are cut (and marked) rather than have the whole event
+// refused.
 constexpr size_t kMaxStrings = 256;
-constexpr size_t kMaxStringChars = 31839;
 
 WORD SystemType(EventType type) {
   switch (type) {
@@ -32,7 +32,7 @@ bool ReportApplicationEvent(EventType type, uint32_t id, const std::vector<std::
   size_t count = strings.size() < kMaxStrings ? strings.size() : kMaxStrings;
   cut.reserve(count);
   for (size_t i = 0; i < count; ++i) {
-    cut.push_back(strings[i].substr(0, kMaxStringChars));
+    cut.push_back(EventInsertionString(strings[i]));
     pointers.push_back(cut.back().c_str());
   }
   return ReportEventW(source.get(), SystemType(type), 0, id, nullptr, static_cast<WORD>(count), 0,

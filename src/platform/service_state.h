@@ -2,6 +2,8 @@
 #ifndef BRX_PLATFORM_SERVICE_STATE_H_
 #define BRX_PLATFORM_SERVICE_STATE_H_
 
+#include <stdint.h>
+
 namespace brx {
 namespace platform {
 
@@ -11,6 +13,16 @@ namespace platform {
 // service, a failed query and every other state (stopped, pending, paused)
 // all answer false.
 bool IsServiceRunning(const wchar_t* name);
+
+// Why a service counts as not running, for the record: the service control
+// manager or the service refused the all-access open (no administrator
+// rights), there is no such service, the query failed, or it is simply in
+// another state.
+enum class ServiceQuery { kRunning, kNotRunning, kAccessDenied, kNoSuchService, kQueryFailed };
+
+// IsServiceRunning with its cause; *error is the failed call's Win32 error
+// (0 for kRunning and kNotRunning).
+ServiceQuery QueryServiceRunning(const wchar_t* name, uint32_t* error);
 
 }  // namespace platform
 }  // namespace brx

@@ -33,11 +33,11 @@ int RunStub(StubHost& host, StubOptions& options) {
   auto show_no_package = [&] { presenter.ShowMessage(nullptr, kMessageNoPackage, kCaptionPackageSetup, kStyleStop); };
   SessionEnd end;
   end.mode = RunMode(options);
-  auto record = [&](int32_t completion, bool restarting) {
+  auto record = [&](int32_t completion, bool restarted) {
     end.completion = completion;
     end.exit_code = ExitCodeForCompletion(completion, dos_style);
     end.reboot = completion != kCompletionRebootNeeded ? record::Reboot::kNotNeeded
-                 : restarting                          ? record::Reboot::kInitiated
+                 : restarted                           ? record::Reboot::kInitiated
                                                        : record::Reboot::kPending;
     host.RecordSession(end);
     return end.exit_code;
@@ -65,9 +65,8 @@ int RunStub(StubHost& host, StubOptions& options) {
   if (options.silent || options.noPrompt) {
     int32_t completion = host.Install(presenter);
     bool restart = completion == kCompletionRebootNeeded && options.reboot;
-    int exit_code = record(completion, restart);
-    if (restart) host.Reboot();
-    return exit_code;
+    if (restart) end.restart = host.Reboot();
+    return record(completion, restart && end.restart.ok);
   }
   // The dialog restarts by itself after an install that needs it; the host
   // records that run before it restarts, and this record is then its second

@@ -7,6 +7,7 @@
 
 #include "base/completion_code.h"
 #include "base/presenter.h"
+#include "install/step_result.h"
 #include "log/session_record_fields.h"
 #include "stub/options.h"
 
@@ -23,6 +24,9 @@ struct SessionEnd {
   int32_t completion = kCompletionFailed;
   int exit_code = 0;
   record::Reboot reboot = record::Reboot::kNotNeeded;
+  // A restart the stub tried and Windows refused (reboot is then pending:
+  // the restart is still the caller's to make).
+  StepResult restart = StepResult(true);
 };
 
 // What the run modes need from the system. The stub's entry provides the real
@@ -45,12 +49,14 @@ class StubHost {
   virtual int32_t Install(Presenter& presenter) = 0;
   // The main dialog, modal; returns the completion code it set.
   virtual int32_t RunMainDialog() = 0;
-  virtual void Reboot() = 0;
+  // Starts the restart; not ok, with Windows' error, when it did not start.
+  virtual StepResult Reboot() = 0;
   virtual bool IsLaunchedByAgent() = 0;
   // The two critical lines for a package without definition.
   virtual void LogNoDefinition() = 0;
   // Writes the run's session record and event: once per run, with the final
-  // exit code, before any restart the stub starts and before the message of
+  // exit code, right after a restart the stub started (a restart counts
+  // down; what the record says is what happened) and before the message of
   // a package that cannot be read (which may wait for a user for good).
   virtual void RecordSession(const SessionEnd& end) = 0;
 };

@@ -1,6 +1,7 @@
 // The stub's entry: prepares the process, reads the options and hands over to
 // the run mode they select.
 #include <windows.h>
+#include <string.h>
 
 #include "archive/image_signature.h"
 #include "install/install_driver.h"
@@ -13,6 +14,7 @@
 #include "platform/scoped_icon_win.h"
 #include "platform/scoped_module_win.h"
 #include "stub/agent_parent_win.h"
+#include "stub/crash_exit_win.h"
 #include "stub/entry_gate_win.h"
 #include "stub/load_definition.h"
 #include "stub/options.h"
@@ -85,9 +87,13 @@ class StartupGuard {
   platform::ScopedModule rich_edit_;
 };
 
+void NoteRestartFailure(const StepResult& restart) {
+  g_run.record.NoteFailure(record::kStepRestart, restart.error, restart.kind, restart.reason);
+}
+
 // The run's record line and event, once: a dialog that restarts the machine
-// writes it before the restart, and the entry's own call afterwards is a
-// second one.
+// writes it after starting the restart, and the entry's own call afterwards
+// is a second one.
 void WriteSessionRecord(const SessionEnd& end) {
   if (g_run.record_written) return;
   g_run.record_written = true;
@@ -103,6 +109,9 @@ void WriteSessionRecord(const SessionEnd& end) {
     r.definition = g_run.definition_name.get();
   }
   r.end = platform::LocalIsoTimeText();
+  // A restart Windows refused is the run's error: the component installed,
+  // and the restart it needs is still to be made.
+  if (!end.restart.ok) NoteRestartFailure(end.restart);
   r.mode = end.mode;
   r.completion_code = end.completion;
   r.exit_code = end.exit_code;
@@ -113,6 +122,37 @@ void WriteSessionRecord(const SessionEnd& end) {
   platform::ReportApplicationEvent(SessionEventType(r), SessionEventId(r), SessionEventStrings(r));
 }
 
+std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + strlen(ascii)); }
+
+// An archive the reader would not open, in words: no archive at all (a stub
+// without a package), or one it cannot read, and why.
+StepResult ArchiveRefusal(brxzip::ZIP_Result read, DWORD error) {
+  const char* why = nullptr;
+  switch (read) {
+    case brxzip::ZIP_ERR_FAILED: return StepFailed(nullptr, 0, Widen(record::kReasonNoPackage).c_str());
+    case brxzip::ZIP_ERR_OPEN: why = "the file cannot be opened"; break;
+    case brxzip::ZIP_ERR_SEEK: why = "the file cannot be read"; break;
+    case brxzip::ZIP_ERR_NO_MEMORY: why = "out of memory"; break;
+    case brxzip::ZIP_ERR_FORMAT: why = "a header is damaged or ambiguous"; break;
+    default: why = "the archive cannot be read"; break;
+  }
+  StepResult refused = StepFailed(nullptr, read == brxzip::ZIP_ERR_OPEN || read == brxzip::ZIP_ERR_SEEK ? error : 0);
+  refused.reason = Widen(record::kReasonArchiveUnreadable) + L": " + Widen(why);
+  return refused;
+}
+
+// The crash's record: the run ends as failed, with the crash as its error
+// whatever failed before it.
+void RecordCrash(int exit_code, const char* reason, uint32_t code, record::ErrorKind kind) {
+  if (g_run.record_written) return;
+  g_run.record.has_error = false;
+  g_run.record.NoteFailure(record::kStepCrash, code, kind, Widen(reason));
+  SessionEnd end;
+  end.mode = RunMode(g_run.options);
+  end.completion = kCompletionFailed;
+  end.exit_code = exit_code;
+  WriteSessionRecord(end);
+}
 bool BrowseFolder(HWND owner, wchar_t* buffer) { return BrowseForExtractFolder(owner, buffer); }
 
 int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, Presenter& presenter) {
@@ -149,7 +189,7 @@ int32_t RunInstallDriver(HWND owner, const wchar_t* target, bool install, Presen
   return ExtractAndInstall(context, owner, target, install);
 }
 
-void RebootAfterInstall() {
+StepResult RebootAfterInstall() {
   RebootHooks hooks = SystemRebootHooksWithoutShutdown();
   hooks.shutdown = ProductShutdown;
   RebootRequest request;
@@ -157,14 +197,15 @@ void RebootAfterInstall() {
   request.message = g_run.options.rebootMessage.get();
   request.timeout_seconds = g_run.options.rebootTimeout;
   StepResult restart = RebootSystem(request, hooks);
-  if (restart.ok) return;
+  if (restart.ok) return restart;
   // The session's log was closed before the restart; a restart that did not
-  // start is reported in the verbose log, after the session, where an
-  // administrator looking for the reason finds it.
+  // start is reported in the record and event and in the verbose log, after
+  // the session, where an administrator looking for the reason finds it.
   CCmpLog2& log = Process().log;
-  if (!log.IsVerboseEnabled()) return;
+  if (!log.IsVerboseEnabled()) return restart;
   if (log.Open() == 0) LogStepFailure(log, 2210, L"The restart did not start", nullptr, restart);
   log.Close();
+  return restart;
 }
 
 // What the setup dialog's Install and Extract buttons run.
@@ -178,9 +219,9 @@ class DialogActions : public InstallActions {
     end.mode = record::Mode::kDialog;
     end.completion = kCompletionRebootNeeded;
     end.exit_code = ExitCodeForCompletion(kCompletionRebootNeeded, g_run.dos_style);
-    end.reboot = record::Reboot::kInitiated;
+    end.restart = RebootAfterInstall();
+    end.reboot = end.restart.ok ? record::Reboot::kInitiated : record::Reboot::kPending;
     WriteSessionRecord(end);
-    RebootAfterInstall();
   }
 };
 
@@ -188,19 +229,31 @@ class Win32StubHost : public StubHost {
  public:
   void ShowUsage() override { UsageDialog(GetDesktopWindow(), &g_run.completion); }
 
+  // Why there is no package to run goes into the record and the event, and
+  // the verbose trace: a package changed after signing or cut in transfer is
+  // an attack or a broken download, never recorded as a file that simply
+  // holds no package. The user still sees message 1000 for each.
   bool OpenArchive() override {
-    bool opened = OpenAndCheckArchive();
-    if (!opened) g_run.record.NoteError(ui::LoadResourceString(IDS_NO_PACKAGE));
-    return opened;
+    StepResult opened = OpenAndCheckArchive();
+    if (opened.ok) return true;
+    std::wstring text = opened.reason == Widen(record::kReasonNoPackage) ? ui::LoadResourceString(IDS_NO_PACKAGE)
+                                                                         : std::wstring();
+    g_run.record.NoteFailure(record::kStepPackage, opened.error, opened.kind, opened.reason, text);
+    LogStepFailure(Process().log, 0, L"The package cannot be read", g_run.stub_path.get(), opened);
+    return false;
   }
 
-  bool OpenAndCheckArchive() {
+  StepResult OpenAndCheckArchive() {
     wchar_t path[MAX_PATH + 1];
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH) return false;
-    if (!g_run.stub_path.Assign(path, length)) return false;
+    DWORD error = length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE;
+    if (length == 0 || length > MAX_PATH || !g_run.stub_path.Assign(path, length)) {
+      return StepFailed(nullptr, error, Widen(record::kReasonPathUnreadable).c_str());
+    }
     brxzip::ZIP_File& archive = Process().archive;
-    if (archive.OpenArchive(g_run.stub_path.get(), 1) != brxzip::ZIP_OK) return false;
+    SetLastError(0);
+    brxzip::ZIP_Result read = archive.OpenArchive(g_run.stub_path.get(), 1);
+    if (read != brxzip::ZIP_OK) return ArchiveRefusal(read, GetLastError());
     // Windows does not check a program's signature when an agent or a script
     // starts it, so a signed package changed after signing (a stored byte
     // swapped, its CRC fixed up) would install under the signer's name. The
@@ -208,10 +261,12 @@ class Win32StubHost : public StubHost {
     // the rest of the run: what was checked is what gets installed.
     brxzip::ImageSignature signature = brxzip::CheckImageSignature(archive.file());
     if (signature == brxzip::ImageSignature::kUnsigned || signature == brxzip::ImageSignature::kValidDigest) {
-      return true;
+      return StepResult(true);
     }
     archive.CloseArchive();
-    return false;
+    return StepFailed(nullptr, 0,
+                      (Widen(record::kReasonSignatureInvalid) + L": " + Widen(brxzip::DescribeImageSignature(signature)))
+                          .c_str());
   }
 
   Presenter& Screen() override { return g_screen; }
@@ -266,10 +321,11 @@ class Win32StubHost : public StubHost {
     return g_run.completion;
   }
 
-  void Reboot() override { RebootAfterInstall(); }
+  StepResult Reboot() override { return RebootAfterInstall(); }
   bool IsLaunchedByAgent() override {
     bool agent = brx::IsLaunchedByAgent();
     g_run.dos_style = g_run.options.dosRetCode || agent;
+    SetCrashExit(ExitCodeForCompletion(kCompletionFailed, g_run.dos_style), RecordCrash);
     return agent;
   }
   void RecordSession(const SessionEnd& end) override { WriteSessionRecord(end); }
@@ -281,6 +337,9 @@ class Win32StubHost : public StubHost {
     log.Write(LOG_BOTH_TAGGED, LEVEL_CRITICAL, L"stub", 0,
               L"A package definition file was not found.  The file is not a valid Package\r\n");
     log.Write(LOG_BOTH_TAGGED, LEVEL_CRITICAL, L"stub", 0, L"FAIL CODE (0)\r\n");
+    StepResult none = StepFailed(nullptr, 0, Widen(record::kReasonNoPackage).c_str());
+    g_run.record.NoteFailure(record::kStepPackage, 0, none.kind, none.reason,
+                             ui::LoadResourceString(IDS_NO_PACKAGE));
   }
 };
 
@@ -304,6 +363,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   // Provides the "RICHEDIT" class of the main dialog; the run goes on without it.
   HMODULE rich_edit = LoadLibraryExW(L"riched32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
   ParseCommandLine(command_line, IsExistingFile, &g_run.options);
+  // Until the agent is known, /dosretcode alone decides a crash's code.
+  SetCrashExit(ExitCodeForCompletion(kCompletionFailed, g_run.options.dosRetCode), RecordCrash);
+  InstallCrashHandlers();
 
   StartupGuard guard(rich_edit);
   Win32StubHost host;

@@ -212,7 +212,8 @@ std::string RecordLine(const wchar_t* stub, int32_t completion, const wchar_t* s
   r.mode = brx::record::Mode::kSilent;
   r.completion_code = completion;
   r.exit_code = completion;
-  r.NoteEntry(LOG_BOTH_TAGGED, LEVEL_ERROR, L"The WMI service is not running.\r\n");
+  r.NoteFailure("checks", 0, brx::record::ErrorKind::kWin32, L"service_not_running",
+                L"The WMI service is not running.\r\n");
   return brx::SessionRecordLine(r);
 }
 
@@ -231,6 +232,7 @@ TEST(Brxlog, RecordsAreReadExactlyInTheSameForm) {
   EXPECT_EQ("The WMI service is not running.", s[1]["first_error"]);
   EXPECT_EQ("0A1B2C3D-0000-4000-8000-00000000000b", s[1]["session_id"]);
   EXPECT_EQ("skipped", s[1]["checks"]["tpm"]);
+  EXPECT_EQ("service_not_running", s[1]["error"]["reason"]);
 
   ToolOptions since;
   ASSERT_TRUE(ParseSince("2026-12-09", &since.since));

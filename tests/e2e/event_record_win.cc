@@ -14,7 +14,7 @@ namespace platform {
 
 bool ReportApplicationEvent(EventType type, uint32_t id, const std::vector<std::wstring>& strings) {
   std::wstring joined;
-  for (const std::wstring& s : strings) joined += (joined.empty() ? L"" : L"|") + s;
+  for (const std::wstring& s : strings) joined += (joined.empty() ? L"" : L"|") + EventInsertionString(s);
   return brxe2e::AppendRecordLine(
       L"BRX_EVENT_RECORD", Format(L"event type=%d id=%u strings=[%s]\r\n", static_cast<int>(type), id, joined));
 }

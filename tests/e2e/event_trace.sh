@@ -20,7 +20,7 @@ calls=$(grep -c 'ReportEventW (' "$trace")
 grep -q 'ReportEventW (.*,0x0001,0x0000,0x000003ea,' "$trace" || { echo "no error event 1002"; status=1; }
 for fact in 'L"e2erecevt.exe"' 'L"e2epkg.xml"' 'L"silent"' \
             'L"wmi_service=passed virtual_guest=passed tpm=passed disk_space=passed"' 'L"failed"' \
-            'L"Completion Code (0x0) -> The Quellin Component failed to install"'; do
+            'L"Completion Code (0x0) -> The Quellin Component failed to install"' 'L"setup_program"'; do
   grep -q "err:eventlog:ReportEventW $fact" "$trace" || { echo "the event lacks $fact"; status=1; }
 done
 if [ $status != 0 ]; then

@@ -38,6 +38,7 @@ struct InstallEntry {
   std::string name;
   std::string data;
   brxpack::Method method = brxpack::Method::kDeflate;
+  uint32_t external_attributes = 0x20;  // 0x21: stored read-only
 };
 
 // The test setup program as setup.exe (exiting with `setup_code`), the

@@ -102,6 +102,7 @@ std::wstring BuildInstallPackage(StubRun& run, const std::wstring& name, int set
     if (!ok) break;
     brxpack::EntryOptions options;
     options.method = e.method;
+    options.external_attributes = e.external_attributes;
     ok = writer.AddData(e.name, std::vector<unsigned char>(e.data.begin(), e.data.end()), options);
   }
   ok = ok && writer.Finish();

@@ -51,7 +51,7 @@ TEST(E2eInstallLog, EachRunLeavesOneRecordWithItsFacts) {
   }
   ASSERT_EQ(r.size(), 4u);
   const nlohmann::json& ok = r[0];
-  EXPECT_EQ(ok["schema"], 1);
+  EXPECT_EQ(ok["schema"], 2);
   EXPECT_EQ(ok["stub_file"], "e2erec1.exe");
   EXPECT_TRUE(ok["stub_version"].is_string());
   EXPECT_EQ(ok["package_name"], "Logged Component");
@@ -68,12 +68,17 @@ TEST(E2eInstallLog, EachRunLeavesOneRecordWithItsFacts) {
   EXPECT_EQ(ok["reboot"], "pending");
   EXPECT_EQ(ok["result"], "installed_restart_needed");
   EXPECT_TRUE(ok["first_error"].is_null());
+  // Installed, but this definition names no software key: the inventory
+  // step failed, and the record says so.
+  EXPECT_EQ(ok["error"]["step"], "inventory") << ok;
+  EXPECT_EQ(ok["error"]["reason"], "definition_incomplete") << ok;
   EXPECT_EQ(ok["start"].get<std::string>().size(), 25u) << ok["start"];
   EXPECT_LE(ok["start"].get<std::string>(), ok["end"].get<std::string>());
 
   EXPECT_EQ(r[1]["result"], "failed");
   EXPECT_EQ(r[1]["exit_code"], 1);
   EXPECT_EQ(r[1]["first_error"], "Completion Code (0x0) -> The Quellin Component failed to install");
+  EXPECT_EQ(r[1]["error"]["step"], "setup_program");
   EXPECT_EQ(r[2]["mode"], "extract");
   EXPECT_EQ(r[2]["result"], "extracted");
   EXPECT_TRUE(r[2]["package_name"].is_null());
@@ -81,6 +86,7 @@ TEST(E2eInstallLog, EachRunLeavesOneRecordWithItsFacts) {
   EXPECT_EQ(r[2]["checks"]["disk_space"], "passed");
   EXPECT_EQ(r[3]["result"], "failed");
   EXPECT_NE(r[3]["first_error"].get<std::string>().find("not a valid Package"), std::string::npos) << r[3];
+  EXPECT_EQ(r[3]["error"]["reason"], "no_package") << r[3];
 
   std::set<std::string> ids;
   for (const auto& one : r) ids.insert(one["session_id"].get<std::string>());

@@ -8,6 +8,7 @@
 // exit-code rule; an interactive run still tells the user with message 1000.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "setup_runs.h"
@@ -52,6 +53,28 @@ TEST(E2eSigned, PackageChangedAfterSigningIsRefusedAndTheSignedOneInstalls) {
     EXPECT_EQ(r.exit_code, c.exit_code) << r.Describe();
     EXPECT_EQ(c.setup_runs, FileExists(record)) << r.Describe();
   }
+}
+
+// A package changed after signing is recorded as such, never as a file
+// without a package.
+TEST(E2eSigned, ChangedPackageIsRecordedWithItsCause) {
+  StubRun run;
+  std::wstring pkg = run.dir().File(L"e2etampered.exe");
+  ASSERT_TRUE(CopyFileW(BRX_CHANGED_SIGNED_PACKAGE, pkg.c_str(), FALSE));
+  LogTail records(RecordPath());
+  RunResult r = run.Start(pkg, {L"/silent"});
+  EXPECT_EQ(r.exit_code, 0u) << r.Describe();
+  std::vector<std::string> mine;
+  std::istringstream lines(records.Appended());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"stub_file\":\"e2etampered.exe\"") != std::string::npos) mine.push_back(line);
+  }
+  ASSERT_EQ(mine.size(), 1u);
+  EXPECT_NE(mine[0].find("\"error\":{\"step\":\"package\",\"code\":0,\"windows_error\":null,"
+                         "\"reason\":\"signature_invalid: digest mismatch\"}"),
+            std::string::npos)
+      << mine[0];
+  EXPECT_EQ(mine[0].find("not found"), std::string::npos) << mine[0];
 }
 
 }  // namespace

@@ -54,5 +54,21 @@ TEST(DiskSpaceTest, SilentShowsNothingButStillLogsAndNumbersAre32Bit) {
   EXPECT_TRUE(log.entries.empty());
 }
 
+// Space that cannot be known stops the run in its own words, never as a
+// full disk.
+TEST(DiskSpaceTest, UnknownSpaceStopsWithItsOwnReason) {
+  RecordingLog log;
+  StepResult stopped = DiskSpaceUnknown(log, true, StepFailed(nullptr, 21, L"free_space_unknown"));
+  EXPECT_FALSE(stopped.ok);
+  EXPECT_EQ(21u, stopped.error);
+  EXPECT_EQ(L"free_space_unknown", stopped.reason);
+  ASSERT_EQ(3u, log.entries.size());
+  EXPECT_EQ(L"1470:2:The required or the free disk space could not be determined (free_space_unknown, Windows "
+            L"error 21).\r\n\r\n",
+            log.Line(1));
+  EXPECT_EQ(L"1516:0:Installation Halted...ERROR CODE (0)...\r\n\r\n", log.Line(2));
+  EXPECT_FALSE(log.Contains(L"Not enough disk space"));
+}
+
 }  // namespace
 }  // namespace brx

@@ -27,43 +27,57 @@ class FakeEnvironment : public InstallEnvironment {
   bool browse_ok = true, dir_exists = false;
   int32_t setup_result = 1;
   bool tpm_caution = false;  // the TPM check logs a warning and lets the run go on
+  bool tpm_bypassed = false;  // the TPM check lets a caution through without a word
+  // The step that fails with `failure` (its error, kind and reason), by the
+  // name the calls list gives it.
+  std::string failing;
+  StepResult failure = StepResult(true);
   CCmpLog2* log = nullptr;
   StepResult removal = StepResult(true);
   std::wstring calls;
 
   bool IsPreinstallEnvironment() override { return preinstall; }
-  bool CheckWmiService(bool) override { return Note(L"wmi", wmi); }
-  bool CheckVirtualGuest(bool) override { return Note(L"guest", guest); }
-  bool CheckTpmState(bool) override {
+  StepResult CheckWmiService(bool) override { return Fail(L"wmi", wmi, Failing("wmi")); }
+  StepResult CheckVirtualGuest(bool) override { return Fail(L"guest", guest, Failing("guest")); }
+  StepResult CheckTpmState(bool) override {
     if (tpm_caution && log) log->Write(LOG_BOTH_TAGGED, LEVEL_WARNING, L"misc", 1285, L"\r\n\r\ncaution\r\n\r\n");
-    return Note(L"tpm", tpm);
+    StepResult checked = Fail(L"tpm", tpm, Failing("tpm"));
+    checked.caution = tpm_bypassed;
+    return checked;
   }
-  bool CheckDiskSpace(OwnerWindow, bool) override { return Note(L"disk", disk); }
-  bool GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
-  bool SetCurrentDir(const wchar_t* path) override { return Note(L"cd " + std::wstring(path), set_dir_ok); }
+  StepResult CheckDiskSpace(OwnerWindow, bool, bool) override { return Fail(L"disk", disk, Failing("disk")); }
+  StepResult GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
+  StepResult SetCurrentDir(const wchar_t* path) override {
+    return Fail(L"cd " + std::wstring(path), set_dir_ok, Failing("cd"));
+  }
   bool DirectoryExists(const wchar_t*) override { return dir_exists; }
   bool BrowseForFolder(OwnerWindow, DriverPath* out) override {
     out->Assign(L"C:\\picked");
     return Note(L"browse", browse_ok);
   }
-  StepResult CreateDirectoryPath(const wchar_t* path) override { return Note(L"mkdirs " + std::wstring(path), create_dir_ok); }
+  StepResult CreateDirectoryPath(const wchar_t* path) override {
+    return Fail(L"mkdirs " + std::wstring(path), create_dir_ok, Failing("mkdirs"));
+  }
   StepResult CreateTempExtractionDirectory(DriverPath* out) override {
     out->Assign(L"C:\\TEMP\\{GUID}");
-    return Note(L"tempdir", temp_dir_ok);
+    return Fail(L"tempdir", temp_dir_ok, Failing("tempdir"));
   }
   StepResult ExtractAll(const wchar_t* dir) override {
-    StepResult result(Note(L"extract " + std::wstring(dir), extract_ok), extract_ok ? 0 : 5);
+    StepResult result = Fail(L"extract " + std::wstring(dir), extract_ok, Failing("extract"));
+    if (!extract_ok && failing != "extract") result.error = 5;
     result.code = extract_ok ? 0 : -3;
     result.subject.Assign(L"C:\\TEMP\\{GUID}\\setup.exe");
     return result;
   }
   StepResult CopyFileOver(const wchar_t* from, const wchar_t* to) override {
-    return Note(L"copy " + std::wstring(from) + L">" + to, copy_ok);
+    return Fail(L"copy " + std::wstring(from) + L">" + to, copy_ok, Failing("copy"));
   }
-  StepResult WriteConfigurationFile(const wchar_t*) override { return Note(L"config", config_ok); }
-  int32_t RunSetupProgram(OwnerWindow, const wchar_t*) override {
+  StepResult WriteConfigurationFile(const wchar_t*) override { return Fail(L"config", config_ok, Failing("config")); }
+  StepResult RunSetupProgram(OwnerWindow, const wchar_t*) override {
     calls += L"setup;";
-    return setup_result;
+    StepResult ran = failing == "setup" ? failure : StepResult(true);
+    ran.code = setup_result;
+    return ran;
   }
   void Sleep(unsigned) override { calls += L"sleep;"; }
   StepResult DeleteDirectoryTree(const wchar_t* path) override {
@@ -75,6 +89,13 @@ class FakeEnvironment : public InstallEnvironment {
   bool Note(const std::wstring& what, bool result) {
     calls += what + (result ? L";" : L"!;");
     return result;
+  }
+  bool Failing(const char* step) const { return failing == step; }
+  // The step's answer: `failure` when it is the failing one, else ok.
+  StepResult Fail(const std::wstring& what, bool ok, bool failing_step) {
+    bool answer = Note(what, ok && !failing_step);
+    if (failing_step) return failure;
+    return StepResult(answer);
   }
 };
 
@@ -181,9 +202,12 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
   struct Case {
     bool install, wmi, guest, tpm, tpm_caution, disk;
     Outcome expected[record::kCheckCount];
+    bool tpm_bypassed = false;
   } cases[] = {
       {true, true, true, true, false, true, {P, P, P, P}},
       {true, true, true, true, true, true, {P, P, W, P}},
+      // A caution /tpmbypass let through without a word is still a warning.
+      {true, true, true, true, false, true, {P, P, W, P}, true},
       {true, true, false, true, false, true, {P, F, S, S}},
       {true, true, true, true, false, false, {P, P, P, F}},
       {false, true, true, true, false, true, {S, S, S, P}},
@@ -195,6 +219,7 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
     env.guest = c.guest;
     env.tpm = c.tpm;
     env.tpm_caution = c.tpm_caution;
+    env.tpm_bypassed = c.tpm_bypassed;
     env.disk = c.disk;
     env.log = &log_;
     SessionRecord session;
@@ -210,6 +235,68 @@ TEST_F(InstallDriverTest, ChecksOutcomesGoIntoTheSessionRecord) {
       EXPECT_EQ(c.expected[i], session.checks[i]) << env.calls << " check " << record::kCheckNames[i];
     }
   }
+}
+
+// Each step's failure reaches the session record as the run's error: its
+// step, Windows error and kind, and reason, the first one only.
+TEST_F(InstallDriverTest, EachFailedStepIsTheRecordsError) {
+  using record::ErrorKind;
+  struct Case {
+    const char* failing;  // the seam that fails
+    uint32_t error;
+    ErrorKind kind;
+    const wchar_t* reason;
+    int32_t completion;  // what the setup program's step answers
+    const char* step;    // the record's error.step
+    int32_t result;
+  } cases[] = {
+      {"wmi", 5, ErrorKind::kWin32, L"access_denied", 1, "checks", 0},
+      {"wmi", 1060, ErrorKind::kWin32, L"no_such_service", 1, "checks", 0},
+      {"tpm", 0, ErrorKind::kWin32, L"tpm_caution", 1, "checks", 0},
+      {"tempdir", 5, ErrorKind::kWin32, L"is a junction, symbolic link or other reparse point", 1,
+       "extraction_directory", 0},
+      {"cd", 3, ErrorKind::kWin32, L"", 1, "enter_target", 0},
+      {"disk", 21, ErrorKind::kWin32, L"free_space_unknown", 1, "disk_space", 0},
+      {"extract", 0x80070070u, ErrorKind::kHresult, L"", 1, "extract", 0},
+      {"config", 32, ErrorKind::kWin32, L"", 1, "configuration_file", 0},
+      // The launcher names its own step; the code it answers stands.
+      {"setup", 2, ErrorKind::kWin32, L"", 0, "launch", 0},
+      {"setup", 5, ErrorKind::kWin32, L"definition_copy_failed", 1, "inventory", 1},
+  };
+  Load();
+  for (const Case& c : cases) {
+    FakeEnvironment env;
+    env.failing = c.failing;
+    env.failure = StepFailed(nullptr, c.error, c.reason);
+    env.failure.kind = c.kind;
+    if (std::string(c.step) == "inventory") env.failure.step = record::kStepInventory;
+    env.setup_result = c.completion;
+    SessionRecord session;
+    log_.AttachRecord(&session);
+    InstallContext context;
+    context.log = &log_;
+    context.package = &package_;
+    context.settings = &settings_;
+    context.environment = &env;
+    EXPECT_EQ(c.result, ExtractAndInstall(context, nullptr, nullptr, true, true)) << c.failing;
+    log_.AttachRecord(nullptr);
+    ASSERT_TRUE(session.has_error) << c.failing;
+    EXPECT_EQ(c.step, session.error.step) << c.failing;
+    EXPECT_EQ(c.error, session.error.code) << c.failing;
+    EXPECT_EQ(c.kind, session.error.kind) << c.failing;
+    EXPECT_EQ(c.reason, session.error.reason) << c.failing;
+  }
+
+  // A run that only stopped (no install command) says so in its own words.
+  MemoryEntrySource source;
+  source.Add(L"pkg.xml", "<brx_package><filename>pkg.exe</filename></brx_package>");
+  ASSERT_TRUE(package_.LoadPackageFrom(&source, L"pkg.exe", L"pkg.xml", L"en"));
+  SessionRecord session;
+  log_.AttachRecord(&session);
+  EXPECT_EQ(0, Run(nullptr, true, true));
+  log_.AttachRecord(nullptr);
+  EXPECT_EQ("prepare", session.error.step);
+  EXPECT_EQ(L"no_install_command", session.error.reason);
 }
 
 TEST_F(InstallDriverTest, ExtractionFailureRemovesTheDirectory) {

@@ -71,7 +71,7 @@ class InventoryRecordTest : public ::testing::Test {
     CPPkg package;
     EXPECT_TRUE(package.LoadPackageFrom(&source, L"p.exe", L"d.xml", L"en"));
     log_.Clear();
-    return UpdateComponentData(log_, package, definition_.c_str(), code, writes);
+    return UpdateComponentData(log_, package, definition_.c_str(), code, writes).ok;
   }
 
   // Writes a record as an earlier install would have left it.

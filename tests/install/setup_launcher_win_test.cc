@@ -234,5 +234,34 @@ TEST_F(SetupLauncherTest, CommandLineThatCannotBeBuiltStillRemovesTheTrayIcon) {
   EXPECT_EQ(0u, log_.Count(931));  // nothing translated, nothing recorded
 }
 
+// The first of the launcher's steps that failed reaches the caller with its
+// Windows error; the code the run answers stands beside it.
+TEST_F(SetupLauncherTest, FirstFailedStepIsReported) {
+  struct Case {
+    const wchar_t* arguments;
+    bool delete_program;
+    int32_t completion;
+    const char* step;
+    uint32_t error;
+    const wchar_t* reason;
+  } cases[] = {
+      {L"/silent /exitcode:0", false, 0, "setup_program", 0, L""},
+      // This package names no software key: installed, but not recorded.
+      {L"/silent /exitcode:1", false, 1, "inventory", 0, L"definition_incomplete"},
+      // Last: the program is gone for good.
+      {L"/silent", true, 0, "launch", ERROR_FILE_NOT_FOUND, L""},
+  };
+  for (const Case& c : cases) {
+    if (c.delete_program) ASSERT_TRUE(DeleteFileW((dir_ + L"\\setup.exe").c_str()));
+    StepResult failure(true);
+    run_.failure = &failure;
+    EXPECT_EQ(c.completion, Run(c.arguments)) << c.step;
+    EXPECT_FALSE(failure.ok) << c.step;
+    EXPECT_STREQ(c.step, failure.step);
+    EXPECT_EQ(c.error, failure.error) << c.step;
+    EXPECT_EQ(c.reason, failure.reason) << c.step;
+  }
+}
+
 }  // namespace
 }  // namespace brx

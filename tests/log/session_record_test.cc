@@ -63,9 +63,9 @@ TEST(SessionRecordTest, LineHoldsEveryFieldInOrder) {
   std::vector<std::string> expected = {"schema", "session_id", "stub_file", "stub_version", "package_name",
                                        "package_version", "sw_key", "definition", "start", "end", "mode", "checks",
                                        "command_line", "setup_exit_code", "completion_code", "exit_code", "reboot",
-                                       "result", "first_error"};
+                                       "result", "first_error", "error"};
   EXPECT_EQ(expected, keys);
-  EXPECT_EQ(1, j["schema"]);
+  EXPECT_EQ(2, j["schema"]);
   EXPECT_EQ("Widget Firmware", j["package_name"]);
   EXPECT_EQ("2026-12-08T14:03:05+01:00", j["start"]);
   EXPECT_EQ("silent", j["mode"]);
@@ -99,52 +99,63 @@ TEST(SessionRecordTest, HostileTextsStayOneBoundedLine) {
   hostile += L"\"}\r\n{\"result\":\"installed\"}";
   r.package_name = r.command_line = r.stub_file = r.definition = hostile;
   r.completion_code = 0;
-  r.NoteError(L"x" + hostile);
+  r.NoteFailure("extract", 5, record::ErrorKind::kWin32, hostile, L"x" + hostile);
   std::string line = SessionRecordLine(r);
   EXPECT_LE(line.size(), kMaxRecordBytes);
   nlohmann::ordered_json j = Parse(line);
   EXPECT_EQ("failed", j["result"]);
   EXPECT_EQ("x", j["first_error"]);
+  EXPECT_EQ("extract", j["error"]["step"]);
 }
 
-TEST(SessionRecordTest, FirstErrorComesFromWhatTheRunLogged) {
-  struct Entry {
-    unsigned target;
-    int level;
-    const wchar_t* message;
+// The error object is the first failure noted; first_error is made from it,
+// never from what the log says, and only for a run that failed.
+TEST(SessionRecordTest, ErrorAndFirstErrorComeFromTheFirstFailure) {
+  using record::ErrorKind;
+  struct Note {
+    const char* step;
+    uint32_t code;
+    ErrorKind kind;
+    const wchar_t* reason;
+    const wchar_t* text;
   };
   struct Case {
-    std::vector<Entry> entries;
+    std::vector<Note> notes;
     int32_t completion;
+    const char* error_json;  // "null" or the object
     const wchar_t* first_error;
   } cases[] = {
-      // The first error entry wins; its text is the first line that is not blank.
-      {{{LOG_BOTH_TAGGED, LEVEL_INFO, L"Validating...\r\n"},
-        {LOG_BOTH_TAGGED, LEVEL_ERROR, L"\r\n\r\nThe WMI service is not running.\r\n\r\n"},
-        {LOG_BOTH_TAGGED, LEVEL_ERROR, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n"}},
+      {{{"extraction_directory", 5, ErrorKind::kWin32, L"is a junction", L""},
+        {"extract", 2, ErrorKind::kWin32, L"", L""}},
        0,
-       L"The WMI service is not running."},
-      // A verbose-only cause does not count.
-      {{{LOG_VERBOSE_TAGGED, LEVEL_ERROR, L"Creating the directory [x]: result 0, Windows error 5.\r\n"},
-        {LOG_BOTH_TAGGED, LEVEL_INFO, L"Installation Halted...FAILURE CODE (0)...\r\n\r\n"}},
+       R"({"step":"extraction_directory","code":5,"windows_error":"win32","reason":"is a junction"})",
+       L"extraction_directory failed: is a junction (win32 error 5)"},
+      {{{"checks", 0x80041003u, ErrorKind::kHresult, L"", L""}},
        0,
-       L"Installation Halted...FAILURE CODE (0)..."},
-      // A setup program that failed logs no error: its completion line says it.
-      {{{LOG_BOTH_TAGGED, LEVEL_INFO, L"Completion Code (0x0) -> The Quellin Component failed to install\r\n\r\n"}},
+       R"({"step":"checks","code":2147749891,"windows_error":"hresult","reason":null})",
+       L"checks failed (hresult error 2147749891)"},
+      {{{"package", 0, ErrorKind::kWin32, L"no_package", L"\r\nA package definition file was not found.\r\n"}},
        0,
-       L"Completion Code (0x0) -> The Quellin Component failed to install"},
-      // A run that succeeded has none, whatever it logged.
-      {{{LOG_BOTH_TAGGED, LEVEL_ERROR, L"something\r\n"}}, 1, L""},
-      {{{LOG_BOTH_TAGGED, LEVEL_ERROR, L"something\r\n"}}, 3, L""},
-      // An unknown completion code is no success.
-      {{{LOG_BOTH_TAGGED, LEVEL_INFO, L"Completion Code (0x7) -> unknown\r\n"}}, 7, L"Completion Code (0x7) -> unknown"},
+       R"({"step":"package","code":0,"windows_error":null,"reason":"no_package"})",
+       L"A package definition file was not found."},
+      // A step may fail without failing the run: error names it, first_error stays null.
+      {{{"inventory", 5, ErrorKind::kWin32, L"", L""}},
+       1,
+       R"({"step":"inventory","code":5,"windows_error":"win32","reason":null})",
+       L""},
+      {{}, 1, "null", L""},
   };
   for (const Case& c : cases) {
-    SessionRecord r;
-    r.mode = Mode::kSilent;
-    for (const Entry& e : c.entries) r.NoteEntry(e.target, e.level, e.message);
+    SessionRecord r = Installed();
+    for (const Note& n : c.notes) r.NoteFailure(n.step, n.code, n.kind, n.reason, n.text);
     r.completion_code = c.completion;
     EXPECT_EQ(c.first_error, r.FirstError());
+    nlohmann::ordered_json j = Parse(SessionRecordLine(r));
+    EXPECT_EQ(nlohmann::ordered_json::parse(c.error_json), j["error"]) << c.error_json;
+    if (*c.first_error) {
+      std::string first_error = j["first_error"].get<std::string>();
+      EXPECT_EQ(r.FirstError(), std::wstring(first_error.begin(), first_error.end()));
+    }
   }
 }
 
@@ -156,15 +167,18 @@ TEST(SessionRecordTest, WarningsCountOnlyWhatReachesTheMainLog) {
   EXPECT_EQ(1u, r.warnings);
 }
 
-// The log shows every entry to its record, also while no file is open.
+// The log shows every entry to its record, also while no file is open; an
+// error line is no failure of its own.
 TEST(SessionRecordTest, TheLogShowsItsEntriesToTheRecord) {
   CCmpLog2 log(L"");
   SessionRecord r;
   log.AttachRecord(&r);
+  log.Write(LOG_BOTH_TAGGED, LEVEL_WARNING, L"stub", 0, L"A caution.\r\n");
   log.Write(LOG_BOTH_TAGGED, LEVEL_CRITICAL, L"stub", 0, L"A package definition file was not found.\r\n");
   log.AttachRecord(nullptr);
   r.completion_code = 0;
-  EXPECT_EQ(L"A package definition file was not found.", r.FirstError());
+  EXPECT_EQ(1u, r.warnings);
+  EXPECT_FALSE(r.has_error);
 }
 
 TEST(SessionRecordTest, EventIdAndTypeFollowTheResult) {
@@ -198,12 +212,36 @@ TEST(SessionRecordTest, EventIdAndTypeFollowTheResult) {
 TEST(SessionRecordTest, EventStringsAreTheFieldsInOrder) {
   SessionRecord r = Installed();
   r.checks[2] = record::Outcome::kWarning;
-  std::vector<std::wstring> expected = {L"1", r.session_id, L"cp0042.exe", L"1.2.3.4", L"Widget Firmware", L"2.10",
+  std::vector<std::wstring> expected = {L"2", r.session_id, L"cp0042.exe", L"1.2.3.4", L"Widget Firmware", L"2.10",
                                         L"CP0042", L"cp0042.xml", r.start, r.end, L"silent",
                                         L"wmi_service=passed virtual_guest=passed tpm=warning disk_space=passed",
                                         L"setup.exe /s /pw=*****", L"1", L"1", L"1", L"not_needed", L"installed",
-                                        L""};
+                                        L"", L"", L"", L"", L""};
   EXPECT_EQ(expected, SessionEventStrings(r));
+  // A failure's facts close the list: step, code, kind and reason.
+  r.completion_code = r.exit_code = 0;
+  r.NoteFailure("launch", 2, record::ErrorKind::kWin32, L"");
+  std::vector<std::wstring> strings = SessionEventStrings(r);
+  std::vector<std::wstring> tail(strings.end() - 5, strings.end());
+  EXPECT_EQ((std::vector<std::wstring>{L"launch failed (win32 error 2)", L"launch", L"2", L"win32", L""}), tail);
+}
+
+// An insertion string longer than Windows takes is cut to the limit and
+// says so; a surrogate pair is never split.
+TEST(SessionRecordTest, LongEventStringsAreCutAndMarked) {
+  using platform::EventInsertionString;
+  using platform::kMaxEventStringChars;
+  const std::wstring mark = platform::kEventStringCutMark;
+  std::wstring fits(kMaxEventStringChars, L'a');
+  EXPECT_EQ(fits, EventInsertionString(fits));
+  std::wstring cut = EventInsertionString(fits + L"b");
+  EXPECT_EQ(kMaxEventStringChars, cut.size());
+  EXPECT_EQ(mark, cut.substr(cut.size() - mark.size()));
+  std::wstring pair(kMaxEventStringChars + 10, L'a');
+  pair[kMaxEventStringChars - mark.size() - 1] = static_cast<wchar_t>(0xD83D);
+  pair[kMaxEventStringChars - mark.size()] = static_cast<wchar_t>(0xDE00);
+  cut = EventInsertionString(pair);
+  EXPECT_EQ(std::wstring(kMaxEventStringChars - mark.size() - 1, L'a') + mark, cut);
 }
 
 }  // namespace

@@ -49,7 +49,11 @@ class FakeHost : public StubHost {
     calls += L"dialog;";
     return dialog_result;
   }
-  void Reboot() override { calls += L"reboot;"; }
+  StepResult restart = StepResult(true);
+  StepResult Reboot() override {
+    calls += L"reboot;";
+    return restart;
+  }
   bool IsLaunchedByAgent() override { return agent_parent; }
   void LogNoDefinition() override { calls += L"log-nodef;"; }
   std::vector<SessionEnd> records;
@@ -216,14 +220,15 @@ TEST(RunStubTest, RebootOnlyAfterInstallNeedingItWhenAllowed) {
   EXPECT_EQ(std::wstring::npos, host.calls.find(L"reboot;"));
 }
 
-// One record per run, with the final exit code, written before anything that
-// may not return (a restart, a message box nobody answers).
-TEST(RunStubTest, EachRunIsRecordedOnceBeforeARestartOrAMessage) {
+// One record per run, with the final exit code, written before a message box
+// nobody may answer, and after the restart it reports.
+TEST(RunStubTest, EachRunIsRecordedOnceBeforeAMessageAndAfterARestart) {
   using record::Mode;
   using record::Reboot;
   struct Case {
     const char* what;
     bool archive, definition, extract, silent, no_prompt, reboot, dos;
+    bool restart_refused;
     int32_t result;
     Mode mode;
     int32_t completion;
@@ -231,26 +236,31 @@ TEST(RunStubTest, EachRunIsRecordedOnceBeforeARestartOrAMessage) {
     Reboot reboot_word;
     const wchar_t* calls_before_record;
   } cases[] = {
-      {"unreadable archive", false, true, false, true, false, false, true, 1, Mode::kSilent, 0, 1, Reboot::kNotNeeded,
-       L"archive;"},
-      {"extract", true, true, true, true, false, false, false, 1, Mode::kExtract, 1, 1, Reboot::kNotNeeded,
+      {"unreadable archive", false, true, false, true, false, false, true, false, 1, Mode::kSilent, 0, 1,
+       Reboot::kNotNeeded, L"archive;"},
+      {"extract", true, true, true, true, false, false, false, false, 1, Mode::kExtract, 1, 1, Reboot::kNotNeeded,
        L"archive;extract:;"},
-      {"no definition", true, false, false, false, false, false, false, 1, Mode::kDialog, 0, 0,
+      {"no definition", true, false, false, false, false, false, false, false, 1, Mode::kDialog, 0, 0,
        Reboot::kNotNeeded, L"archive;definition;log-nodef;"},
-      {"silent restart", true, true, false, true, false, true, false, 2, Mode::kSilent, 2, 2, Reboot::kInitiated,
-       L"archive;definition;icons;install;"},
-      {"silent restart left to the caller", true, true, false, true, false, false, true, 2, Mode::kSilent, 2, 0,
-       Reboot::kPending, L"archive;definition;icons;install;"},
-      {"noprompt failed", true, true, false, false, true, true, false, 0, Mode::kNoPrompt, 0, 0,
+      // The record says what happened to the restart: it is written once the
+      // restart started (it counts down), or was refused and stays pending.
+      {"silent restart", true, true, false, true, false, true, false, false, 2, Mode::kSilent, 2, 2,
+       Reboot::kInitiated, L"archive;definition;icons;install;reboot;"},
+      {"silent restart refused", true, true, false, true, false, true, false, true, 2, Mode::kSilent, 2, 2,
+       Reboot::kPending, L"archive;definition;icons;install;reboot;"},
+      {"silent restart left to the caller", true, true, false, true, false, false, true, false, 2, Mode::kSilent, 2,
+       0, Reboot::kPending, L"archive;definition;icons;install;"},
+      {"noprompt failed", true, true, false, false, true, true, false, false, 0, Mode::kNoPrompt, 0, 0,
        Reboot::kNotNeeded, L"archive;definition;icons;install-ui;"},
-      {"dialog closed", true, true, false, false, false, false, false, 3, Mode::kDialog, 3, 3, Reboot::kNotNeeded,
-       L"archive;definition;icons;dialog;"},
+      {"dialog closed", true, true, false, false, false, false, false, false, 3, Mode::kDialog, 3, 3,
+       Reboot::kNotNeeded, L"archive;definition;icons;dialog;"},
   };
   for (const Case& c : cases) {
     FakeHost host;
     host.archive_opens = c.archive;
     host.definition_loads = c.definition;
     host.extract_result = host.install_result = host.dialog_result = c.result;
+    if (c.restart_refused) host.restart = StepResult(false, 1314);
     StubOptions o = Options(c.silent, c.dos);
     o.extract = c.extract;
     o.noPrompt = c.no_prompt;
@@ -264,6 +274,7 @@ TEST(RunStubTest, EachRunIsRecordedOnceBeforeARestartOrAMessage) {
     EXPECT_EQ(exit_code, end.exit_code) << c.what;
     EXPECT_EQ(c.reboot_word, end.reboot) << c.what;
     EXPECT_EQ(c.calls_before_record, host.calls_at_record) << c.what;
+    EXPECT_EQ(!c.restart_refused, end.restart.ok) << c.what;
   }
 
   FakeHost help;

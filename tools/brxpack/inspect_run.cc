@@ -48,16 +48,16 @@ class InspectEnvironment : public brx::InstallEnvironment {
   bool IsPreinstallEnvironment() override { return false; }
   // WMI, virtual guest and TPM depend on the server; the report names the
   // package's part in them (virtualization, sw_key kind).
-  bool CheckWmiService(bool) override {
+  brx::StepResult CheckWmiService(bool) override {
     stage_ = Stage::kChecked;
     return true;
   }
-  bool CheckVirtualGuest(bool) override { return true; }
-  bool CheckTpmState(bool) override { return true; }
+  brx::StepResult CheckVirtualGuest(bool) override { return true; }
+  brx::StepResult CheckTpmState(bool) override { return true; }
   // The space the package needs is in the report; the server's free space is not known here.
-  bool CheckDiskSpace(brx::OwnerWindow, bool) override { return true; }
-  bool GetCurrentDir(brx::DriverPath* out) override { return out->Assign(L"C:\\"); }
-  bool SetCurrentDir(const wchar_t*) override { return true; }
+  brx::StepResult CheckDiskSpace(brx::OwnerWindow, bool) override { return true; }
+  brx::StepResult GetCurrentDir(brx::DriverPath* out) override { return out->Assign(L"C:\\"); }
+  brx::StepResult SetCurrentDir(const wchar_t*) override { return true; }
   bool DirectoryExists(const wchar_t*) override { return false; }
   bool BrowseForFolder(brx::OwnerWindow, brx::DriverPath*) override { return false; }
   brx::StepResult CreateDirectoryPath(const wchar_t*) override { return true; }
@@ -80,7 +80,7 @@ class InspectEnvironment : public brx::InstallEnvironment {
     stage_ = Stage::kConfigured;
     return true;
   }
-  int32_t RunSetupProgram(brx::OwnerWindow, const wchar_t* directory) override {
+  brx::StepResult RunSetupProgram(brx::OwnerWindow, const wchar_t* directory) override {
     stage_ = Stage::kLaunching;
     // The placeholder's "%TEMP%" would count as a variable cmd.exe expands,
     // refusing every batch setup program; the real folder holds no "%".
@@ -90,7 +90,7 @@ class InspectEnvironment : public brx::InstallEnvironment {
     brx::SetupCommandLine plain, masked;
     if (!brx::BuildSetupCommandLine(build_in, package_, arguments_, false, &plain) ||
         !brx::BuildSetupCommandLine(build_in, package_, arguments_, true, &masked)) {
-      return brx::kCompletionFailed;
+      return brx::StepResult(false);
     }
     auto shown = [&](const wchar_t* line) {
       std::wstring text = line;
@@ -102,7 +102,9 @@ class InspectEnvironment : public brx::InstallEnvironment {
     run_->extraction_dir = directory;
     run_->plain = shown(plain.get());
     run_->masked = shown(masked.get());
-    return brx::kCompletionInstalled;
+    brx::StepResult ran(true);
+    ran.code = brx::kCompletionInstalled;
+    return ran;
   }
   void Sleep(unsigned) override {}
   brx::StepResult DeleteDirectoryTree(const wchar_t*) override { return true; }
@@ -177,7 +179,7 @@ class InspectHost : public brx::StubHost {
     run_->mode = "dialog";
     return Drive(screen_);
   }
-  void Reboot() override {}
+  brx::StepResult Reboot() override { return true; }
   bool IsLaunchedByAgent() override { return false; }
   void LogNoDefinition() override { run_->mode = "no-package"; }
   // The stub writes its session record here; what the tool reports is the
