@@ -45,7 +45,7 @@ class FakeEnvironment : public InstallEnvironment {
     checked.caution = tpm_bypassed;
     return checked;
   }
-  StepResult CheckDiskSpace(OwnerWindow, bool, bool) override { return Fail(L"disk", disk, Failing("disk")); }
+  StepResult CheckDiskSpace(OwnerWindow, bool) override { return Fail(L"disk", disk, Failing("disk")); }
   StepResult GetCurrentDir(DriverPath* out) override { return out->Assign(L"C:\\start"); }
   StepResult SetCurrentDir(const wchar_t* path) override {
     return Fail(L"cd " + std::wstring(path), set_dir_ok, Failing("cd"));
@@ -278,7 +278,7 @@ TEST_F(InstallDriverTest, EachFailedStepIsTheRecordsError) {
     context.package = &package_;
     context.settings = &settings_;
     context.environment = &env;
-    EXPECT_EQ(c.result, ExtractAndInstall(context, nullptr, nullptr, true, true)) << c.failing;
+    EXPECT_EQ(c.result, ExtractAndInstall(context, nullptr, nullptr, true)) << c.failing;
     log_.AttachRecord(nullptr);
     ASSERT_TRUE(session.has_error) << c.failing;
     EXPECT_EQ(c.step, session.error.step) << c.failing;
