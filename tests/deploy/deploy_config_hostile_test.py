@@ -71,7 +71,7 @@ def settings(cases):
     """deploy_config_dump's answer for each (package, path)."""
     lines = ''.join(json.dumps({'package': p, 'path': path}) + '\n' for p, path in cases)
     out = subprocess.run([sys.argv[1]], input=lines.encode(), capture_output=True, check=True).stdout
-    return [json.loads(line) for line in out.decode().splitlines()]
+    return [json.loads(line) for line in out.decode().split('\n') if line]
 
 
 def substituted(text, package, path):

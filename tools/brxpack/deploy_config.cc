@@ -140,14 +140,14 @@ std::string Winget(const DeployPackage& p) {
   YAML::Emitter out;
   StartYaml(&out);
   out << Comment("winget: installer manifest fields for " + Title(p) +
-                       ", from brxpack deploy-config.\n"
-                       "winget counts exit code 0 as success whatever a manifest says, so the package runs\n"
-                       "with /dosretcode: exit code 0 for completion codes " + CodeList(dos_success) +
-                       ", 1 for 0 (failed).\n"
-                       "A restart request (2) cannot be seen then, and not attempted (3) counts as success.\n"
-                       "winget finds installs through Apps & Features entries, which the package does not\n"
-                       "write: check hosts with the detection script of `brxpack deploy-config --tool intune`.\n"
-                       "Add InstallerUrl and InstallerSha256 for your copy of the package.");
+                 ", from brxpack deploy-config.\n"
+                 "winget counts exit code 0 as success whatever a manifest says, so the package runs\n"
+                 "with /dosretcode: exit code 0 for completion codes " + CodeList(dos_success) +
+                 ", 1 for 0 (failed).\n"
+                 "A restart request (2) cannot be seen then, and not attempted (3) counts as success.\n"
+                 "winget finds installs through Apps & Features entries, which the package does not\n"
+                 "write: check hosts with the detection script of `brxpack deploy-config --tool intune`.\n"
+                 "Add InstallerUrl and InstallerSha256 for your copy of the package.");
   out << YAML::BeginMap;
   out << YAML::Key << "PackageVersion" << YAML::Value << YAML::DoubleQuoted << p.version;
   out << YAML::Key << "Installers" << YAML::Value << YAML::BeginSeq << YAML::BeginMap;

@@ -59,7 +59,15 @@ std::string Refusal(const char* field, const std::string& value, long c) {
   if (c == -2) return std::string("the ") + field + " is not well-formed UTF-8";
   char code[16];
   snprintf(code, sizeof(code), "U+%04lX", static_cast<unsigned long>(c));
-  return std::string("the ") + field + " \"" + CommentText(value) + "\" holds " + code +
+  // A long value is cut for the message, at a character.
+  std::string shown = CommentText(value);
+  size_t cut = 0;
+  for (size_t chars = 0; cut < shown.size() && chars < 100; ++chars) {
+    do ++cut;
+    while (cut < shown.size() && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80);
+  }
+  if (cut < shown.size()) shown = shown.substr(0, cut) + "...";
+  return std::string("the ") + field + " \"" + shown + "\" holds " + code +
          ", a control character, line separator or noncharacter: no deployment tool could take it as a value";
 }
 
