@@ -3,6 +3,10 @@ find_package(ZLIB REQUIRED)
 find_package(EXPAT REQUIRED)
 find_package(OpenSSL REQUIRED)
 find_package(GTest REQUIRED)
+# yaml-cpp: brxpack's YAML emitter.
+find_package(yaml-cpp REQUIRED)
+add_library(brx_yaml INTERFACE)
+target_link_libraries(brx_yaml INTERFACE yaml-cpp)
 include(GoogleTest)
 
 # brx_test(name SOURCES ... DEPS ...): a native GoogleTest binary, one ctest test per case.

@@ -14,6 +14,17 @@ set_target_properties(brx_expat PROPERTIES
   INTERFACE_COMPILE_DEFINITIONS "XML_UNICODE_WCHAR_T;XML_STATIC")
 add_library(EXPAT::EXPAT ALIAS brx_expat)
 
+# yaml-cpp for brxpack.exe's YAML emitter, cross-built by scripts/setup.sh
+# from Debian's source package.
+set(BRX_YAMLCPP_DIR "${BRX_DEPS}/yaml-cpp-mingw")
+if(NOT EXISTS "${BRX_YAMLCPP_DIR}/lib/libyaml-cpp.a")
+  message(FATAL_ERROR "yaml-cpp for Windows missing: run scripts/setup.sh")
+endif()
+add_library(brx_yaml STATIC IMPORTED)
+set_target_properties(brx_yaml PROPERTIES
+  IMPORTED_LOCATION "${BRX_YAMLCPP_DIR}/lib/libyaml-cpp.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${BRX_YAMLCPP_DIR}/include")
+
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)

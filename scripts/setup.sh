@@ -18,7 +18,7 @@ packages=(
   wine64 xvfb x11-utils imagemagick fonts-wqy-microhei
   clang libclang-rt-14-dev
   zip unzip osslsigncode openssl libssl-dev python3 dpkg-dev locales
-  nlohmann-json3-dev ansible ansible-lint ccache
+  nlohmann-json3-dev libyaml-cpp-dev ansible ansible-lint ccache
   unicode-data
 )
 
@@ -169,4 +169,34 @@ done <<<"$candidates"
 rm -rf "$work"
 trap - EXIT
 [ $expat_ready = 1 ] || { echo "setup: no expat source could be fetched" >&2; exit 1; }
+# yaml-cpp for Windows (brxpack.exe writes YAML settings with its emitter): a
+# static library from Debian's source package, as the native build links
+# Debian's own. Rebuilt when the recipe or the source version changes.
+yamlcpp_dir="$BRX_DEPS/yaml-cpp-mingw"
+yamlcpp_stamp="$yamlcpp_dir/brx-build"
+yamlcpp_recipe="recipe=1"
+yamlcpp_version=$(apt-cache showsrc yaml-cpp 2>/dev/null | awk '/^Version:/ {print $2}' | sort -V | tail -n 1)
+[ -n "$yamlcpp_version" ] || { echo "setup: the package mirror lists no yaml-cpp source" >&2; exit 1; }
+yamlcpp_want=$(printf '%s\nversion=%s' "$yamlcpp_recipe" "$yamlcpp_version")
+if [ ! -f "$yamlcpp_dir/lib/libyaml-cpp.a" ] || [ "$(cat "$yamlcpp_stamp" 2>/dev/null)" != "$yamlcpp_want" ]; then
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  echo "setup: cross-building yaml-cpp $yamlcpp_version for Windows into $yamlcpp_dir"
+  (cd "$work" && apt-get source --download-only "yaml-cpp=$yamlcpp_version" >/dev/null 2>&1)
+  dpkg-source -x "$(ls "$work"/yaml-cpp_*.dsc | head -n 1)" "$work/src" >/dev/null
+  cmake -S "$work/src" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DYAML_BUILD_SHARED_LIBS=OFF -DYAML_CPP_BUILD_TESTS=OFF -DYAML_CPP_BUILD_TOOLS=OFF \
+    -DYAML_CPP_BUILD_CONTRIB=OFF -DYAML_CPP_INSTALL=ON >/dev/null
+  cmake --build "$work/build" >/dev/null
+  # Installed beside and renamed into place, as expat above.
+  rm -rf "$yamlcpp_dir.new"
+  cmake --install "$work/build" --prefix "$yamlcpp_dir.new" >/dev/null
+  printf '%s\n' "$yamlcpp_want" > "$yamlcpp_dir.new/brx-build"
+  rm -rf "$yamlcpp_dir.old"
+  [ ! -d "$yamlcpp_dir" ] || mv "$yamlcpp_dir" "$yamlcpp_dir.old"
+  mv "$yamlcpp_dir.new" "$yamlcpp_dir"
+  rm -rf "$yamlcpp_dir.old" "$work"
+  trap - EXIT
+fi
 echo "setup: ok"

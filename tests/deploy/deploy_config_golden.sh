@@ -30,4 +30,12 @@ if "$brxpack" deploy-config --tool intune noversion.exe >/dev/null 2>err.txt || 
   cat err.txt >&2
   status=1
 fi
+# A file name holding NEL (a line end to YAML 1.1) is refused with the field named.
+cp brxsample.exe "$(printf 'brx\302\205sample.exe')"
+if "$brxpack" deploy-config --tool ansible "$(printf 'brx\302\205sample.exe')" >/dev/null 2>err.txt ||
+    ! grep -q 'the package file name .* holds U+0085' err.txt; then
+  echo "a package file name holding NEL was not refused:" >&2
+  cat err.txt >&2
+  status=1
+fi
 exit $status

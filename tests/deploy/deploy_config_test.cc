@@ -99,7 +99,9 @@ TEST(DeployConfig, EachToolCountsTheCompletionCodesAsTheStubMeansThem) {
       {DeployTool::kDsc, "dsc", {1, 2}, 2},               {DeployTool::kAnsible, "ansible", {1, 2}, 2},
   };
   for (const auto& c : kCases) {
-    Reading r = Read(c.tool, brxpack::FormatDeployConfig(c.tool, Sample(), "cp0042.exe"));
+    std::string text, error;
+    ASSERT_TRUE(brxpack::FormatDeployConfig(c.tool, Sample(), "cp0042.exe", &text, &error)) << error;
+    Reading r = Read(c.tool, text);
     EXPECT_EQ(r.success, c.success) << c.name;
     EXPECT_EQ(r.restart, c.restart) << c.name;
     DeployTool parsed;
@@ -111,21 +113,23 @@ TEST(DeployConfig, PackageTextsStayLiteralsInTheLanguageTheyLandIn) {
   const struct {
     const char* text;
     const char* powershell;
-    const char* yaml;
     const char* comment;
   } kCases[] = {
-      {"plain", "'plain'", "\"plain\"", "plain"},
-      {"it's", "'it''s'", "\"it's\"", "it's"},
+      {"plain", "'plain'", "plain"},
+      {"it's", "'it''s'", "it's"},
       // U+2019 is a single quote to PowerShell too.
-      {"a\xE2\x80\x99" "b", "'a\xE2\x80\x99\xE2\x80\x99" "b'", "\"a\xE2\x80\x99" "b\"", "a\xE2\x80\x99" "b"},
-      {"x\"; rm -r /", "'x\"; rm -r /'", "\"x\\\"; rm -r /\"", "x\"; rm -r /"},
-      {"line\nWrite-Host pwned", "'line\nWrite-Host pwned'", "\"line\\x0AWrite-Host pwned\"", "line Write-Host pwned"},
-      {"a\xE2\x80\xA8" "b", "'a\xE2\x80\xA8" "b'", "\"a\\Lb\"", "a b"},
-      {"back\\slash", "'back\\slash'", "\"back\\\\slash\"", "back\\slash"},
+      {"a\xE2\x80\x99" "b", "'a\xE2\x80\x99\xE2\x80\x99" "b'", "a\xE2\x80\x99" "b"},
+      {"x\"; rm -r /", "'x\"; rm -r /'", "x\"; rm -r /"},
+      {"line\nWrite-Host pwned", "'line\nWrite-Host pwned'", "line Write-Host pwned"},
+      {"a\xE2\x80\xA8" "b", "'a\xE2\x80\xA8" "b'", "a b"},
+      {"back\\slash", "'back\\slash'", "back\\slash"},
+      // NEL and the other C1 characters end nothing in a comment either.
+      {"a\xC2\x85" "b\xC2\x9B" "c\x7F", "'a\xC2\x85" "b\xC2\x9B" "c\x7F'", "a b c "},
+      {"\xEF\xBF\xBF\xF0\x9F\x98\x80", "'\xEF\xBF\xBF\xF0\x9F\x98\x80'", " \xF0\x9F\x98\x80"},
+      {"bad\xC3", "'bad\xC3'", "bad "},  // malformed UTF-8
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(brxpack::PowerShellLiteral(c.text), c.powershell) << c.text;
-    EXPECT_EQ(brxpack::YamlLiteral(c.text), c.yaml) << c.text;
     EXPECT_EQ(brxpack::CommentText(c.text), c.comment) << c.text;
   }
 }

@@ -102,15 +102,43 @@ DETECTIONS = [
 for records, stat, copy, want in DETECTIONS:
     check(f'detect {records!r} {stat!r}', brx.brx_detect(records, stat, copy, PACKAGE), want)
 
-JSONL = '\n'.join([
+# A host's brxsetup.jsonl: only what this run appended after the size the
+# file had before the install (win_stat) is this run's.
+OLDER = '\n'.join([
     '{"sw_key": "CP0042", "package_version": "2.10", "session_id": "A", "completion_code": 1}',
-    '{"sw_key": "OTHER", "package_version": "2.10", "session_id": "B"}',
-    '{"sw_key": "CP0042", "package_version": "2.10", "session_id": "C", "completion_code": 2}',
-    '{"sw_key": "CP0042", "package_ver',  # cut off
-    '[1, 2]',
+    '{"sw_key": "CP0042", "package_version": "2.10", "session_id": "B", "first_error": "{{ lookup(\'pipe\', \'id\') }}"}',
+    '{"sw_key": "CP0042", "package_ver',  # cut off by a power loss
 ])
-check('session last of the package', brx.brx_session(JSONL, PACKAGE).get('session_id'), 'C')
-check('session none', brx.brx_session('', PACKAGE), {})
+NESTED = '[' * 100000 + ']' * 100000
+
+
+def before(text):
+    return {'stat': {'exists': True, 'size': len(text.encode())}}
+
+
+SESSIONS = [
+    # The run wrote no record: never an older run's record of the same sw_key and version.
+    ('no record of this run', OLDER, before(OLDER), None),
+    ('its own record', OLDER + '\n{"sw_key": "CP0042", "package_version": "2.10", "session_id": "C"}\n', before(OLDER), 'C'),
+    # Appended to the cut line (a stub that starts no fresh line): still whole from the run's start.
+    ('after a cut line', OLDER + '{"sw_key": "CP0042", "package_version": "2.10", "session_id": "D"}', before(OLDER), 'D'),
+    ('another package\'s record', OLDER + '\n{"sw_key": "OTHER", "package_version": "2.10", "session_id": "E"}',
+     before(OLDER), None),
+    ('a line nested too deeply', NESTED + '\n{"sw_key": "CP0042", "package_version": "2.10", "session_id": "F"}\n[1]',
+     {'stat': {'exists': False}}, 'F'),
+    ('U+2028 inside a record', '{"sw_key": "CP0042", "package_version": "2.10", "session_id": "G", "x": "a\u2028b"}',
+     {'stat': {'exists': False}}, 'G'),
+    ('a file replaced by a shorter one', '{"sw_key": "CP0042", "package_version": "2.10", "session_id": "H"}',
+     before(OLDER + OLDER), None),
+    ('no file', '', {'stat': {'exists': False}}, None),
+]
+for name, text, stat, want in SESSIONS:
+    got = brx.brx_session(text, PACKAGE, stat)
+    check(f'session: {name}', got.get('session_id'), want)
+    # What a host wrote is never a template to the controller.
+    if got:
+        check(f'session unsafe: {name}', all(getattr(v, '__UNSAFE__', False) for v in got.values()
+                                              if isinstance(v, str)), True)
 
 OUTCOMES = [
     ({'current_before': True}, 'current'),

@@ -1,11 +1,13 @@
 #include "brxpack/deploy_config.h"
 
 #include <stdio.h>
+#include <yaml-cpp/yaml.h>
 
 #include "base/completion_code.h"
 #include "brxpack/bundle_inspect.h"
 #include "brxpack/detection_script.h"
 #include "brxpack/inspect.h"
+#include "platform/utf8.h"
 
 namespace brxpack {
 namespace {
@@ -115,32 +117,53 @@ std::string ConfigMgr(const DeployPackage& p) {
          DetectionScript(p);
 }
 
+// A YAML emitter for settings files. Every value a package or a command line
+// gave is written double-quoted with everything beyond printable ASCII
+// escaped, so that no text can end the scalar, start a key or a line, or be
+// refused by a YAML 1.1 reader (which takes NEL and U+2028 for line ends).
+void StartYaml(YAML::Emitter* out) { out->SetOutputCharset(YAML::EscapeNonAscii); }
+
+// The text, or empty when the emitter failed (it then names no reason a
+// package could cause: every value is a string it can write).
+std::string YamlText(const YAML::Emitter& out) { return out.good() ? std::string(out.c_str()) + "\n" : std::string(); }
+
+// A block of comment lines; the emitter starts each line of the text with "# ".
+YAML::_Comment Comment(std::string text) {
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return YAML::Comment(text);
+}
+
 std::string Winget(const DeployPackage& p) {
   std::vector<int32_t> dos_success;
   for (size_t i = 0; i < kDeployCodeCount; ++i) {
     if (kDeployCodes[i].code != brx::kCompletionFailed) dos_success.push_back(kDeployCodes[i].code);
   }
-  return "# winget: installer manifest fields for " + Title(p) +
-         ", from brxpack deploy-config.\n"
-         "# winget counts exit code 0 as success whatever a manifest says, so the package runs\n"
-         "# with /dosretcode: exit code 0 for completion codes " + CodeList(dos_success) +
-         ", 1 for 0 (failed).\n"
-         "# A restart request (2) cannot be seen then, and not attempted (3) counts as success.\n"
-         "# winget finds installs through Apps & Features entries, which the package does not\n"
-         "# write: check hosts with the detection script of `brxpack deploy-config --tool intune`.\n"
-         "# Add InstallerUrl and InstallerSha256 for your copy of the package.\n"
-         "PackageVersion: " + YamlLiteral(p.version) + "\n"
-         "Installers:\n"
-         "  - Architecture: x64\n"
-         "    InstallerType: exe\n"
-         "    Scope: machine\n"
-         "    ElevationRequirement: elevatesSelf\n"
-         "    InstallModes:\n"
-         "      - silent\n"
-         "    InstallerSwitches:\n"
-         "      Silent: \"/silent /dosretcode\"\n"
-         "      SilentWithProgress: \"/silent /dosretcode\"\n"
-         "    UpgradeBehavior: install\n";
+  YAML::Emitter out;
+  StartYaml(&out);
+  out << Comment("winget: installer manifest fields for " + Title(p) +
+                 ", from brxpack deploy-config.\n"
+                 "winget counts exit code 0 as success whatever a manifest says, so the package runs\n"
+                 "with /dosretcode: exit code 0 for completion codes " + CodeList(dos_success) +
+                 ", 1 for 0 (failed).\n"
+                 "A restart request (2) cannot be seen then, and not attempted (3) counts as success.\n"
+                 "winget finds installs through Apps & Features entries, which the package does not\n"
+                 "write: check hosts with the detection script of `brxpack deploy-config --tool intune`.\n"
+                 "Add InstallerUrl and InstallerSha256 for your copy of the package.");
+  out << YAML::BeginMap;
+  out << YAML::Key << "PackageVersion" << YAML::Value << YAML::DoubleQuoted << p.version;
+  out << YAML::Key << "Installers" << YAML::Value << YAML::BeginSeq << YAML::BeginMap;
+  out << YAML::Key << "Architecture" << YAML::Value << "x64";
+  out << YAML::Key << "InstallerType" << YAML::Value << "exe";
+  out << YAML::Key << "Scope" << YAML::Value << "machine";
+  out << YAML::Key << "ElevationRequirement" << YAML::Value << "elevatesSelf";
+  out << YAML::Key << "InstallModes" << YAML::Value << YAML::BeginSeq << "silent" << YAML::EndSeq;
+  out << YAML::Key << "InstallerSwitches" << YAML::Value << YAML::BeginMap;
+  out << YAML::Key << "Silent" << YAML::Value << YAML::DoubleQuoted << "/silent /dosretcode";
+  out << YAML::Key << "SilentWithProgress" << YAML::Value << YAML::DoubleQuoted << "/silent /dosretcode";
+  out << YAML::EndMap;
+  out << YAML::Key << "UpgradeBehavior" << YAML::Value << "install";
+  out << YAML::EndMap << YAML::EndSeq << YAML::EndMap;
+  return YamlText(out);
 }
 
 std::string Chocolatey(const DeployPackage& p) {
@@ -201,34 +224,51 @@ std::string Dsc(const DeployPackage& p) {
 }
 
 std::string Ansible(const DeployPackage& p, const std::string& package_path) {
-  return "# Ansible: extra variables for deploy/ansible/site.yml (role brx_package) to roll out\n"
-         "# " + Title(p) + ", from brxpack deploy-config:\n"
-         "#   ansible-playbook -i inventory.ini site.yml -e @" + Stem(p) + "-deploy.yml [-e @secrets.vault.yml]\n"
-         "# The role learns these itself (brxpack inspect --json on the controller) and detects\n"
-         "# installs from the inventory record and the definition copy's version:\n"
-         "#   record HKLM\\" + CommentText(InventoryKey(p)) + ", ComponentFileName " + CommentText(p.file_name) + "\n"
-         "#   definition copy \\BRXSYSTEM\\ztxml\\" + CommentText(p.definition) + ", version " + CommentText(p.version) +
-         " or later\n"
-         "# Exit codes (roles/brx_package/vars/main.yml):\n" +
-         CodeComments("#   ") +
-         (p.members.empty() ? "brx_package_file: " : "brx_bundle_file: ") + YamlLiteral(package_path) + "\n"
-         "brx_serial: [1, \"10%\", \"25%\"]\n"
-         "brx_reboot_allowed: false\n"
-         "brx_arguments: []\n";
+  YAML::Emitter out;
+  StartYaml(&out);
+  out << Comment(
+      "Ansible: extra variables for deploy/ansible/site.yml (role brx_package) to roll out\n" + Title(p) +
+      ", from brxpack deploy-config:\n"
+      "  ansible-playbook -i inventory.ini site.yml -e @" + Stem(p) + "-deploy.yml [-e @secrets.vault.yml]\n"
+      "The role learns these itself (brxpack inspect --json on the controller) and detects\n"
+      "installs from the inventory record and the definition copy's version:\n"
+      "  record HKLM\\" + CommentText(InventoryKey(p)) + ", ComponentFileName " + CommentText(p.file_name) + "\n"
+      "  definition copy \\BRXSYSTEM\\ztxml\\" + CommentText(p.definition) + ", version " +
+      CommentText(p.version) + " or later\n"
+      "Exit codes (roles/brx_package/vars/main.yml):\n" + CodeComments("  "));
+  out << YAML::BeginMap;
+  // Tagged !unsafe: Ansible never evaluates a template in it, so a package
+  // named "{{ lookup('pipe', ...) }}" runs nothing on the controller.
+  out << YAML::Key << (p.members.empty() ? "brx_package_file" : "brx_bundle_file") << YAML::Value << YAML::LocalTag("unsafe") << YAML::DoubleQuoted
+      << package_path;
+  out << YAML::Key << "brx_serial" << YAML::Value << YAML::Flow << YAML::BeginSeq << 1 << YAML::DoubleQuoted << "10%"
+      << YAML::DoubleQuoted << "25%" << YAML::EndSeq;
+  out << YAML::Key << "brx_reboot_allowed" << YAML::Value << false;
+  out << YAML::Key << "brx_arguments" << YAML::Value << YAML::Flow << YAML::BeginSeq << YAML::EndSeq;
+  out << YAML::EndMap;
+  return YamlText(out);
 }
 
 }  // namespace
 
-std::string FormatDeployConfig(DeployTool tool, const DeployPackage& package, const std::string& package_path) {
+bool FormatDeployConfig(DeployTool tool, const DeployPackage& package, const std::string& package_path,
+                        std::string* text, std::string* error) {
+  // Checked here, where the values are written, so that no caller can hand
+  // the writers a field they were never meant to carry.
+  if (!CheckDeployFields(package, error) || !CheckPackagePath(package_path, error)) return false;
   switch (tool) {
-    case DeployTool::kIntune: return Intune(package);
-    case DeployTool::kConfigMgr: return ConfigMgr(package);
-    case DeployTool::kWinget: return Winget(package);
-    case DeployTool::kChocolatey: return Chocolatey(package);
-    case DeployTool::kDsc: return Dsc(package);
-    case DeployTool::kAnsible: return Ansible(package, package_path);
+    case DeployTool::kIntune: *text = Intune(package); break;
+    case DeployTool::kConfigMgr: *text = ConfigMgr(package); break;
+    case DeployTool::kWinget: *text = Winget(package); break;
+    case DeployTool::kChocolatey: *text = Chocolatey(package); break;
+    case DeployTool::kDsc: *text = Dsc(package); break;
+    case DeployTool::kAnsible: *text = Ansible(package, package_path); break;
   }
-  return std::string();
+  if (text->empty()) {
+    *error = "the YAML emitter failed";
+    return false;
+  }
+  return true;
 }
 
 int RunDeployConfig(const std::vector<std::string>& args, const std::vector<std::wstring>& wide_args) {
@@ -254,24 +294,28 @@ int RunDeployConfig(const std::vector<std::string>& args, const std::vector<std:
     return 2;
   }
   InspectReport report = InspectPackage(wide_args[package], args[package], {});
+  // The path as Unicode: the narrow argument is in the ANSI code page on Windows.
+  const std::string path = brx::platform::WideToUtf8(wide_args[package]);
   DeployPackage deploy;
   std::string error;
-  if (!DeployPackageFromReport(report, args[package], &deploy, &error)) {
-    fprintf(stderr, "brxpack: %s\n", error.c_str());
+  if (!DeployPackageFromReport(report, path, &deploy, &error)) {
+    fprintf(stderr, "brxpack: %s\n", CommentText(error).c_str());
     return 1;
   }
   // Settings that roll out a package whose install fails would fail a fleet.
   if (report.ExitStatus() != 0) {
     for (const InspectWarning& w : report.warnings) {
-      if (w.fails_install) fprintf(stderr, "brxpack: error: %s\n", w.text.c_str());
+      if (w.fails_install) fprintf(stderr, "brxpack: error: %s\n", CommentText(w.text).c_str());
     }
-    fprintf(stderr, "brxpack: no settings: an install of %s fails (see brxpack inspect)\n", args[package].c_str());
+    fprintf(stderr, "brxpack: no settings: an install of %s fails (see brxpack inspect)\n", CommentText(path).c_str());
     return 1;
   }
   // A bundle is detected by its members, and only when they are the ones
   // its manifest names.
   BundlePlan plan = InspectBundle(wide_args[package], kServerCodePage);
-  for (const std::string& problem : plan.problems) fprintf(stderr, "brxpack: error: bundle: %s\n", problem.c_str());
+  for (const std::string& problem : plan.problems) {
+    fprintf(stderr, "brxpack: error: bundle: %s\n", CommentText(problem).c_str());
+  }
   if (!plan.problems.empty()) return 1;
   for (const brxbundle::ManifestMember& m : plan.manifest.members) {
     DeployPackage member;
@@ -284,7 +328,11 @@ int RunDeployConfig(const std::vector<std::string>& args, const std::vector<std:
     member.display_name = m.name;
     deploy.members.push_back(member);
   }
-  std::string text = FormatDeployConfig(tool, deploy, args[package]);
+  std::string text;
+  if (!FormatDeployConfig(tool, deploy, path, &text, &error)) {
+    fprintf(stderr, "brxpack: no settings: %s\n", error.c_str());
+    return 1;
+  }
   fwrite(text.data(), 1, text.size(), stdout);
   return 0;
 }

@@ -12,8 +12,11 @@
 namespace brxpack {
 
 // The settings as text: the silent command line, the return codes with their
-// meanings and the detection rule, in the tool's own terms.
-std::string FormatDeployConfig(DeployTool tool, const DeployPackage& package, const std::string& package_path);
+// meanings and the detection rule, in the tool's own terms. False, with the
+// reason, for a package whose fields no setting can carry (CheckDeployFields).
+// package_path (UTF-8) is the package as the command line named it.
+bool FormatDeployConfig(DeployTool tool, const DeployPackage& package, const std::string& package_path,
+                        std::string* text, std::string* error);
 
 // deploy-config --tool TOOL PACKAGE: args and wide_args are the whole
 // command line (program, "deploy-config", ...), narrow and wide. The settings

@@ -26,19 +26,32 @@ struct DeployPackage {
 };
 
 // The package as inspect found it, or false with the reason: settings that
-// detect nothing (no sw_key, filename or version) would report a fleet wrongly.
+// detect nothing (no sw_key, filename or version) would report a fleet wrongly,
+// and a field CheckDeployFields refuses would reach a tool broken.
+// package_path is UTF-8.
 bool DeployPackageFromReport(const InspectReport& report, const std::string& package_path, DeployPackage* out,
                              std::string* error);
+
+// False, with a message naming the field, when a field that settings use as a
+// value (package file name, definition, filename, version, sw_key, expected
+// path) holds a control character (C0, DEL, C1 with NEL), U+2028/U+2029 or a
+// noncharacter: every tool reads one of those as a line end, refuses the file
+// or gets the value changed, and none could match such a name, so no setting
+// can carry it.
+bool CheckDeployFields(const DeployPackage& package, std::string* error);
+
+// False, naming it, for a package path (UTF-8) that is malformed or holds a
+// noncharacter, which no YAML emitter can write unchanged.
+bool CheckPackagePath(const std::string& path, std::string* error);
 
 // A PowerShell string literal ('...'); the quote characters PowerShell knows
 // (' and U+2018 to U+201B) are doubled.
 std::string PowerShellLiteral(const std::string& text);
 
-// A YAML double-quoted scalar, control characters escaped.
-std::string YamlLiteral(const std::string& text);
-
-// Text safe inside a one-line comment: line breaks and other control
-// characters become blanks, so a package's name cannot end the comment.
+// Printable one-line text for a comment or a console label: control
+// characters, line and paragraph separators and noncharacters become
+// blanks, malformed UTF-8 keeps only its printable ASCII, so a package's name can neither end the comment nor
+// make a YAML or PowerShell reader refuse the file.
 std::string CommentText(const std::string& text);
 
 }  // namespace brxpack

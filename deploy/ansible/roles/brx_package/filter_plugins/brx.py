@@ -10,6 +10,8 @@ import json
 import re
 from xml.etree import ElementTree
 
+from ansible.utils.unsafe_proxy import wrap_var
+
 _NUMBER = re.compile(r'[0-9]{1,18}')
 _ASCII_UPPER = {c: c - 32 for c in range(ord('a'), ord('z') + 1)}
 
@@ -74,30 +76,58 @@ def brx_record_matches(records, package):
 
 def brx_detect(records, copy_stat, copy, package):
     """What a host holds: {recorded, version, current}. The version counts
-    only with a record, from a definition copy that is a plain file."""
+    only with a record, from a definition copy that is a plain file. The
+    version is the host's text: marked unsafe, Ansible never templates it."""
     recorded = brx_record_matches(records, package)
     stat = (copy_stat or {}).get('stat') or {}
     plain = (stat.get('exists') and stat.get('isreg') and not stat.get('islnk')
              and not stat.get('isjunction') and 'ReparsePoint' not in str(stat.get('attributes', '')))
     version = brx_definition_version((copy or {}).get('content')) if recorded and plain else ''
     current = bool(version) and brx_version_compare(version, package['version']) >= 0
-    return {'recorded': recorded, 'version': version, 'current': current}
+    return wrap_var({'recorded': recorded, 'version': version, 'current': current})
 
 
-def brx_session(text, package):
-    """The last session record of this package in the text of a
-    brxsetup.jsonl; {} when there is none. Lines that are no JSON object are
-    skipped: a record cut off by a power loss must not hide the ones before."""
+def brx_unsafe(value):
+    """The value with every text in it marked unsafe: what a package or a
+    host wrote (brxpack inspect's report of a package's names, a session
+    record) must never be evaluated as a template on the controller, where
+    "{{ lookup('pipe', ...) }}" would run a command."""
+    return wrap_var(value)
+
+
+def _json_object(line):
+    """The JSON object on a line, or None. A line nested too deeply for the
+    parser (RecursionError) is skipped like any other broken line, so one
+    hostile line cannot cost a host its summary."""
+    try:
+        record = json.loads(line)
+    except (ValueError, RecursionError):
+        return None
+    return record if isinstance(record, dict) else None
+
+
+def brx_session(text, package, records_before=None):
+    """This run's session record in the text of a host's brxsetup.jsonl; {}
+    when the run wrote none. records_before is win_stat's result for the file
+    taken just before the install: only records the stub appended after that
+    point are this run's, so a run that wrote none never gets an older run's
+    record of the same sw_key and version. A file that shrank since was
+    replaced: nothing in it is known to be this run's. Lines that are no JSON
+    object are skipped: a record cut off by a power loss must not hide the
+    ones around it."""
+    data = str(text or '').encode('utf-8', 'surrogateescape')
+    stat = (records_before or {}).get('stat') or {}
+    start = int(stat.get('size') or 0) if stat.get('exists') else 0
+    if start > len(data):
+        return {}
     found = {}
-    for line in str(text or '').splitlines():
-        try:
-            record = json.loads(line)
-        except ValueError:
-            continue
-        if (isinstance(record, dict) and record.get('sw_key') == package['sw_key']
+    # Lines end at line feeds only: a record may hold U+2028 or NEL in its texts.
+    for line in data[start:].split(b'\n'):
+        record = _json_object(line.decode('utf-8', 'replace'))
+        if (record is not None and record.get('sw_key') == package['sw_key']
                 and record.get('package_version') == package['version']):
             found = record
-    return found
+    return wrap_var(found)
 
 
 def _flag(value):
@@ -148,6 +178,7 @@ class FilterModule:
             'brx_record_matches': brx_record_matches,
             'brx_detect': brx_detect,
             'brx_session': brx_session,
+            'brx_unsafe': brx_unsafe,
             'brx_outcome': brx_outcome,
             'brx_succeeded': brx_succeeded,
         }
