@@ -1,5 +1,10 @@
 # Windows build: MinGW-w64, zlib from libz-mingw-w64-dev, expat cross-built by
 # scripts/setup.sh (UTF-16 XML_Char), GoogleTest cross-built from Debian's source.
+# Each function and datum in its own section, so the linker's --gc-sections
+# drops what the stub never calls (the libraries are shared with the tools
+# and the tests, which call more of them).
+add_compile_options(-ffunction-sections -fdata-sections)
+
 # Static zlib: Wine ships a zlib1.dll, Windows does not.
 set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)

@@ -2,7 +2,8 @@
 
 #include <wchar.h>
 
-#include <unordered_map>
+#include <algorithm>
+#include <utility>
 
 #include "archive/zip_file.h"
 #include "platform/codepage.h"
@@ -205,21 +206,31 @@ EntryRefusal EntryNameSet::Add(const wchar_t* name, std::wstring* earlier) {
 
 std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   std::vector<RefusedEntry> refused;
-  // EntryNameSet's rule for a whole archive at once: each name's key, hashed,
-  // with the position of the first entry that had it (the archive keeps the
-  // names, so none is copied).
-  std::unordered_map<std::wstring, uint64_t> first_of_key;
-  first_of_key.reserve(static_cast<size_t>(archive.GetEntryCount()));
-  for (uint64_t i = 0; i < archive.GetEntryCount(); ++i) {
+  // EntryNameSet's rule for a whole archive at once: each name's key with its
+  // position, sorted, so every entry learns the first entry that had its key
+  // (a sort rather than a hash table: the stub carries no hashing code).
+  const uint64_t count = archive.GetEntryCount();
+  std::vector<std::pair<std::wstring, uint64_t>> keys;
+  keys.reserve(static_cast<size_t>(count));
+  for (uint64_t i = 0; i < count; ++i) {
+    if (const wchar_t* name = archive.GetEntryAt(i)->GetTargetName()) keys.emplace_back(NameKey(name), i);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::vector<uint64_t> first_of_key(static_cast<size_t>(count));
+  for (size_t k = 0; k < keys.size(); ++k) {
+    bool starts_group = k == 0 || keys[k].first != keys[k - 1].first;
+    first_of_key[static_cast<size_t>(keys[k].second)] =
+        starts_group ? keys[k].second : first_of_key[static_cast<size_t>(keys[k - 1].second)];
+  }
+  for (uint64_t i = 0; i < count; ++i) {
     const ZIP_FileEntry* entry = archive.GetEntryAt(i);
     const wchar_t* name = entry->GetTargetName();
     EntryRefusal reason = CheckEntry(*entry);
     const wchar_t* earlier = nullptr;
-    if (name) {
-      auto inserted = first_of_key.emplace(NameKey(name), i);
-      const wchar_t* first = archive.GetEntryAt(inserted.first->second)->GetTargetName();
+    if (name && first_of_key[static_cast<size_t>(i)] != i) {
+      const wchar_t* first = archive.GetEntryAt(first_of_key[static_cast<size_t>(i)])->GetTargetName();
       // The same folder named twice creates it once; nothing is replaced.
-      if (!inserted.second && !(IsFolderName(first) && IsFolderName(name))) {
+      if (!(IsFolderName(first) && IsFolderName(name))) {
         earlier = first;
         if (reason == EntryRefusal::kNone) reason = EntryRefusal::kDuplicateName;
       }

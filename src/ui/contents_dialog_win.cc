@@ -47,6 +47,19 @@ void SetCell(HWND list, int row, int column, const std::wstring& text) {
   SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
+// Sizes past 4 GiB in decimal. Not std::to_wstring: it links the C
+// library's floating-point printf (some 20 KB) into the stub.
+std::wstring Decimal(uint64_t value) {
+  wchar_t digits[21];
+  wchar_t* end = digits + 21;
+  wchar_t* p = end;
+  do {
+    *--p = static_cast<wchar_t>(L'0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return std::wstring(p, end);
+}
+
 void FillList(HWND list, const brxzip::ZIP_File& archive) {
   uint64_t count = archive.GetEntryCount();
   for (uint64_t i = 0; i < count; ++i) {
@@ -64,7 +77,7 @@ void FillList(HWND list, const brxzip::ZIP_File& archive) {
     ui::FormatDosDateTime(entry->GetDosDate(), entry->GetDosTime(), &date, &time);
     SetCell(list, row, 1, date);
     SetCell(list, row, 2, time);
-    SetCell(list, row, 3, std::to_wstring(entry->GetUncompressedSize()));
+    SetCell(list, row, 3, Decimal(entry->GetUncompressedSize()));
   }
 }
 
