@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 # Only what the job runs or dist/ ships: the stub, the packer, the log reader,
 # the sample's setup program (sample/setup) and the bench's desktop keeper (tests/wine).
-BRX_TARGETS_NATIVE="brxpack brxlog" BRX_TARGETS_WIN="brxstub brxpack brxlog brxsample_setup deskhold" \
+BRX_TARGETS_NATIVE="brxpack brxlog" BRX_TARGETS_WIN="brxstub brxbundle brxpack brxlog brxsample_setup deskhold" \
   "$root/scripts/build.sh" native win
 
 out="$root/build/sample"
