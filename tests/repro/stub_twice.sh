@@ -6,7 +6,9 @@
 set -euo pipefail
 src=$(cd "$1" && pwd)
 stub=$2
-copy=$3/copy-at-another-path
+# Absolute: cmake reads a relative toolchain path from the build folder.
+mkdir -p "$3"
+copy=$(cd "$3" && pwd)/copy-at-another-path
 source "$src/scripts/fail_trap.sh"
 # ccache may serve repeated runs, but must not rewrite paths to relative ones:
 # that would hide a build path that leaks into the stub.
