@@ -61,7 +61,8 @@ TEST(E2eSigned, ChangedPackageIsRecordedWithItsCause) {
   StubRun run;
   std::wstring pkg = run.dir().File(L"e2etampered.exe");
   ASSERT_TRUE(CopyFileW(BRX_CHANGED_SIGNED_PACKAGE, pkg.c_str(), FALSE));
-  LogTail records(RecordPath());
+  // A package on the shipped stub logs where a server's does.
+  LogTail records(MachineLogDirectory() + L"brxsetup.jsonl");
   RunResult r = run.Start(pkg, {L"/silent"});
   EXPECT_EQ(r.exit_code, 0u) << r.Describe();
   std::vector<std::string> mine;
