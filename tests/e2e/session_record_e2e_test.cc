@@ -142,6 +142,8 @@ TEST(E2eInstallLog, ARecordAfterACutLineIsWhole) {
   StubRun run;
   std::wstring package = BuildInstallPackage(run, L"e2ereccut.exe", 1, {});
   ASSERT_FALSE(package.empty());
+  // A first run makes this test's log folder and record file as the stub does.
+  EXPECT_EQ(run.Start(package, {L"/silent"}, Parent::kTest).exit_code, 1u);
   LogTail records(RecordPath());
   const std::string cut = "{\"schema\":1,\"session_id\":\"CUT-BY-POWER-LOSS\",\"stub_f";
   FILE* f = _wfopen(RecordPath().c_str(), L"ab");
