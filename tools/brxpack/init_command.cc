@@ -171,7 +171,9 @@ int RunInit(const std::vector<std::wstring>& args) {
     std::wstring path = dir + L"/" + f.file;
     std::string text = Fill(f.text, narrow);
     brx::platform::File out;
-    if (!out.Open(path.c_str(), brx::platform::FileMode::kCreateAlways) ||
+    // Not kCreateAlways: a link planted after the check above would have it
+    // write through to the link's target; a lone file of its own is refused.
+    if (!out.Open(path.c_str(), brx::platform::FileMode::kReplaceLoneFile) ||
         !out.Write(text.data(), static_cast<uint32_t>(text.size()))) {
       fprintf(stderr, "brxpack init: cannot write %s: %s\n", brx::platform::WideToUtf8(path).c_str(),
               SystemErrorText(out.last_error()).c_str());
