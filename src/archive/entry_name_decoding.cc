@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include "archive/little_endian.h"
 #include "platform/codepage.h"
 #include "platform/utf8.h"
 
@@ -12,20 +13,13 @@ namespace {
 const uint32_t kUnicodePathId = 0x7075;
 const unsigned char kUnicodePathVersion = 1;
 
-uint32_t Le16(const std::string& b, size_t at) {
-  return static_cast<uint32_t>(static_cast<unsigned char>(b[at])) |
-         (static_cast<uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8);
-}
-
-uint32_t Le32(const std::string& b, size_t at) { return Le16(b, at) | (Le16(b, at + 2) << 16); }
-
 // The UTF-8 name of the first Unicode Path field that belongs to `stored`;
 // false when there is none. A field cut off by the end of the extra data ends
 // the search, as for other readers.
 bool FindUnicodePath(const std::string& extra, const std::string& stored, std::string* utf8) {
   for (size_t at = 0; extra.size() - at >= 4;) {
-    uint32_t id = Le16(extra, at);
-    size_t size = Le16(extra, at + 2);
+    uint32_t id = ReadLe16(extra, at);
+    size_t size = ReadLe16(extra, at + 2);
     at += 4;
     if (extra.size() - at < size) return false;
     if (id == kUnicodePathId && size >= 5) {
@@ -33,7 +27,7 @@ bool FindUnicodePath(const std::string& extra, const std::string& stored, std::s
       uint32_t crc = static_cast<uint32_t>(
           crc32(0, reinterpret_cast<const Bytef*>(stored.data()), static_cast<uInt>(stored.size())));
       // A stale field (the entry renamed by a tool that kept it) is ignored.
-      if (Le32(extra, at + 1) != crc) return false;
+      if (ReadLe32(extra, at + 1) != crc) return false;
       utf8->assign(extra, at + 5, size - 5);
       return true;
     }
@@ -48,8 +42,8 @@ std::string UpToZero(const std::string& bytes) { return bytes.substr(0, bytes.fi
 
 bool HasUnicodePathField(const std::string& extra) {
   for (size_t at = 0; extra.size() - at >= 4;) {
-    if (Le16(extra, at) == kUnicodePathId) return true;
-    at += 4 + Le16(extra, at + 2);
+    if (ReadLe16(extra, at) == kUnicodePathId) return true;
+    at += 4 + ReadLe16(extra, at + 2);
     if (at > extra.size()) return false;
   }
   return false;

@@ -1,6 +1,7 @@
 #include "archive/zip64.h"
 
 #include "archive/header_reader.h"
+#include "archive/little_endian.h"
 
 namespace brxzip {
 
@@ -11,12 +12,6 @@ const uint32_t kZip64EndSignature = 0x06064b50;
 const uint32_t kZip64ExtraId = 0x0001;
 const uint32_t kSentinel16 = 0xFFFF;
 const uint32_t kSentinel32 = 0xFFFFFFFF;
-
-uint64_t Le(const std::string& b, size_t at, size_t bytes) {
-  uint64_t value = 0;
-  for (size_t i = bytes; i-- > 0;) value = (value << 8) | static_cast<unsigned char>(b[at + i]);
-  return value;
-}
 
 // The 32-bit field `narrow` (sentinel `sentinel`) and its 64-bit form: the
 // wide value stands for a sentinel; otherwise both must be equal.
@@ -32,8 +27,8 @@ bool Merge(uint64_t narrow, uint64_t sentinel, uint64_t wide, uint64_t* out) {
 bool FindZip64Field(const std::string& extra, bool* present, std::string* data) {
   *present = false;
   for (size_t at = 0; extra.size() - at >= 4;) {
-    uint64_t id = Le(extra, at, 2);
-    size_t size = static_cast<size_t>(Le(extra, at + 2, 2));
+    uint64_t id = ReadLe(extra, at, 2);
+    size_t size = static_cast<size_t>(ReadLe(extra, at + 2, 2));
     at += 4;
     if (id == kZip64ExtraId) {
       if (*present || extra.size() - at < size) return false;
@@ -97,7 +92,7 @@ bool WidenCentralFields(const std::string& extra, EntryFields* fields) {
   size_t at = 0;
   auto take = [&](size_t bytes, uint64_t* value) {
     if (data.size() - at < bytes) return false;
-    *value = Le(data, at, bytes);
+    *value = ReadLe(data, at, bytes);
     at += bytes;
     return true;
   };
@@ -117,8 +112,8 @@ bool WidenLocalFields(const std::string& extra, EntryFields* fields, bool* zip64
   if (!FindZip64Field(extra, zip64, &data)) return false;
   if (!*zip64) return true;
   if (data.size() >= 16) {
-    return Merge(fields->uncompressed, kSentinel32, Le(data, 0, 8), &fields->uncompressed) &&
-           Merge(fields->compressed, kSentinel32, Le(data, 8, 8), &fields->compressed);
+    return Merge(fields->uncompressed, kSentinel32, ReadLe(data, 0, 8), &fields->uncompressed) &&
+           Merge(fields->compressed, kSentinel32, ReadLe(data, 8, 8), &fields->compressed);
   }
   // A field shorter than both sizes is read as a central one is.
   EntryFields central = *fields;
