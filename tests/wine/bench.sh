@@ -88,8 +88,15 @@ case "$cmd" in
     fi
     # A persistent server: each later process starts in ~0.06 s instead of ~3 s.
     $server -p 3>&-
-    # winmgmt is stopped in a new prefix; the service checks look at the service itself.
-    $wine sc start winmgmt 3>&- || true
+    # winmgmt is stopped in a new prefix; the service checks look at the service
+    # itself, so a bench without it would fail every install. On a loaded
+    # machine Wine now and then fails to start sc itself: asked again.
+    for _ in 1 2 3 4 5; do
+      $wine sc start winmgmt 3>&- || true
+      $wine sc query winmgmt 3>&- | grep -q RUNNING && break
+      sleep 1
+    done
+    $wine sc query winmgmt 3>&- | grep -q RUNNING || fail "winmgmt does not run"
     # Wine closes the virtual desktop a second after its last user process, and a
     # program started in that second dies with an X error; tests start programs
     # back to back, so one process holds the desktop for the bench's life.

@@ -10,10 +10,13 @@ for attempt in 1 2; do
   code=$?
   cat "$err" >&2
   # Now and then glibc's loader asserts while the Wine process is exiting,
-  # after the program itself has finished: a fault of the host, not of the
-  # program. Such a run is repeated once; anything else is reported as it is.
-  if [ $code -ne 0 ] && [ $attempt = 1 ] && grep -q 'Inconsistency detected by ld.so' "$err"; then
-    echo "wine-run: the host's loader failed while Wine exited; running once more" >&2
+  # after the program itself has finished, or Wine on a loaded machine fails
+  # to start the program at all and falls back to the shell, which cannot
+  # either: faults of the host, not of the program. Such a run is repeated
+  # once; anything else is reported as it is.
+  if [ $code -ne 0 ] && [ $attempt = 1 ] &&
+     grep -q -e 'Inconsistency detected by ld.so' -e 'ShellExecuteEx failed' "$err"; then
+    echo "wine-run: the host failed to start or end the Wine process; running once more" >&2
     continue
   fi
   exit $code

@@ -148,7 +148,7 @@ std::wstring SidText(PSID sid) {
   return out;
 }
 
-// The role's rule (library/brx_staging_folder.ps1): SYSTEM and Administrators
+// The role's rule (brx_windows/library/brx_staging_folder.ps1): SYSTEM and Administrators
 // own it and alone may change it, and it is no link. Wine gives files the
 // owner of their Unix file, so the owner it shows for what the test user
 // creates counts as Administrators here.

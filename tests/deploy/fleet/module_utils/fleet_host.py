@@ -26,19 +26,24 @@ def unix_path(windows_path):
 
 
 def wine(program, *args, timeout=300):
-    """Runs a Windows program in the host's prefix: (exit code, stdout)."""
+    """Runs a Windows program in the host's prefix: (exit code, stdout, stderr)."""
     done = subprocess.run(['timeout', str(timeout), os.environ['BRX_FLEET_WINE_RUN'], STATE, program] + list(args),
-                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
-    return done.returncode, done.stdout.decode('utf-8', 'replace')
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    return done.returncode, done.stdout.decode('utf-8', 'replace'), done.stderr.decode('utf-8', 'replace')
 
 
 def ask(*args):
-    """What brxfleet_host.exe answers inside the prefix, as a dict."""
-    code, out = wine(os.environ['BRX_FLEET_HELPER'], *args, timeout=120)
-    try:
-        return json.loads(out.strip().splitlines()[-1])
-    except (ValueError, IndexError):
-        return {'failed': True, 'msg': 'brxfleet_host %s: exit %d, %r' % (args[0], code, out)}
+    """What brxfleet_host.exe answers inside the prefix, as a dict. Its
+    commands are idempotent, so a run that answered nothing (Wine itself
+    failing to start the process on a loaded machine) is tried once more."""
+    for attempt in (1, 2):
+        code, out, err = wine(os.environ['BRX_FLEET_HELPER'], *args, timeout=120)
+        try:
+            return json.loads(out.strip().splitlines()[-1])
+        except (ValueError, IndexError):
+            if out.strip():
+                break
+    return {'failed': True, 'msg': 'brxfleet_host %s: exit %d, %r, %r' % (args[0], code, out, err[-500:])}
 
 
 def note(name, line):

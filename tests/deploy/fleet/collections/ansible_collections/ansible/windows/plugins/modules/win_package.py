@@ -10,7 +10,7 @@ arguments = m.params['arguments']
 if isinstance(arguments, str):
     arguments = arguments.split()
 note('installs', m.params['path'])
-rc, out = wine(unix_path(m.params['path']), *[str(a) for a in arguments])
+rc, out, _ = wine(unix_path(m.params['path']), *[str(a) for a in arguments])
 if rc not in m.params['expected_return_code']:
     m.fail_json(msg='unexpected rc from install %s: see rc, stdout and stderr for more details' % m.params['path'],
                 rc=rc, stdout=out, stderr='', changed=True)
