@@ -41,13 +41,21 @@ set(BRX_WINE_RUN "${PROJECT_SOURCE_DIR}/tests/wine/wine-run.sh")
 set(BRX_WINE_STATE "${CMAKE_BINARY_DIR}/wine")
 set(CMAKE_CROSSCOMPILING_EMULATOR "${BRX_WINE_RUN};${BRX_WINE_STATE}")
 
-# brx_test(name SOURCES ... DEPS ...): a GoogleTest binary run under wine64, one ctest test per case.
+# brx_test(name SOURCES ... DEPS ... [EACH_CASE]): a GoogleTest binary run
+# under wine64, one ctest test per suite; EACH_CASE makes one per case, for
+# the end-to-end tests whose cases take seconds each and run side by side.
+include(${CMAKE_CURRENT_LIST_DIR}/BrxTestSuites.cmake)
 function(brx_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "EACH_CASE" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_compile_options(${name} PRIVATE ${BRX_WARNINGS})
   target_link_libraries(${name} PRIVATE ${A_DEPS} gtest gtest_main brx_build_flags)
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_CROSSCOMPILING_EMULATOR}")
-  gtest_add_tests(TARGET ${name} SOURCES ${A_SOURCES} TEST_PREFIX "win." TEST_LIST added)
-  set_tests_properties(${added} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+  if(A_EACH_CASE)
+    gtest_add_tests(TARGET ${name} SOURCES ${A_SOURCES} TEST_PREFIX "win." TEST_LIST added)
+    set_tests_properties(${added} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 120)
+  else()
+    brx_add_test_suites(${name} "win." added ${A_SOURCES})
+    set_tests_properties(${added} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+  endif()
 endfunction()
