@@ -77,11 +77,16 @@ function(brx_write_build_info)
   set(gcc_licence "GPL-3.0-or-later WITH GCC-exception-3.1")
   if(WIN32)
     set(tools brxstub brxpack brxlog)
-    set(always mingw-w64-crt winpthreads gcc-runtime)
-    brx_deb_package(libz-mingw-w64-dev v a s)
-    brx_component(c zlib zlib static libz-mingw-w64-dev ${v} ${a} ${s} Zlib "${ZLIB_VERSION_STRING}" "")
+    set(always mingw-w64-crt gcc-runtime)
+    # The Windows zlib: built by scripts/setup.sh from a Debian source package.
+    set(zlib_stamp ${BRX_ZLIB_DIR}/brx-build)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${zlib_stamp})
+    file(STRINGS ${zlib_stamp} zlib_version REGEX "^version=")
+    string(REGEX REPLACE "^version=" "" zlib_version "${zlib_version}")
+    brx_component(c zlib zlib static zlib ${zlib_version} source zlib Zlib "${ZLIB_VERSION_STRING}"
+                  "cross-built from the Debian source package, optimised for size")
     list(APPEND components "${c}")
-    set(zlib_text "${ZLIB_VERSION_STRING} (libz-mingw-w64-dev ${v})")
+    set(zlib_text "${ZLIB_VERSION_STRING} (Debian source zlib ${zlib_version})")
 
     # The Windows expat: built by scripts/setup.sh from a Debian source package.
     set(stamp ${BRX_EXPAT_DIR}/brx-build)
@@ -108,16 +113,14 @@ function(brx_write_build_info)
     brx_upstream_version(${v} u)
     brx_component(c mingw-w64-crt mingw-w64-crt static mingw-w64-x86-64-dev ${v} ${a} ${s} ZPL-2.1 ${u} "")
     list(APPEND components "${c}")
-    brx_component(c winpthreads winpthreads static mingw-w64-x86-64-dev ${v} ${a} ${s} "MIT AND BSD-3-Clause" ${u} "")
-    list(APPEND components "${c}")
     set(crt_text "${u} (mingw-w64-x86-64-dev ${v})")
 
-    brx_deb_package(g++-mingw-w64-x86-64-posix v a s)
+    brx_deb_package(g++-mingw-w64-x86-64-win32 v a s)
     brx_upstream_version(${v} u)
-    brx_component(c gcc-runtime "libstdc++ and libgcc" static g++-mingw-w64-x86-64-posix ${v} ${a} ${s}
+    brx_component(c gcc-runtime "libstdc++ and libgcc" static g++-mingw-w64-x86-64-win32 ${v} ${a} ${s}
                   "${gcc_licence}" ${u} "GCC ${u}, compiler ${CMAKE_CXX_COMPILER_VERSION}")
     list(APPEND components "${c}")
-    set(gcc_text "GCC ${u} (g++-mingw-w64-x86-64-posix ${v})")
+    set(gcc_text "GCC ${u} (g++-mingw-w64-x86-64-win32 ${v})")
 
     # brxpack.exe's yaml-cpp: built by scripts/setup.sh from a Debian source package.
     set(yaml_stamp ${BRX_YAMLCPP_DIR}/brx-build)

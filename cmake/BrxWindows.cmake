@@ -1,13 +1,23 @@
-# Windows build: MinGW-w64, zlib from libz-mingw-w64-dev, expat cross-built by
-# scripts/setup.sh (UTF-16 XML_Char), GoogleTest cross-built from Debian's source.
+# Windows build: MinGW-w64; zlib, expat (UTF-16 XML_Char) and yaml-cpp cross-built by
+# scripts/setup.sh from Debian's sources; GoogleTest cross-built from Debian's source.
 # Each function and datum in its own section, so the linker's --gc-sections
 # drops what the stub never calls (the libraries are shared with the tools
 # and the tests, which call more of them).
 add_compile_options(-ffunction-sections -fdata-sections)
 
-# Static zlib: Wine ships a zlib1.dll, Windows does not.
-set(ZLIB_USE_STATIC_LIBS ON)
-find_package(ZLIB REQUIRED)
+# Static zlib (Wine ships a zlib1.dll, Windows does not), cross-built by
+# scripts/setup.sh from Debian's source for size.
+set(BRX_ZLIB_DIR "${BRX_DEPS}/zlib-mingw")
+if(NOT EXISTS "${BRX_ZLIB_DIR}/lib/libz.a")
+  message(FATAL_ERROR "zlib for Windows missing: run scripts/setup.sh")
+endif()
+add_library(brx_zlib STATIC IMPORTED)
+set_target_properties(brx_zlib PROPERTIES
+  IMPORTED_LOCATION "${BRX_ZLIB_DIR}/lib/libz.a"
+  INTERFACE_INCLUDE_DIRECTORIES "${BRX_ZLIB_DIR}/include")
+add_library(ZLIB::ZLIB ALIAS brx_zlib)
+file(STRINGS "${BRX_ZLIB_DIR}/include/zlib.h" zlib_version_line REGEX "^#define ZLIB_VERSION \"")
+string(REGEX REPLACE "^#define ZLIB_VERSION \"([^\"]*)\".*$" "\\1" ZLIB_VERSION_STRING "${zlib_version_line}")
 set(BRX_EXPAT_DIR "${BRX_DEPS}/expat-mingw")
 if(NOT EXISTS "${BRX_EXPAT_DIR}/lib/libexpatw.a")
   message(FATAL_ERROR "expat for Windows missing: run scripts/setup.sh")
@@ -34,6 +44,10 @@ set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+# GoogleTest locks with Windows' own calls, but its Notification needs
+# std::mutex, which the Win32 thread model lacks: it gets one without.
+target_compile_definitions(gtest PUBLIC GTEST_HAS_NOTIFICATION_=1)
+target_compile_options(gtest PUBLIC -include ${PROJECT_SOURCE_DIR}/cmake/gtest_notification_win32.h)
 include(GoogleTest)
 
 # Every Windows test runs in the private Wine prefix prepared by the fixture in tests/wine.

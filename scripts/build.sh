@@ -14,8 +14,12 @@ jobs=${BRX_JOBS:-$(nproc)}
 # output is kept in build/DIR/configure.log and shown when configuring fails.
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
-  local stamp="build/$dir/brx-configure-args" want
+  local stamp="build/$dir/brx-configure-args" want arg
   want=$(printf '%s\n' "$@")
+  # A toolchain file's contents count as options: it names the compilers.
+  for arg in "$@"; do
+    case "$arg" in -DCMAKE_TOOLCHAIN_FILE=*) want+=$'\n'$(sha256sum "${arg#*=}") ;; esac
+  done
   if [ -f "build/$dir/build.ninja" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$want" ]; then
     return 0
   fi

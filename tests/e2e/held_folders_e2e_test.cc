@@ -8,16 +8,42 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <set>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "install_runs.h"
+#include "platform/scoped_handle_win.h"
 #include "support/planted.h"
 #include "support/test_files.h"
 
 namespace brxe2e {
 namespace {
+
+// A Windows thread running `body`, waited for by Join() or at the latest when
+// it goes (the toolchain's Win32 thread model has no std::thread).
+class TestThread {
+ public:
+  explicit TestThread(std::function<void()> body)
+      : body_(std::move(body)), handle_(CreateThread(nullptr, 0, &TestThread::Run, this, 0, nullptr)) {
+    EXPECT_TRUE(handle_.valid()) << "CreateThread failed: " << GetLastError();
+  }
+  TestThread(const TestThread&) = delete;
+  TestThread& operator=(const TestThread&) = delete;
+  ~TestThread() { Join(); }
+  void Join() {
+    if (handle_.valid()) WaitForSingleObject(handle_.get(), INFINITE);
+  }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<TestThread*>(self)->body_();
+    return 0;
+  }
+  std::function<void()> body_;
+  brx::platform::ScopedHandle handle_;
+};
 
 std::wstring MakeDir(const std::wstring& path) {
   CreateDirectoryW(path.c_str(), nullptr);
@@ -99,7 +125,7 @@ TEST(E2eInstallLog, LinkPlantedDuringTheExtractionIsNotFollowed) {
   ScopedEnv gate_env(L"BRX_ENTRY_GATE", gate);
   ScopedEnv at_env(L"BRX_ENTRY_GATE_AT", L"payload");
   RunResult r;
-  std::thread stub([&] { r = run.Start(pkg, {L"/extract:" + existing}); });
+  TestThread stub([&] { r = run.Start(pkg, {L"/extract:" + existing}); });
   bool paused = false;
   for (int i = 0; i < 600 && !paused; ++i) {
     paused = FileExists(gate);
@@ -111,7 +137,7 @@ TEST(E2eInstallLog, LinkPlantedDuringTheExtractionIsNotFollowed) {
     planted = brxtest::PlantSymlink(existing + L"\\sub", elsewhere);
   }
   DeleteFileW(gate.c_str());
-  stub.join();
+  stub.Join();
   ASSERT_TRUE(paused) << "the extraction never reached the second entry";
   EXPECT_FALSE(moved) << "the folder being extracted into was renamed";
   EXPECT_TRUE(planted);
@@ -151,7 +177,7 @@ TEST(E2eInstallLogSerial, ExtractionDirectoryCannotBeSwappedBeforeItsCleanUp) {
     std::atomic<int> tries(0);
     std::vector<std::wstring> moved;  // read after the swapper has ended
     // Tries to rename every folder the run extracts into, all through the run.
-    std::thread swapper([&] {
+    TestThread swapper([&] {
       while (!done) {
         std::vector<std::wstring> targets;
         if (!guid) targets.push_back(inst);
@@ -177,7 +203,7 @@ TEST(E2eInstallLogSerial, ExtractionDirectoryCannotBeSwappedBeforeItsCleanUp) {
     });
     RunResult r = guid ? run.Start(pkg, {L"/silent"}) : run.Start(pkg, {L"/silent", L"/instpath:" + inst});
     done = true;
-    swapper.join();
+    swapper.Join();
     ExpectNoDialog(r);
     EXPECT_EQ(r.exit_code, 1u) << r.Describe();
     EXPECT_GT(tries.load(), 0) << "the folder was never seen";

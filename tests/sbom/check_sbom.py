@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """Checks dist/'s bill of materials against what the build really used.
 
-Usage: check_sbom.py ROOT EXPAT_STAMP CROSS_COMPILER
+Usage: check_sbom.py ROOT EXPAT_STAMP ZLIB_STAMP CROSS_COMPILER
 
 Both documents must parse, describe every shipped program in dist/bin with
 its current SHA-256, and name each library linked into the stub with the
 version actually used: dpkg-query's for Debian packages, the build stamp's
-for the cross-built expat, the compiler's own for the GCC runtime. brxpack
+for the cross-built expat and zlib, the compiler's own for the GCC runtime. brxpack
 inspect must read the same versions out of the stub. Regenerating the
 documents must give the same bytes.
 """
@@ -28,7 +28,7 @@ def dpkg_version(package):
                           check=True).stdout
 
 
-def main(root, stamp, compiler):
+def main(root, stamp, zlib_stamp, compiler):
     dist = os.path.join(root, 'dist')
     spdx = json.load(open(os.path.join(dist, 'brxstub.spdx.json')))
     cdx = json.load(open(os.path.join(dist, 'brxstub.cdx.json')))
@@ -53,16 +53,16 @@ def main(root, stamp, compiler):
 
     # The stub's statically linked libraries and their versions.
     stamp_fields = dict(l.strip().split('=', 1) for l in open(stamp) if '=' in l)
-    gcc_package = dpkg_version('g++-mingw-w64-x86-64-posix')
+    zlib_fields = dict(l.strip().split('=', 1) for l in open(zlib_stamp) if '=' in l)
+    gcc_package = dpkg_version('g++-mingw-w64-x86-64-win32')
     gcc_major = subprocess.run([compiler, '-dumpversion'], capture_output=True, text=True,
                                check=True).stdout.strip().split('-')[0].split('.')[0]
     if not gcc_package.startswith(gcc_major + '.'):
         fail('the compiler (%s) is not the packaged GCC %s' % (gcc_major, gcc_package))
     expected = {
-        'zlib': dpkg_version('libz-mingw-w64-dev'),
+        'zlib': zlib_fields.get('version', 'missing from the stamp'),
         'expat': stamp_fields.get('version', 'missing from the stamp'),
         'mingw-w64-crt': dpkg_version('mingw-w64-x86-64-dev'),
-        'winpthreads': dpkg_version('mingw-w64-x86-64-dev'),
         'libstdc++ and libgcc': gcc_package,
     }
     packages = {p['SPDXID']: p for p in spdx['packages']}
@@ -109,4 +109,4 @@ def main(root, stamp, compiler):
 
 
 if __name__ == '__main__':
-    main(*sys.argv[1:4])
+    main(*sys.argv[1:5])
