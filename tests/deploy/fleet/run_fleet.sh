@@ -1,21 +1,32 @@
 #!/usr/bin/env bash
-# The Ansible role against four simulated servers: each a private Wine prefix
+# The Ansible role against simulated servers: each a private Wine prefix
 # where the real brxstub.exe installs packages built here, reached through
 # the stand-ins for ansible.windows in this folder (never the role's).
-#   run_fleet.sh WORK BRXPACK STUB SETUP DESKHOLD HELPER [RUNNER]
-# Scenarios: a first rollout installs everywhere; a second changes nothing; a
-# newer version installs, restarts only the host that may restart, and shows
-# no secret; a failure in a batch of two stops the rollout; a planted staging
-# folder and a pending restart fail their hosts; with the bundle runner, a
-# maintenance-window bundle completes where restarts are allowed.
+#   run_fleet.sh SCENARIOS WORK BRXPACK STUB SETUP DESKHOLD HELPER [RUNNER]
+# SCENARIOS, each on hosts of its own, so that ctest runs them side by side:
+#   rollout   (h1-h4) a first rollout installs everywhere; a second changes
+#             nothing; a newer version installs, restarts only the host that
+#             may restart, and shows no secret; a failure in a batch of two
+#             stops the rollout;
+#   refusals  (h3, h4) a planted staging folder and a pending restart fail
+#             their hosts;
+#   window    (h1, h2) with the bundle runner, a maintenance-window bundle
+#             completes where restarts are allowed.
 set -euo pipefail
+scenarios=$1
+shift
 work=$(realpath -m "$1") brxpack=$(realpath -m "$2") stub=$(realpath -m "$3") setup=$(realpath -m "$4")
 deskhold=$(realpath -m "$5") helper=$(realpath -m "$6") runner=${7:+$(realpath -m "$7")}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../../.." && pwd)
 bench=$root/tests/wine/bench.sh
 [ -x "$brxpack" ] || { echo "fleet: no native brxpack at $brxpack (build the native tree)" >&2; exit 1; }
-hosts=(h1 h2 h3 h4)
+case $scenarios in
+  rollout) hosts=(h1 h2 h3 h4) ;;
+  refusals) hosts=(h3 h4) ;;
+  window) hosts=(h1 h2); [ -n "$runner" ] || { echo "fleet: the window needs the bundle runner" >&2; exit 1; } ;;
+  *) echo "fleet: unknown scenarios $scenarios" >&2; exit 2 ;;
+esac
 rm -rf "$work"
 mkdir -p "$work/logs"
 cd "$work"
@@ -99,6 +110,8 @@ rollout() {
 check() { python3 "$here/check_summary.py" logs/summary.jsonl "$@" || { cat "$run_name.out"; exit 1; }; }
 count() { [ -f "$1" ] && wc -l <"$1" || echo 0; }
 
+case $scenarios in
+rollout)
 # 1. A first rollout, one host and then three: installed everywhere.
 inventory
 run_name=first; rollout first 1.2.3.4 '[1, 3]' 0
@@ -127,8 +140,9 @@ if grep -l "$secret" newer.out logs/summary.jsonl; then echo "fleet: the secret 
 inventory "h2 brx_arguments='[\"/exitcode:0\"]'"
 run_name=failing; rollout failing 1.4.0.0 '[2]' 2
 check h1=installed:version_after=1.4.0.0 h2=failed:completion_code=0:version_after=1.3.0.0:record_missing=False
-
-# 5. h3's staging folder is a link an ordinary user planted, h4 waits for a
+;;
+refusals)
+# h3's staging folder is a link an ordinary user planted, h4 waits for a
 # restart it may not make: both fail.
 staging=$(dirname "$(BRX_FLEET_STATE=$work/h3 python3 -c "
 import sys; sys.path.insert(0, '$here/module_utils'); import fleet_host
@@ -140,35 +154,37 @@ import sys; sys.path.insert(0, '$here/module_utils'); import fleet_host
 print(fleet_host.ask('reg-add', r'HKLM:\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\WindowsUpdate\\Auto Update\\RebootRequired'))" >/dev/null
 inventory
 run_name=hostile; rollout hostile 1.4.0.0 '[2]' 2 --limit h3,h4
-check h3=staging_refused:version_after=1.3.0.0 h4=restart_pending
-[ "$(count h4/reboots)" = 1 ] || { echo "fleet: h4 restarted without leave" >&2; exit 1; }
-# 6. A maintenance window of three members whose second asks for a restart
+check h3=staging_refused:version_after= h4=restart_pending
+[ "$(count h4/reboots)" = 0 ] || { echo "fleet: h4 restarted without leave" >&2; exit 1; }
+;;
+window)
+# A maintenance window of three members whose second asks for a restart
 # before the third: h1 may restart and completes the window in two runs, h2
 # may not and keeps the third member for later.
-if [ -n "$runner" ]; then
-  for m in a b c; do
-    code=1; [ $m = b ] && code=2
-    sed -e "s/BRX_SAMPLE_COMPONENT/BRX_FLEET_${m^^}/" -e "s/brxsample\.exe/fleet_$m.exe/" \
-      -e "s/software:sample/software:fleet_$m/" -e "s#/component sample#/exitcode:$code#" "$comp/brxsample.xml" >"fleet_$m.xml"
-    "$brxpack" build --stub "$stub" -o "fleet_$m.exe" "fleet_$m.xml=fleet_$m.xml" "zt_data.xml=$comp/zt_data.xml" \
-      "sample.cfg=$comp/sample.cfg" "setup.exe=$setup" >/dev/null
-  done
-  "$brxpack" bundle -o window.exe --name "Fleet window" --version 1.0 --stub "$stub" --runner "$runner" \
-    fleet_a.exe fleet_b.exe:restart-first fleet_c.exe
-  inventory "h1 brx_reboot_allowed=true"
-  run_name=window; rollout window 1.4.0.0 '[2]' 0 -e "brx_bundle_file=$work/window.exe" --limit h1,h2
-  check "h1=installed_restarted:rounds=2:rebooted=True:exit_codes=[2, 1]" \
-    h2=installed_restart_needed:rounds=1:rebooted=False
-  python3 - logs/summary.jsonl <<'PY' || { cat window.out; exit 1; }
+for m in a b c; do
+  code=1; [ $m = b ] && code=2
+  sed -e "s/BRX_SAMPLE_COMPONENT/BRX_FLEET_${m^^}/" -e "s/brxsample\.exe/fleet_$m.exe/" \
+    -e "s/software:sample/software:fleet_$m/" -e "s#/component sample#/exitcode:$code#" "$comp/brxsample.xml" >"fleet_$m.xml"
+  "$brxpack" build --stub "$stub" -o "fleet_$m.exe" "fleet_$m.xml=fleet_$m.xml" "zt_data.xml=$comp/zt_data.xml" \
+    "sample.cfg=$comp/sample.cfg" "setup.exe=$setup" >/dev/null
+done
+"$brxpack" bundle -o window.exe --name "Fleet window" --version 1.0 --stub "$stub" --runner "$runner" \
+  fleet_a.exe fleet_b.exe:restart-first fleet_c.exe
+inventory "h1 brx_reboot_allowed=true"
+run_name=window; rollout window 1.4.0.0 '[2]' 0 -e "brx_bundle_file=$work/window.exe" --limit h1,h2
+check "h1=installed_restarted:rounds=2:rebooted=True:exit_codes=[2, 1]" \
+  h2=installed_restart_needed:rounds=1:rebooted=False
+python3 - logs/summary.jsonl <<'PY' || { cat window.out; exit 1; }
 import json, sys
 want = {'h1': ['skipped', 'skipped', 'installed'], 'h2': ['installed', 'installed_restart_needed', 'not_run']}
 for line in open(sys.argv[1]):
-    r = json.loads(line)
-    got = [m['outcome'] for m in r['members']]
-    if got != want[r['host']] or [m['file'] for m in r['members']] != ['fleet_a.exe', 'fleet_b.exe', 'fleet_c.exe']:
-        sys.exit('fleet: %s members %r, expected %r' % (r['host'], r['members'], want[r['host']]))
+  r = json.loads(line)
+  got = [m['outcome'] for m in r['members']]
+  if got != want[r['host']] or [m['file'] for m in r['members']] != ['fleet_a.exe', 'fleet_b.exe', 'fleet_c.exe']:
+      sys.exit('fleet: %s members %r, expected %r' % (r['host'], r['members'], want[r['host']]))
 PY
-  [ "$(count h1/reboots)" = 1 ] && [ "$(count h2/reboots)" = 0 ] ||
-    { echo "fleet: window restarts: h1 $(count h1/reboots), h2 $(count h2/reboots)" >&2; exit 1; }
-fi
-echo "fleet: all scenarios passed"
+[ "$(count h1/reboots)" = 1 ] && [ "$(count h2/reboots)" = 0 ] ||
+  { echo "fleet: window restarts: h1 $(count h1/reboots), h2 $(count h2/reboots)" >&2; exit 1; }
+;;
+esac
+echo "fleet: $scenarios passed"
