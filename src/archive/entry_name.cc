@@ -239,7 +239,8 @@ std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   // memory. A sort rather than a hash table: its cost stays bounded whatever
   // names an attacker picks (keys of one hash are merely compared in full).
   const uint64_t count = archive.GetEntryCount();
-  std::vector<std::pair<uint64_t, size_t>> named;  // (hash of the key, entry)
+  typedef std::pair<uint64_t, size_t> Named;  // (hash of the key, entry)
+  std::vector<Named> named;
   named.reserve(static_cast<size_t>(count));
   for (uint64_t i = 0; i < count; ++i) {
     if (const wchar_t* name = archive.GetEntryAt(i)->GetTargetName()) {
@@ -249,7 +250,7 @@ std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   auto compare_keys = [&archive](size_t a, size_t b) {
     return NameKey(archive.GetEntryAt(a)->GetTargetName()).compare(NameKey(archive.GetEntryAt(b)->GetTargetName()));
   };
-  std::sort(named.begin(), named.end(), [&](const std::pair<uint64_t, size_t>& a, const std::pair<uint64_t, size_t>& b) {
+  std::sort(named.begin(), named.end(), [&](const Named& a, const Named& b) {
     if (a.first != b.first) return a.first < b.first;
     int order = compare_keys(a.second, b.second);
     return order != 0 ? order < 0 : a.second < b.second;
@@ -257,7 +258,8 @@ std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   std::vector<uint64_t> first_of_key(static_cast<size_t>(count));
   for (size_t k = 0; k < named.size(); ++k) {
     size_t entry = named[k].second;
-    bool starts_group = k == 0 || named[k - 1].first != named[k].first || compare_keys(named[k - 1].second, entry) != 0;
+    bool starts_group =
+        k == 0 || named[k - 1].first != named[k].first || compare_keys(named[k - 1].second, entry) != 0;
     first_of_key[entry] = starts_group ? entry : first_of_key[named[k - 1].second];
   }
   for (uint64_t i = 0; i < count; ++i) {

@@ -36,12 +36,13 @@ void StoreText(const std::string& bytes, std::string* text, bool* present) {
   text->assign(bytes.c_str());
 }
 
-// A record's fixed part read in one piece (a directory of many entries is
-// read field by field no more), each field decoded as the header rules say:
-// one whose bytes do not all exist reads as 0.
+// A record's fixed part, read in one copy rather than field by field (a
+// listing reads thousands), each field decoded as the header rules say: one
+// whose bytes do not all exist reads as 0.
 class RecordFields {
  public:
-  RecordFields(HeaderReader* reader, uint32_t length) : length_(reader->ReadRecord(length, bytes_)) {}
+  RecordFields(HeaderReader* reader, uint32_t length)
+      : length_(reader->ReadRecord(length < sizeof(bytes_) ? length : sizeof(bytes_), bytes_)) {}
   uint32_t U16(uint32_t at) const { return at + 2 <= length_ ? bytes_[at] | (bytes_[at + 1] << 8) : 0; }
   uint32_t U32(uint32_t at) const {
     return at + 4 <= length_ ? U16(at) | (static_cast<uint32_t>(U16(at + 2)) << 16) : 0;
