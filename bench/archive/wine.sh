@@ -34,7 +34,10 @@ with open("one.zip", "rb") as f:
 print(info.file_size, info.CRC)
 PY
 )
-x86_64-w64-mingw32-gcc -O2 -static -o inflate_reference.exe "$root/bench/archive/inflate_reference.c" -lz -lpthread
+# The reference links the zlib the stub links (scripts/setup.sh builds it).
+zlib=${BRX_DEPS:-/opt/brx-deps}/zlib-mingw
+x86_64-w64-mingw32-gcc -O2 -static -I"$zlib/include" -o inflate_reference.exe "$root/bench/archive/inflate_reference.c" \
+  "$zlib/lib/libz.a" -lpthread
 "$brxpack" build --stub "$stub" -o onepkg.exe --force large.bin=one/large.bin >/dev/null 2>&1
 echo tiny > tiny.txt
 "$brxpack" build --stub "$stub" -o tinypkg.exe --force tiny.txt >/dev/null 2>&1
