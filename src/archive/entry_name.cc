@@ -54,6 +54,9 @@ bool IsDeviceName(const wchar_t* begin, const wchar_t* end) {
   const wchar_t* base_end = begin;
   while (base_end != end && *base_end != L'.') ++base_end;
   while (base_end != begin && base_end[-1] == L' ') --base_end;
+  // Every device name has three, four, six or seven characters.
+  const ptrdiff_t length = base_end - begin;
+  if (length != 3 && length != 4 && length != 6 && length != 7) return false;
   for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
     if (EqualsAsciiIgnoringCase(begin, base_end, device)) return true;
   }
@@ -74,30 +77,53 @@ EntryRefusal CheckComponent(const wchar_t* begin, const wchar_t* end) {
   return EntryRefusal::kNone;
 }
 
-// The comparison key of a name: its components as EntryNameKey keeps them,
-// joined by '/' (without EntryNameKey's closing one: the same names are equal),
-// made from one upper-cased copy compacted in place, so a name costs one
-// allocation, not one per component.
-std::wstring NameKey(const wchar_t* name) {
-  std::wstring key = brx::platform::UpperCaseForNames(name);
-  size_t length = key.size();
-  size_t out = 0;
-  size_t begin = 0;
-  while (begin <= length) {
-    size_t end = begin;
-    while (end < length && !IsSeparator(key[end])) ++end;
-    size_t size = end - begin;
-    if (size != 0 && !(size == 1 && key[begin] == L'.')) {
-      // out stays behind begin: every component after the first kept one
-      // was preceded by at least one separator already consumed.
-      if (out != 0) key[out++] = L'/';
-      if (out != begin) wmemmove(&key[out], &key[begin], size);
-      out += size;
+bool IsAscii(const wchar_t* name) {
+  for (; *name; ++name) {
+    if (static_cast<uint32_t>(*name) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Hands each character of a name's comparison key to `emit`, in order: its
+// components as EntryNameKey keeps them, joined by '/' (without EntryNameKey's
+// closing one: the same names are equal). An ASCII name (nearly every name)
+// is upper-cased here, as every mapping of names does it; any other goes
+// through the platform's mapping, whole, so both agree on which names are
+// one. Nothing is allocated for an ASCII name.
+template <typename Emit>
+void EmitNameKey(const wchar_t* name, Emit emit) {
+  std::wstring mapped;
+  if (!IsAscii(name)) {
+    mapped = brx::platform::UpperCaseForNames(name);
+    name = mapped.c_str();
+  }
+  bool first = true;
+  for (const wchar_t* begin = name;;) {
+    const wchar_t* end = begin;
+    while (*end && !IsSeparator(*end)) ++end;
+    size_t size = static_cast<size_t>(end - begin);
+    if (size != 0 && !(size == 1 && *begin == L'.')) {
+      if (!first) emit(L'/');
+      first = false;
+      for (const wchar_t* c = begin; c != end; ++c) {
+        emit(*c >= L'a' && *c <= L'z' ? static_cast<wchar_t>(*c - L'a' + L'A') : *c);
+      }
     }
+    if (!*end) break;
     begin = end + 1;
   }
-  key.resize(out);
+}
+
+std::wstring NameKey(const wchar_t* name) {
+  std::wstring key;
+  EmitNameKey(name, [&key](wchar_t c) { key.push_back(c); });
   return key;
+}
+
+uint64_t NameKeyHash(const wchar_t* name) {
+  uint64_t hash = 0xcbf29ce484222325ull;  // FNV-1a
+  EmitNameKey(name, [&hash](wchar_t c) { hash = (hash ^ static_cast<uint32_t>(c)) * 0x100000001b3ull; });
+  return hash;
 }
 
 }  // namespace
@@ -206,21 +232,35 @@ EntryRefusal EntryNameSet::Add(const wchar_t* name, std::wstring* earlier) {
 
 std::vector<RefusedEntry> FindRefusedEntries(const ZIP_File& archive) {
   std::vector<RefusedEntry> refused;
-  // EntryNameSet's rule for a whole archive at once: each name's key with its
-  // position, sorted, so every entry learns the first entry that had its key
-  // (a sort rather than a hash table: the stub carries no hashing code).
+  // EntryNameSet's rule for a whole archive at once: the named entries sorted
+  // by the hash of their key, then the key itself, then position, so equal
+  // keys lie together, the earliest entry first. Keys are built only for
+  // entries whose hashes are equal, so a listing of many names touches little
+  // memory. A sort rather than a hash table: its cost stays bounded whatever
+  // names an attacker picks (keys of one hash are merely compared in full).
   const uint64_t count = archive.GetEntryCount();
-  std::vector<std::pair<std::wstring, uint64_t>> keys;
-  keys.reserve(static_cast<size_t>(count));
+  typedef std::pair<uint64_t, size_t> Named;  // (hash of the key, entry)
+  std::vector<Named> named;
+  named.reserve(static_cast<size_t>(count));
   for (uint64_t i = 0; i < count; ++i) {
-    if (const wchar_t* name = archive.GetEntryAt(i)->GetTargetName()) keys.emplace_back(NameKey(name), i);
+    if (const wchar_t* name = archive.GetEntryAt(i)->GetTargetName()) {
+      named.emplace_back(NameKeyHash(name), static_cast<size_t>(i));
+    }
   }
-  std::sort(keys.begin(), keys.end());
+  auto compare_keys = [&archive](size_t a, size_t b) {
+    return NameKey(archive.GetEntryAt(a)->GetTargetName()).compare(NameKey(archive.GetEntryAt(b)->GetTargetName()));
+  };
+  std::sort(named.begin(), named.end(), [&](const Named& a, const Named& b) {
+    if (a.first != b.first) return a.first < b.first;
+    int order = compare_keys(a.second, b.second);
+    return order != 0 ? order < 0 : a.second < b.second;
+  });
   std::vector<uint64_t> first_of_key(static_cast<size_t>(count));
-  for (size_t k = 0; k < keys.size(); ++k) {
-    bool starts_group = k == 0 || keys[k].first != keys[k - 1].first;
-    first_of_key[static_cast<size_t>(keys[k].second)] =
-        starts_group ? keys[k].second : first_of_key[static_cast<size_t>(keys[k - 1].second)];
+  for (size_t k = 0; k < named.size(); ++k) {
+    size_t entry = named[k].second;
+    bool starts_group =
+        k == 0 || named[k - 1].first != named[k].first || compare_keys(named[k - 1].second, entry) != 0;
+    first_of_key[entry] = starts_group ? entry : first_of_key[named[k - 1].second];
   }
   for (uint64_t i = 0; i < count; ++i) {
     const ZIP_FileEntry* entry = archive.GetEntryAt(i);

@@ -1,5 +1,7 @@
 #include "archive/entry_name_decoding.h"
 
+#include <string.h>
+
 #include <zlib.h>
 
 #include "archive/little_endian.h"
@@ -67,13 +69,17 @@ bool DecodeEntryName(uint32_t flags, const std::string& stored, const std::strin
     utf8 = UpToZero(utf8);
   } else {
     *encoding = NameEncoding::kCodePage;
-    std::string bytes = UpToZero(stored);
+    const char* bytes = stored.c_str();
+    const size_t length = strlen(bytes);
     // ASCII reads the same in every ANSI code page (the double-byte ones too):
     // most names need no conversion at all.
-    if (IsAsciiName(bytes)) {
-      name->assign(bytes.begin(), bytes.end());
+    size_t ascii = 0;
+    while (ascii < length && static_cast<unsigned char>(bytes[ascii]) < 0x80) ++ascii;
+    if (ascii == length) {
+      name->resize(length);
+      for (size_t i = 0; i < length; ++i) (*name)[i] = static_cast<wchar_t>(bytes[i]);
     } else {
-      *name = brx::platform::CodePageToWide(code_page, bytes.data(), bytes.size());
+      *name = brx::platform::CodePageToWide(code_page, bytes, length);
     }
     return true;
   }

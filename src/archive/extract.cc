@@ -13,6 +13,7 @@
 #include "platform/dir.h"
 #include "platform/file.h"
 #include "platform/held_directory.h"
+#include "platform/piece_worker.h"
 
 namespace brxzip {
 
@@ -28,6 +29,21 @@ const size_t kMaxTargetPath = 260;
 // One write per this much of an entry: few calls, and never the whole entry
 // in memory.
 const uint32_t kCopyChunk = 256 * 1024;
+// From this size on an entry is written (and its CRC-32 summed) on a thread
+// of its own while the next piece inflates into a second buffer; a smaller
+// one is not worth the thread.
+const uint64_t kOverlapFrom = 2 * kCopyChunk;
+
+// What is done with each inflated piece: its CRC-32 summed, then written.
+struct Output {
+  File* file;
+  uint32_t crc;
+  static bool Work(void* self, const void* data, uint32_t length) {
+    Output& o = *static_cast<Output*>(self);
+    o.crc = static_cast<uint32_t>(crc32(o.crc, static_cast<const Bytef*>(data), length));
+    return o.file->Write(data, length);
+  }
+};
 
 std::wstring TargetPath(const wchar_t* destination, const wchar_t* name) {
   std::wstring path;
@@ -255,19 +271,31 @@ ZIP_Result ZIP_FileEntry::WriteToFile(brx::platform::File* file) {
   ZIP_ReadContext context;
   ZIP_Result result = BeginRead(&context);
   if (result != ZIP_OK) return result;
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kCopyChunk]);
-  if (!buffer) return ZIP_ERR_NO_MEMORY;
+  const bool large = uncompressed_size_ >= kOverlapFrom;
+  std::unique_ptr<unsigned char[]> buffers(new (std::nothrow) unsigned char[large ? 2 * kCopyChunk : kCopyChunk]);
+  if (!buffers) return ZIP_ERR_NO_MEMORY;
+  Output output = {file, 0};
+  // Declared after the buffers: it finishes with them before they go.
+  brx::platform::PieceWorker worker(&Output::Work, &output);
+  const bool overlap = large && worker.Start();
+  // The CRC-32 is summed where the bytes are written: each byte read once.
+  context.crc_by_caller_ = true;
   ZIP_Result read = ZIP_OK;
   bool written = true;
-  for (;;) {
+  // With the worker, the two buffers take turns: one is written while the
+  // other fills (Submit returns only once the piece before is done).
+  for (uint32_t turn = 0;; turn = overlap ? 1 - turn : 0) {
+    unsigned char* buffer = buffers.get() + static_cast<size_t>(turn) * kCopyChunk;
     uint32_t delivered = 0;
-    read = ReadChunk(buffer.get(), kCopyChunk, &context, &delivered);
+    read = ReadChunk(buffer, kCopyChunk, &context, &delivered);
     if (read != ZIP_OK || delivered == 0) break;
-    if (!file->Write(buffer.get(), delivered)) {
+    if (!worker.Submit(buffer, delivered)) {
       written = false;
       break;
     }
   }
+  if (!worker.Finish()) written = false;
+  context.crc_ = output.crc;
   ZIP_Result end = EndRead(&context);
   if (read != ZIP_OK) return read;
   // A file that could not be written in full was not created.

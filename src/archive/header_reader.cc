@@ -93,6 +93,16 @@ void HeaderReader::ReadBytes(uint32_t length, std::string* out) {
   Advance(length - static_cast<uint32_t>(readable));
 }
 
+uint32_t HeaderReader::ReadRecord(uint32_t length, unsigned char* out) {
+  const uint64_t start = position_;
+  uint32_t readable =
+      start >= file_size_ ? 0 : static_cast<uint32_t>(std::min<uint64_t>(length, file_size_ - start));
+  if (readable > 0 && !Take(readable, out)) readable = 0;
+  position_ = start;
+  Advance(length);
+  return readable;
+}
+
 void HeaderReader::Skip(uint32_t length) { Advance(length); }
 
 }  // namespace brxzip

@@ -36,6 +36,9 @@ class HeaderReader {
   uint32_t ReadU32();
   // `length` bytes into `out`; bytes that cannot be read are left zero.
   void ReadBytes(uint32_t length, std::string* out);
+  // A record's fixed part, `length` bytes into `out`, in one copy; returns
+  // how many of them exist (a field that ends beyond that reads as 0).
+  uint32_t ReadRecord(uint32_t length, unsigned char* out);
   void Skip(uint32_t length);
 
  private:

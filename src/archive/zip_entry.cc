@@ -37,6 +37,7 @@ ZIP_Result ZIP_FileEntry::BeginRead(ZIP_ReadContext* context) {
   if (!context) return ZIP_ERR_ARGUMENT;
   context->Release();
   context->crc_ = 0;
+  context->crc_by_caller_ = false;
   context->compressed_remaining_ = compressed_size_;
   context->uncompressed_remaining_ = uncompressed_size_;
   context->position_ = data_offset_;
@@ -96,7 +97,7 @@ ZIP_Result ZIP_FileEntry::ReadChunk(void* destination, uint64_t length, ZIP_Read
       produced = space - z.avail_out;
       c.input_next_ = z.next_in;
       c.input_available_ = z.avail_in;
-      c.crc_ = crc32(c.crc_, out, produced);
+      if (!c.crc_by_caller_) c.crc_ = crc32(c.crc_, out, produced);
       c.uncompressed_remaining_ -= produced;
       produced_total += produced;
       out += produced;
@@ -127,7 +128,7 @@ ZIP_Result ZIP_FileEntry::ReadChunk(void* destination, uint64_t length, ZIP_Read
       }
       produced = std::min(c.input_available_, space);
       memcpy(out, c.input_next_, produced);
-      c.crc_ = crc32(c.crc_, out, produced);
+      if (!c.crc_by_caller_) c.crc_ = crc32(c.crc_, out, produced);
       c.input_next_ += produced;
       c.input_available_ -= produced;
       c.uncompressed_remaining_ -= produced;

@@ -106,6 +106,7 @@ class ZIP_ReadContext {
   z_stream stream_;
   bool stream_active_ = false;
   uint32_t crc_ = 0;
+  bool crc_by_caller_ = false;              // WriteToFile sums the bytes where it writes them
   uint64_t compressed_remaining_ = 0;
   uint64_t uncompressed_remaining_ = 0;
   uint64_t position_ = 0;                   // file position of the next compressed byte

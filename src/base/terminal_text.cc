@@ -45,6 +45,14 @@ bool IsTerminalControl(uint32_t c) {
 
 std::string TerminalText(const std::wstring& text) { return TerminalTextUtf8(platform::WideToUtf8(text)); }
 
+void AppendTerminalText(const wchar_t* text, std::string* out) {
+  // Printable ASCII is one UTF-8 byte of its own and never replaced; the rest,
+  // from the first other character on, takes the general path (an ASCII
+  // character never splits a surrogate pair or a UTF-8 sequence).
+  for (; *text >= 0x20 && *text < 0x7F; ++text) out->push_back(static_cast<char>(*text));
+  if (*text) *out += TerminalText(std::wstring(text));
+}
+
 std::string TerminalTextUtf8(const std::string& utf8) {
   std::string out;
   out.reserve(utf8.size());

@@ -28,6 +28,9 @@ bool IsTerminalControl(uint32_t code_point);
 // a name it always marks a replaced character.
 std::string TerminalText(const std::wstring& text);
 std::string TerminalTextUtf8(const std::string& utf8);
+// TerminalText(text) appended to *out; a listing's plain ASCII names cost no
+// copy of their own.
+void AppendTerminalText(const wchar_t* text, std::string* out);
 
 // JSON text written by a serializer, for a terminal: each such character
 // inside it, other than the tab and line ends a serializer lays out with,

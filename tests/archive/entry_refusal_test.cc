@@ -7,6 +7,7 @@
 #include "archive/entry_name.h"
 #include "archive/zip_file.h"
 #include "platform/codepage.h"
+#include "platform/utf8.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 #include "support/zip_builder.h"
@@ -19,6 +20,15 @@ using brxtest::TestEntry;
 
 class EntryRefusalTest : public ::testing::Test {
  protected:
+  // Whether an archive of these entries refuses one as another's duplicate:
+  // the whole-archive check must agree with EntryNameSet.
+  bool ArchiveHasDuplicate(const std::vector<TestEntry>& entries) {
+    EXPECT_EQ(ZIP_OK, Open(entries));
+    for (const RefusedEntry& r : FindRefusedEntries(zip_)) {
+      if (r.reason == EntryRefusal::kDuplicateName) return true;
+    }
+    return false;
+  }
   void SetUp() override { dir_ = brxtest::ScratchDir("refusal"); }
   ZIP_Result Open(const std::vector<TestEntry>& entries) {
     zip_.CloseArchive();
@@ -132,6 +142,7 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
     std::wstring earlier;
     EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second, &earlier));
     EXPECT_EQ(row.duplicate ? brx::platform::AnsiToWide(row.first) : L"", earlier);
+    EXPECT_EQ(row.duplicate, ArchiveHasDuplicate({{row.first, "1"}, {"other", "o"}, {row.second, "2"}}));
   }
   // The second of two equal names is the one listed, with the first.
   ASSERT_EQ(ZIP_OK, Open({{"package.xml", "checked"}, {"other.txt", "o"}, {"Package.XML", "swapped"}}));
@@ -141,6 +152,16 @@ TEST_F(EntryRefusalTest, DuplicatesIgnoringCaseAndSeparatorsAreRefused) {
   EXPECT_EQ(EntryRefusal::kDuplicateName, refused[0].reason);
   EXPECT_EQ(L"package.xml", refused[0].other_name);
   ExpectNothingExtracted();
+  // Every later copy names the first, however many there are.
+  ASSERT_EQ(ZIP_OK, Open({{"b.txt", "1"}, {"a.txt", "2"}, {"A.TXT", "3"}, {"c", "4"}, {"a.Txt", "5"}, {"B.txt", "6"}}));
+  refused = FindRefusedEntries(zip_);
+  ASSERT_EQ(3u, refused.size());
+  EXPECT_EQ(2u, refused[0].index);
+  EXPECT_EQ(L"a.txt", refused[0].other_name);
+  EXPECT_EQ(4u, refused[1].index);
+  EXPECT_EQ(L"a.txt", refused[1].other_name);
+  EXPECT_EQ(5u, refused[2].index);
+  EXPECT_EQ(L"b.txt", refused[2].other_name);
 }
 
 // Windows compares names upper-cased with its invariant mapping, across all
@@ -168,6 +189,9 @@ TEST_F(EntryRefusalTest, CasePairsBeyondLatin1AreOneName) {
     EntryNameSet names;
     EXPECT_EQ(EntryRefusal::kNone, names.Add(row.first));
     EXPECT_EQ(row.duplicate ? EntryRefusal::kDuplicateName : EntryRefusal::kNone, names.Add(row.second));
+    TestEntry first{brx::platform::WideToUtf8(row.first), "1"}, second{brx::platform::WideToUtf8(row.second), "2"};
+    first.flags = second.flags = kUtf8NameFlag;
+    EXPECT_EQ(row.duplicate, ArchiveHasDuplicate({first, second}));
   }
 }
 

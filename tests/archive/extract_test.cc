@@ -9,6 +9,7 @@
 #include "archive/entry_name.h"
 #include "archive/extract_progress.h"
 #include "archive/zip_file.h"
+#include "platform/file.h"
 #include "support/planted.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
@@ -187,6 +188,46 @@ TEST_F(ExtractTest, BadDestinationsAndLongPathsFail) {
   std::wstring long_path = dir_ + L"/" + std::wstring(long_name.begin(), long_name.end());
   EXPECT_EQ(ZIP_ERR_CREATE, zip_.GetEntryAt(1)->ExtractTo(long_path.c_str()));
   EXPECT_FALSE(EnsureDirectoryPath(long_path.c_str()));
+}
+
+// Small entries are written as they inflate, large ones on a second thread
+// while the next piece inflates; both write every byte, sum the CRC-32 of
+// exactly those bytes, and report a file that could not be written.
+TEST_F(ExtractTest, EntriesOfEverySizeAreWrittenWholeAndChecked) {
+  std::string data(3 * 1024 * 1024 + 12345, '\0');
+  uint32_t state = 7;
+  for (size_t i = 0; i < data.size(); ++i) {
+    state = state * 1103515245 + 12345;
+    data[i] = static_cast<char>(i % 3 ? 'a' + (state >> 28) : state >> 24);
+  }
+  for (size_t size : {size_t{1000}, data.size()}) {
+    for (uint32_t method : {0u, 8u}) {
+      for (bool bad_crc : {false, true}) {
+        SCOPED_TRACE(testing::Message() << size << " " << method << " " << bad_crc);
+        std::string content = data.substr(0, size);
+        brxtest::BuiltZip built = BuildZip({{"big.bin", content, method}}, 4);
+        if (bad_crc) {
+          // Both headers agree on a wrong CRC-32: only the data can tell.
+          uint32_t crc = brxtest::Get32(built.bytes, built.central_offsets[0] + 16) ^ 0x1;
+          brxtest::Put32(&built.bytes, built.central_offsets[0] + 16, crc);
+          brxtest::Put32(&built.bytes, built.local_offsets[0] + 14, crc);
+        }
+        zip_.CloseArchive();
+        std::wstring path = brxtest::WriteFile(dir_ + L"/package.bin", "stub" + built.bytes);
+        ASSERT_EQ(ZIP_OK, zip_.OpenArchive(path.c_str(), 1));
+        std::wstring out = dir_ + L"/out-" + std::to_wstring(size) + L"-" + std::to_wstring(method) +
+                           (bad_crc ? L"-bad" : L"-good");
+        EXPECT_EQ(bad_crc ? ZIP_ERR_CRC : ZIP_OK, zip_.ExtractAll(out.c_str(), nullptr, nullptr));
+        // A mismatch is found after the whole entry: the file stays as evidence.
+        EXPECT_TRUE(content == Contents(out + L"/big.bin"));
+#ifndef _WIN32
+        brx::platform::File full;
+        ASSERT_TRUE(full.Open(L"/dev/full", brx::platform::FileMode::kCreateAlways));
+        EXPECT_EQ(ZIP_ERR_CREATE, zip_.GetEntryAt(0)->WriteToFile(&full));
+#endif
+      }
+    }
+  }
 }
 
 TEST_F(ExtractTest, DirectoryHelpersCreateParentsAndRefuseOtherPaths) {

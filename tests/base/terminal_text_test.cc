@@ -27,7 +27,12 @@ TEST(TerminalText, ControlsAreShownAndTextIsKept) {
       {L"\x2066\x2067\x2068\x2069\x200E\x200F\x061C", "???????"},
       {L"caf\xE9 \x2019\x2026\x20AC \x0434\xFF21", "caf\xC3\xA9 \xE2\x80\x99\xE2\x80\xA6\xE2\x82\xAC \xD0\xB4\xEF\xBC\xA1"},
   };
-  for (const Row& row : rows) EXPECT_EQ(row.shown, TerminalText(row.in)) << row.shown;
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.shown, TerminalText(row.in)) << row.shown;
+    std::string appended = "x";
+    AppendTerminalText(row.in.c_str(), &appended);
+    EXPECT_EQ(std::string("x") + row.shown, appended);
+  }
   // UTF-8 that is not well formed: each bad byte shown as '?'.
   EXPECT_EQ("a?b??c", TerminalTextUtf8("a\x80" "b\xC0\xAF" "c"));
   EXPECT_EQ("?x", TerminalTextUtf8("\xC2\x9Bx"));  // CSI encoded in UTF-8

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include "archive/zip_file.h"
 #include "brxpack/package_tool.h"
 #include "brxpack/package_writer.h"
+#include "platform/utf8.h"
 #include "support/scratch_dir.h"
 #include "support/test_files.h"
 #include "support/zip_builder.h"
@@ -58,6 +60,28 @@ TEST(PackageWriterTest, BuiltPackageOpensThroughTheStubReader) {
   std::string listing = ListArchive(zip, "pkg.exe");
   EXPECT_NE(std::string::npos, listing.find("   300000  01-01-2024 12:00   bin/big.dat\n")) << listing;
   EXPECT_NE(std::string::npos, listing.find("4 files")) << listing;
+}
+
+// A listing longer than the piece it is written in reads as one.
+TEST(PackageListingTest, ListingWrittenInPiecesIsTheWholeListing) {
+  std::wstring dir = brxtest::ScratchDir("archive", "listing");
+  std::vector<brxtest::TestEntry> entries;
+  for (int i = 0; i < 3000; ++i) entries.push_back({"folder/entry" + std::to_string(i) + ".txt", "x"});
+  std::wstring pkg = brxtest::WriteFile(dir + L"/pkg.exe", "MZ" + brxtest::BuildZip(entries, 2).bytes);
+  brxzip::ZIP_File zip;
+  ASSERT_EQ(brxzip::ZIP_OK, zip.OpenArchive(pkg.c_str(), 1));
+  std::string listing = ListArchive(zip, "pkg.exe");
+  EXPECT_NE(std::string::npos, listing.find("        1  01-01-2024 12:00   folder/entry2999.txt\n"));
+  EXPECT_NE(std::string::npos, listing.find("\n     3000                     3000 files\n"));
+
+  std::wstring written = dir + L"/listing.txt";
+  FILE* out = fopen(brx::platform::WideToUtf8(written).c_str(), "wb");
+  ASSERT_NE(nullptr, out);
+  WriteListing(zip, "pkg.exe", out);
+  fclose(out);
+  std::string got;
+  ASSERT_TRUE(brxtest::ReadFile(written, &got));
+  EXPECT_EQ(listing, got);
 }
 
 // Files are streamed in pieces across several reads; deflate stays only where

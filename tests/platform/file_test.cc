@@ -2,6 +2,7 @@
 // reads, so every other move (Read, Write, Seek, another ReadAt) must be
 // accounted for, or a read lands on the wrong bytes.
 #include "platform/file.h"
+#include "platform/piece_worker.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,59 @@ TEST(FileTest, ReadAtReadsItsPositionWhateverMovedTheFileBefore) {
     EXPECT_EQ(std::string(buffer, got), step.want);
   }
   EXPECT_TRUE(wrote);
+}
+
+// Pieces handed to a worker are worked whole and in order, with or without
+// its thread; a failed piece stops the stream and is reported at the next
+// Submit and at Finish.
+struct Worked {
+  std::string text;
+  int fail_at = -1;  // the piece that fails, counted from 0
+  int pieces = 0;
+  static bool Work(void* self, const void* data, uint32_t length) {
+    Worked& w = *static_cast<Worked*>(self);
+    if (w.pieces++ == w.fail_at) return false;
+    w.text.append(static_cast<const char*>(data), length);
+    return true;
+  }
+};
+
+TEST(PieceWorkerTest, PiecesAreWorkedInOrderAndAFailureStopsTheStream) {
+  struct Row {
+    bool thread;
+    int fail_at;
+    const char* text;   // what was worked
+    int accepted;       // Submit calls that returned true
+  } rows[] = {
+      {false, -1, "abcdefghijklmnop", 8}, {true, -1, "abcdefghijklmnop", 8},
+      {false, 3, "abcdef", 3},            {true, 3, "abcdef", 3},  // the 5th Submit sees the 4th piece's failure
+      {true, 0, "", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(testing::Message() << row.thread << " " << row.fail_at);
+    Worked worked;
+    worked.fail_at = row.fail_at;
+    // Two buffers taking turns, as extraction uses them.
+    char buffers[2][2];
+    int accepted = 0;
+    {
+      brx::platform::PieceWorker worker(&Worked::Work, &worked);
+      if (row.thread) {
+        ASSERT_TRUE(worker.Start());
+      }
+      for (int i = 0; i < 8; ++i) {
+        char* buffer = buffers[i % 2];
+        buffer[0] = static_cast<char>('a' + 2 * i);
+        buffer[1] = static_cast<char>('b' + 2 * i);
+        if (!worker.Submit(buffer, 2)) break;
+        ++accepted;
+      }
+      EXPECT_EQ(row.fail_at < 0, worker.Finish());
+    }
+    EXPECT_EQ(row.text, worked.text);
+    EXPECT_GE(accepted, row.accepted);
+    EXPECT_LE(accepted, row.accepted + 1);  // a Submit may come before the failure is known
+  }
 }
 
 }  // namespace

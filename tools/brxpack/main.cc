@@ -238,8 +238,7 @@ int main(int raw_argc, char** raw_argv) {
   if (command == "list" && argc == 3) {
     brxzip::ZIP_File archive;
     if (!Open(&archive, argv[2], code_page)) return 1;
-    std::string listing = brxpack::ListArchive(archive, argv[2]);
-    fwrite(listing.data(), 1, listing.size(), stdout);
+    brxpack::WriteListing(archive, argv[2], stdout);
     for (const std::string& warning : brxpack::CodePageNameWarnings(archive, code_page)) {
       fprintf(stderr, "brxpack: warning: %s\n", warning.c_str());
     }

@@ -12,54 +12,82 @@ namespace brxpack {
 namespace {
 
 // `value` in decimal, right-aligned in `width` with `pad` (as printf's %9lu
-// and %02u): a listing formats five numbers per entry, printf costs more
-// than all the rest of a line.
-void AppendNumber(std::string* out, uint64_t value, size_t width, char pad) {
+// and %02u), at *at, which moves past it: a listing formats five numbers per
+// entry, and printf costs more than all the rest of a line.
+void PutNumber(char** at, uint64_t value, size_t width, char pad) {
   char digits[20];
   size_t n = 0;
   do {
     digits[n++] = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value != 0);
-  if (width > n) out->append(width - n, pad);
-  while (n > 0) out->push_back(digits[--n]);
+  for (; width > n; --width) *(*at)++ = pad;
+  while (n > 0) *(*at)++ = digits[--n];
 }
 
-}  // namespace
+void PutText(char** at, const char* text) {
+  while (*text) *(*at)++ = *text++;
+}
 
-std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& archive_name) {
-  std::string out = "Archive:  " + brx::TerminalTextUtf8(archive_name) + "\n";
+// The listing, handed to `flush` whenever `out` holds some 64 KiB, and at the
+// end (`out` is then empty again).
+template <typename Flush>
+void MakeListing(const brxzip::ZIP_File& archive, const std::string& archive_name, std::string& out, Flush flush) {
+  const size_t kFlushAt = 64 * 1024;
+  out.reserve(kFlushAt + 4096);
+  out += "Archive:  " + brx::TerminalTextUtf8(archive_name) + "\n";
   out += "  Length      Date    Time    Name\n";
   out += "---------  ---------- -----   ----\n";
   uint64_t total = 0;
   uint64_t count = archive.GetEntryCount();
-  char line[64];
+  char line[96];
   for (uint64_t i = 0; i < count; ++i) {
     const brxzip::ZIP_FileEntry* e = archive.GetEntryAt(i);
     uint32_t d = e->GetDosDate(), t = e->GetDosTime();
-    // "%9lu  %02u-%02u-%04u %02u:%02u   "
-    AppendNumber(&out, e->GetUncompressedSize(), 9, ' ');
-    out += "  ";
-    AppendNumber(&out, (d >> 5) & 0x0F, 2, '0');
-    out += '-';
-    AppendNumber(&out, d & 0x1F, 2, '0');
-    out += '-';
-    AppendNumber(&out, ((d >> 9) & 0x7F) + 1980, 4, '0');
-    out += ' ';
-    AppendNumber(&out, (t >> 11) & 0x1F, 2, '0');
-    out += ':';
-    AppendNumber(&out, (t >> 5) & 0x3F, 2, '0');
-    out += "   ";
-    out += brx::TerminalText(e->GetTargetName() ? e->GetTargetName() : L"");
+    // "%9lu  %02u-%02u-%04u %02u:%02u   ": at most 20 + 23 characters.
+    char* at = line;
+    PutNumber(&at, e->GetUncompressedSize(), 9, ' ');
+    PutText(&at, "  ");
+    PutNumber(&at, (d >> 5) & 0x0F, 2, '0');
+    *at++ = '-';
+    PutNumber(&at, d & 0x1F, 2, '0');
+    *at++ = '-';
+    PutNumber(&at, ((d >> 9) & 0x7F) + 1980, 4, '0');
+    *at++ = ' ';
+    PutNumber(&at, (t >> 11) & 0x1F, 2, '0');
+    *at++ = ':';
+    PutNumber(&at, (t >> 5) & 0x3F, 2, '0');
+    PutText(&at, "   ");
+    out.append(line, static_cast<size_t>(at - line));
+    if (e->GetTargetName()) brx::AppendTerminalText(e->GetTargetName(), &out);
     out += '\n';
     total += e->GetUncompressedSize();
+    if (out.size() >= kFlushAt) {
+      flush(out);
+      out.clear();
+    }
   }
   snprintf(line, sizeof(line), "%9llu                     %llu file%s\n",
            static_cast<unsigned long long>(total), static_cast<unsigned long long>(count),
            count == 1 ? "" : "s");
   out += "---------                     -------\n";
   out += line;
-  return out;
+  flush(out);
+  out.clear();
+}
+
+}  // namespace
+
+std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& archive_name) {
+  std::string listing, part;
+  MakeListing(archive, archive_name, part, [&listing](const std::string& text) { listing += text; });
+  return listing;
+}
+
+void WriteListing(const brxzip::ZIP_File& archive, const std::string& archive_name, FILE* out) {
+  std::string part;
+  MakeListing(archive, archive_name, part,
+              [out](const std::string& text) { fwrite(text.data(), 1, text.size(), out); });
 }
 
 brxzip::ZIP_Result ExtractPackage(brxzip::ZIP_File* archive, const std::wstring& directory) {

@@ -3,6 +3,7 @@
 #define BRX_TOOLS_BRXPACK_PACKAGE_TOOL_H_
 
 #include <stdint.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ std::vector<std::string> CodePageNameWarnings(const brxzip::ZIP_File& archive, u
 
 // A listing in the layout of `unzip -l`.
 std::string ListArchive(const brxzip::ZIP_File& archive, const std::string& archive_name);
+// The same listing written to `out` as it is made, a few dozen KiB at a time:
+// a package of many entries never has its whole listing in memory.
+void WriteListing(const brxzip::ZIP_File& archive, const std::string& archive_name, FILE* out);
 
 // Extracts through ZIP_File::ExtractAll into `directory` (made absolute
 // against the current directory when relative).
