@@ -147,8 +147,16 @@ RunResult RunWatched(const RunOptions& options) {
   std::vector<wchar_t> buffer(line.begin(), line.end());
   buffer.push_back(L'\0');
   DWORD start = GetTickCount();
-  if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                      options.work_dir.empty() ? nullptr : options.work_dir.c_str(), &si, &pi)) {
+  // Wine on a loaded machine now and then fails to create a process at all
+  // (ERROR_INTERNAL_ERROR, nothing started): a fault of the host, asked again.
+  BOOL created = FALSE;
+  for (int attempt = 0; attempt < 3 && !created; ++attempt) {
+    if (attempt) Sleep(250);
+    created = CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                             options.work_dir.empty() ? nullptr : options.work_dir.c_str(), &si, &pi);
+    if (!created && GetLastError() != ERROR_INTERNAL_ERROR) break;
+  }
+  if (!created) {
     result.error = L"cannot start " + line + L" (error " + std::to_wstring(GetLastError()) + L")";
     return result;
   }
