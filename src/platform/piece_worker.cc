@@ -1,16 +1,14 @@
-#include <pthread.h>
+#include "platform/piece_worker.h"
 
 #include <new>
 
-#include "platform/piece_worker.h"
+#include "platform/piece_sync.h"
 
 namespace brx {
 namespace platform {
 
 struct PieceWorker::Shared {
-  pthread_mutex_t mutex = PTHREAD_MUTEX_INITIALIZER;
-  pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
-  pthread_t thread;
+  PieceSync* sync = nullptr;
   PieceWork work = nullptr;
   void* argument = nullptr;
   const void* data = nullptr;
@@ -20,30 +18,28 @@ struct PieceWorker::Shared {
   bool stop = false;
 
   ~Shared() {
-    pthread_cond_destroy(&changed);
-    pthread_mutex_destroy(&mutex);
+    if (sync) DeletePieceSync(sync);
   }
-  // Until no piece is pending; the mutex held.
+  // Until no piece is pending; the lock held.
   void WaitIdle() {
-    while (pending) pthread_cond_wait(&changed, &mutex);
+    while (pending) WaitPieces(sync);
   }
-  static void* Run(void* self) {
+  static void Run(void* self) {
     Shared& s = *static_cast<Shared*>(self);
-    pthread_mutex_lock(&s.mutex);
+    LockPieces(s.sync);
     for (;;) {
-      while (!s.pending && !s.stop) pthread_cond_wait(&s.changed, &s.mutex);
+      while (!s.pending && !s.stop) WaitPieces(s.sync);
       if (!s.pending) break;
       const void* data = s.data;
       uint32_t length = s.length;
-      pthread_mutex_unlock(&s.mutex);
+      UnlockPieces(s.sync);
       bool ok = s.work(s.argument, data, length);
-      pthread_mutex_lock(&s.mutex);
+      LockPieces(s.sync);
       if (!ok) s.failed = true;
       s.pending = false;
-      pthread_cond_broadcast(&s.changed);
+      WakePieces(s.sync);
     }
-    pthread_mutex_unlock(&s.mutex);
-    return nullptr;
+    UnlockPieces(s.sync);
   }
 };
 
@@ -51,22 +47,24 @@ PieceWorker::PieceWorker(PieceWork work, void* argument) : work_(work), argument
 
 PieceWorker::~PieceWorker() {
   if (!shared_) return;
-  pthread_mutex_lock(&shared_->mutex);
+  LockPieces(shared_->sync);
   shared_->WaitIdle();
   shared_->stop = true;
-  pthread_cond_broadcast(&shared_->changed);
-  pthread_mutex_unlock(&shared_->mutex);
-  pthread_join(shared_->thread, nullptr);
+  WakePieces(shared_->sync);
+  UnlockPieces(shared_->sync);
+  JoinPieceThread(shared_->sync);
 }
 
 bool PieceWorker::Start() {
   if (shared_) return true;
   std::unique_ptr<Shared> shared(new (std::nothrow) Shared);
   if (!shared) return false;
+  shared->sync = NewPieceSync();
+  if (!shared->sync) return false;
   shared->work = work_;
   shared->argument = argument_;
   shared->failed = failed_;
-  if (pthread_create(&shared->thread, nullptr, &Shared::Run, shared.get()) != 0) return false;
+  if (!StartPieceThread(shared->sync, &Shared::Run, shared.get())) return false;
   shared_ = std::move(shared);
   return true;
 }
@@ -77,25 +75,25 @@ bool PieceWorker::Submit(const void* data, uint32_t length) {
     return !failed_;
   }
   Shared& s = *shared_;
-  pthread_mutex_lock(&s.mutex);
+  LockPieces(s.sync);
   s.WaitIdle();
   bool ok = !s.failed;
   if (ok) {
     s.data = data;
     s.length = length;
     s.pending = true;
-    pthread_cond_broadcast(&s.changed);
+    WakePieces(s.sync);
   }
-  pthread_mutex_unlock(&s.mutex);
+  UnlockPieces(s.sync);
   return ok;
 }
 
 bool PieceWorker::Finish() {
   if (!shared_) return !failed_;
-  pthread_mutex_lock(&shared_->mutex);
+  LockPieces(shared_->sync);
   shared_->WaitIdle();
   bool ok = !shared_->failed;
-  pthread_mutex_unlock(&shared_->mutex);
+  UnlockPieces(shared_->sync);
   return ok;
 }
 
