@@ -7,7 +7,7 @@
 # the same way, gives the run's fixed cost (Wine starting the stub, opening
 # and checking the package), which is taken off.
 # Usage: bench/archive/wine.sh ARCHIVE_BENCH_DIR [WIN_BUILD_DIR]
-#   ARCHIVE_BENCH_DIR  a work dir run.sh has filled (one/large.bin, one.zip)
+#   ARCHIVE_BENCH_DIR  a work dir run.sh has filled (one/large.bin, large.deflate, one.entry)
 #   BRX_BENCH_RUNS     runs of each (default 5)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -18,22 +18,11 @@ runs=${BRX_BENCH_RUNS:-5}
 brxpack=${BRXPACK:-$root/build/native/bin/brxpack}
 stub=$win/bin/brxstub.exe
 [ -f "$stub" ] || { echo "bench: $stub not built (scripts/build.sh win)" >&2; exit 2; }
-[ -f "$work/one/large.bin" ] || { echo "bench: run bench/archive/run.sh with $work first" >&2; exit 2; }
+[ -f "$work/one.entry" ] && [ -f "$work/large.deflate" ] || { echo "bench: run bench/archive/run.sh with $work first" >&2; exit 2; }
 cd "$work"
 
-read -r one_size one_crc < <(python3 - <<'PY'
-import struct, zipfile
-z = zipfile.ZipFile("one.zip")
-info = z.getinfo("large.bin")
-with open("one.zip", "rb") as f:
-    f.seek(info.header_offset)
-    local = f.read(30)
-    name_length, extra_length = struct.unpack("<HH", local[26:30])
-    f.seek(info.header_offset + 30 + name_length + extra_length)
-    open("large.deflate", "wb").write(f.read(info.compress_size))
-print(info.file_size, info.CRC)
-PY
-)
+# The entry's raw deflate data, size and CRC, as bench/archive/run.sh left them.
+read -r one_size one_crc <one.entry
 # The reference links the zlib the stub links (scripts/setup.sh builds it).
 zlib=${BRX_DEPS:-/opt/brx-deps}/zlib-mingw
 x86_64-w64-mingw32-gcc -O2 -static -I"$zlib/include" -o inflate_reference.exe "$root/bench/archive/inflate_reference.c" \
